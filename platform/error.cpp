@@ -1,0 +1,43 @@
+#include "platform/error.h"
+
+#include "platform/msgbox.h"
+
+Error Error::make(int number, const QString &detail)
+{
+    QString text = standardDescription(number);
+    if (!detail.isEmpty())
+        text += QStringLiteral(": ") + detail;
+    return {number, text};
+}
+
+QString Error::standardDescription(int number)
+{
+    switch (number) {
+    case ErrorNumber::OutOfMemory: return QStringLiteral("Out of memory");
+    case ErrorNumber::InternalError: return QStringLiteral("Internal error");
+    case ErrorNumber::FileNotFound: return QStringLiteral("File not found");
+    case ErrorNumber::DeviceIOError: return QStringLiteral("Device I/O error");
+    case ErrorNumber::DiskFull: return QStringLiteral("Disk full");
+    case ErrorNumber::PermissionDenied: return QStringLiteral("Permission denied");
+    case ErrorNumber::PathFileAccessError: return QStringLiteral("Path/File access error");
+    case ErrorNumber::PathNotFound: return QStringLiteral("Path not found");
+    case ErrorNumber::InvalidPropertyValue: return QStringLiteral("Invalid property value");
+    default: return QStringLiteral("Application-defined or object-defined error");
+    }
+}
+
+void ErrorTrap::record(const Error &error)
+{
+    if (error.ok())
+        return;
+    if (m_failures == 0)
+        m_first = error;
+    ++m_failures;
+}
+
+int ErrorTrap::report(const QString &text, int style, const QString &title) const
+{
+    if (!failed())
+        return 0;
+    return MsgBox(text, style, title);
+}

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstdint>
+
+class QWidget;
+
+// A window handle: the widget that messages are sent to.
+using WindowHandle = QWidget *;
+
+// Edit-control messages.
+constexpr unsigned EM_CANUNDO = 0xC6;
+constexpr unsigned EM_UNDO = 0xC7;
+constexpr unsigned EM_EMPTYUNDOBUFFER = 0xCD;
+
+// A widget that answers window messages implements this beside QWidget.
+class MessageTarget
+{
+public:
+    virtual ~MessageTarget() = default;
+    virtual intptr_t windowMessage(unsigned message, uintptr_t wParam, intptr_t lParam) = 0;
+};
+
+// Delivers a message to the window and returns its answer. A window that
+// does not understand the message, or no window at all, answers 0.
+intptr_t SendMessageA(WindowHandle hwnd, unsigned message, uintptr_t wParam = 0, intptr_t lParam = 0);

@@ -1,0 +1,378 @@
+#include "platform/richtextbox.h"
+
+#include "platform/keys.h"
+#include "platform/screen.h"
+
+#include <QKeyEvent>
+#include <QTextBlock>
+
+namespace {
+
+// Each line break of the document is a paragraph separator; Text shows it
+// as CR LF. Works in place, from the end, so the text is not copied again.
+QString withCrLfBreaks(QString text, qsizetype breaks)
+{
+    if (breaks <= 0)
+        return text;
+    const qsizetype from = text.size();
+    text.resize(from + breaks);
+    char16_t *p = reinterpret_cast<char16_t *>(text.data());
+    qsizetype src = from;
+    qsizetype dst = text.size();
+    while (src > 0 && dst > src) {
+        const char16_t c = p[--src];
+        if (c == QChar::ParagraphSeparator) {
+            p[--dst] = u'\n';
+            p[--dst] = u'\r';
+        } else {
+            p[--dst] = c;
+        }
+    }
+    return text;
+}
+
+constexpr qsizetype saveChunkBytes = 4 << 20;
+
+// Whether the document's characters, its line breaks aside, all have a code
+// in the encoding.
+bool canEncodeText(QStringView raw, TextEncoding encoding)
+{
+    qsizetype from = 0;
+    for (qsizetype at = raw.indexOf(QChar::ParagraphSeparator); at >= 0; at = raw.indexOf(QChar::ParagraphSeparator, from)) {
+        if (!canEncode(raw.sliced(from, at - from), encoding))
+            return false;
+        from = at + 1;
+    }
+    return canEncode(raw.sliced(from), encoding);
+}
+
+} // namespace
+
+RichTextBox::RichTextBox(QWidget *parent)
+    : QPlainTextEdit(parent)
+{
+    setContextMenuPolicy(Qt::NoContextMenu);
+    setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    m_fontName = font().family();
+    applyHideSelection();
+    connect(this, &QPlainTextEdit::textChanged, this, &RichTextBox::Change);
+    connect(document(), &QTextDocument::contentsChange, this, &RichTextBox::onContentsChange);
+}
+
+QString RichTextBox::Text() const
+{
+    return withCrLfBreaks(document()->toRawText(), document()->blockCount() - 1);
+}
+
+qsizetype RichTextBox::textLength() const
+{
+    const QTextDocument *doc = document();
+    return qsizetype(doc->characterCount()) - 1 + (doc->blockCount() - 1);
+}
+
+qsizetype RichTextBox::SelStart() const
+{
+    return textPosition(textCursor().selectionStart());
+}
+
+Error RichTextBox::setSelStart(qsizetype start)
+{
+    if (start < 0)
+        return Error::make(ErrorNumber::InvalidPropertyValue, QStringLiteral("SelStart"));
+    QTextCursor cursor = textCursor();
+    cursor.setPosition(documentPosition(start, BreakSide::Before));
+    setTextCursor(cursor);
+    return Error::none();
+}
+
+qsizetype RichTextBox::SelLength() const
+{
+    const QTextCursor cursor = textCursor();
+    return textPosition(cursor.selectionEnd()) - textPosition(cursor.selectionStart());
+}
+
+Error RichTextBox::setSelLength(qsizetype length)
+{
+    if (length < 0)
+        return Error::make(ErrorNumber::InvalidPropertyValue, QStringLiteral("SelLength"));
+    QTextCursor cursor = textCursor();
+    const int start = cursor.selectionStart();
+    cursor.setPosition(start);
+    cursor.setPosition(documentPosition(textPosition(start) + length, BreakSide::After), QTextCursor::KeepAnchor);
+    setTextCursor(cursor);
+    return Error::none();
+}
+
+QString RichTextBox::SelText() const
+{
+    const QTextCursor cursor = textCursor();
+    const QTextDocument *doc = document();
+    const int breaks = doc->findBlock(cursor.selectionEnd()).blockNumber()
+                       - doc->findBlock(cursor.selectionStart()).blockNumber();
+    return withCrLfBreaks(cursor.selectedText(), breaks);
+}
+
+void RichTextBox::setSelText(const QString &text)
+{
+    QTextCursor cursor = textCursor();
+    cursor.insertText(text);
+    setTextCursor(cursor);
+}
+
+QString RichTextBox::fontName() const
+{
+    return m_fontName;
+}
+
+void RichTextBox::setFontName(const QString &name)
+{
+    QFont f = font();
+    f.setFamily(Screen::fontFamily(name));
+    setFont(f);
+    m_fontName = name;
+}
+
+double RichTextBox::fontSize() const
+{
+    return font().pointSizeF();
+}
+
+Error RichTextBox::setFontSize(double points)
+{
+    // The largest size a font can be given, in points.
+    constexpr double largest = 2160;
+    if (!(points > 0 && points <= largest))
+        return Error::make(ErrorNumber::InvalidPropertyValue, QStringLiteral("Font.Size"));
+    QFont f = font();
+    f.setPointSizeF(points);
+    setFont(f);
+    return Error::none();
+}
+
+Error RichTextBox::setRightMargin(int twips)
+{
+    if (twips < 0)
+        return Error::make(ErrorNumber::InvalidPropertyValue, QStringLiteral("RightMargin"));
+    m_rightMargin = twips;
+    setLineWrapMode(twips == 0 ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
+    return Error::none();
+}
+
+void RichTextBox::setHideSelection(bool hide)
+{
+    m_hideSelection = hide;
+    applyHideSelection();
+}
+
+void RichTextBox::applyHideSelection()
+{
+    QPalette p = palette();
+    const QPalette active = p;
+    if (m_hideSelection) {
+        p.setBrush(QPalette::Inactive, QPalette::Highlight, Qt::transparent);
+        p.setBrush(QPalette::Inactive, QPalette::HighlightedText, active.brush(QPalette::Inactive, QPalette::Text));
+    } else {
+        p.setBrush(QPalette::Inactive, QPalette::Highlight, active.brush(QPalette::Active, QPalette::Highlight));
+        p.setBrush(QPalette::Inactive, QPalette::HighlightedText, active.brush(QPalette::Active, QPalette::HighlightedText));
+    }
+    setPalette(p);
+}
+
+Error RichTextBox::LoadFile(const QString &path, int fileType)
+{
+    if (fileType != RichTextFileType::Text)
+        return Error::make(ErrorNumber::InvalidPropertyValue, QStringLiteral("file type"));
+    DecodedTextFile decoded;
+    if (const Error error = readTextFile(path, decoded); error.failed())
+        return error;
+
+    m_loading = true;
+    setPlainText(decoded.text);
+    decoded.text = QString();
+    QTextDocument *doc = document();
+    for (const auto &[line, lineEnd] : decoded.otherLineEnds)
+        doc->findBlockByNumber(int(line)).setUserState(int(lineEnd));
+    m_loading = false;
+    m_format = decoded.format;
+    m_lastWasUndo = false;
+    return Error::none();
+}
+
+Error RichTextBox::SaveFile(const QString &path, int fileType)
+{
+    if (fileType != RichTextFileType::Text)
+        return Error::make(ErrorNumber::InvalidPropertyValue, QStringLiteral("file type"));
+    const QString raw = document()->toRawText();
+    TextFileFormat format = m_format;
+    // A character the file's 8-bit code cannot hold makes the file UTF-8
+    // rather than be lost.
+    if (!canEncodeText(raw, format.encoding)) {
+        format.encoding = TextEncoding::Utf8;
+        format.byteOrderMark = false;
+    }
+
+    SafeFileWriter writer;
+    if (const Error error = writer.open(path); error.failed())
+        return error;
+    QByteArray buffer;
+    buffer.reserve(saveChunkBytes + saveChunkBytes / 4);
+    if (format.byteOrderMark)
+        buffer = TextEncoder::byteOrderMark(format.encoding);
+    TextEncoder encoder(format.encoding);
+    const QStringView text(raw);
+    qsizetype from = 0;
+    for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
+        const QTextBlock next = block.next();
+        const qsizetype length = next.isValid() ? block.length() - 1 : text.size() - from;
+        encoder.append(text.sliced(from, length), buffer);
+        from += length + 1;
+        if (next.isValid()) {
+            const int state = block.userState();
+            encoder.append(lineEndText(state >= 0 && state < lineEndKinds ? LineEnd(state) : format.lineEnd), buffer);
+        }
+        if (buffer.size() >= saveChunkBytes) {
+            writer.write(buffer);
+            buffer.truncate(0);
+        }
+    }
+    writer.write(buffer);
+    if (const Error error = writer.commit(); error.failed())
+        return error;
+    m_format = format;
+    return Error::none();
+}
+
+intptr_t RichTextBox::windowMessage(unsigned message, uintptr_t, intptr_t)
+{
+    switch (message) {
+    case EM_CANUNDO:
+        return canUndo() ? 1 : 0;
+    case EM_UNDO:
+        return undoOrRedo() ? 1 : 0;
+    case EM_EMPTYUNDOBUFFER:
+        document()->clearUndoRedoStacks();
+        m_lastWasUndo = false;
+        return 0;
+    default:
+        return 0;
+    }
+}
+
+bool RichTextBox::canUndo() const
+{
+    return m_lastWasUndo ? document()->isRedoAvailable() : document()->isUndoAvailable();
+}
+
+bool RichTextBox::undoOrRedo()
+{
+    if (!canUndo())
+        return false;
+    m_undoing = true;
+    if (m_lastWasUndo)
+        redo();
+    else
+        undo();
+    m_undoing = false;
+    m_lastWasUndo = !m_lastWasUndo;
+    return true;
+}
+
+void RichTextBox::keyPressEvent(QKeyEvent *event)
+{
+    int keyCode = virtualKeyCode(*event);
+    if (keyCode != 0) {
+        emit KeyDown(keyCode, shiftState(event->modifiers()));
+        if (keyCode == 0) {
+            event->accept();
+            return;
+        }
+    }
+    if (event->key() == Qt::Key_Insert && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        setOverwriteMode(!overwriteMode());
+        emit overwriteModeChanged(overwriteMode());
+        event->accept();
+        return;
+    }
+    // The control's own undo keys use its one level too; a redo key has
+    // nothing of its own to do.
+    if (event->matches(QKeySequence::Undo)) {
+        undoOrRedo();
+        event->accept();
+        return;
+    }
+    if (event->matches(QKeySequence::Redo)) {
+        event->accept();
+        return;
+    }
+    QPlainTextEdit::keyPressEvent(event);
+}
+
+void RichTextBox::keyReleaseEvent(QKeyEvent *event)
+{
+    int keyCode = virtualKeyCode(*event);
+    if (keyCode != 0 && !event->isAutoRepeat()) {
+        emit KeyUp(keyCode, shiftState(event->modifiers()));
+        if (keyCode == 0) {
+            event->accept();
+            return;
+        }
+    }
+    QPlainTextEdit::keyReleaseEvent(event);
+}
+
+void RichTextBox::focusOutEvent(QFocusEvent *event)
+{
+    QPlainTextEdit::focusOutEvent(event);
+    // Opening a menu does not take the focus from the document.
+    if (event->reason() != Qt::PopupFocusReason)
+        emit LostFocus();
+}
+
+qsizetype RichTextBox::textPosition(int documentPosition) const
+{
+    return qsizetype(documentPosition) + document()->findBlock(documentPosition).blockNumber();
+}
+
+int RichTextBox::documentPosition(qsizetype textPosition, BreakSide side) const
+{
+    const QTextDocument *doc = document();
+    textPosition = qBound(qsizetype(0), textPosition, textLength());
+    // The line that holds the position: the last one whose start in Text
+    // (its start in the document plus one for each CR LF before it) is not
+    // beyond it.
+    int low = 0;
+    int high = doc->blockCount() - 1;
+    while (low < high) {
+        const int middle = low + (high - low + 1) / 2;
+        if (doc->findBlockByNumber(middle).position() + qsizetype(middle) <= textPosition)
+            low = middle;
+        else
+            high = middle - 1;
+    }
+    const QTextBlock block = doc->findBlockByNumber(low);
+    const qsizetype offset = textPosition - (block.position() + qsizetype(low));
+    const int lineLength = block.length() - 1;
+    if (offset <= lineLength)
+        return block.position() + int(offset);
+    // Between the CR and the LF of the line's break.
+    return block.position() + lineLength + (side == BreakSide::After ? 1 : 0);
+}
+
+void RichTextBox::onContentsChange(int position, int removed, int added)
+{
+    Q_UNUSED(removed);
+    if (m_loading)
+        return;
+    if (!m_undoing)
+        m_lastWasUndo = false;
+    // New line breaks split a line: the document leaves the line's own end
+    // on the first part, but it belongs to the last, and the breaks put in
+    // between are new ones, which take the file's line end.
+    QTextDocument *doc = document();
+    QTextBlock first = doc->findBlock(position);
+    QTextBlock last = doc->findBlock(position + added);
+    if (first != last && first.userState() != last.userState()) {
+        last.setUserState(first.userState());
+        first.setUserState(-1);
+    }
+}

@@ -1,0 +1,114 @@
+#pragma once
+
+#include "platform/error.h"
+#include "platform/messages.h"
+#include "platform/textfile.h"
+
+#include <QPlainTextEdit>
+
+// File types of LoadFile and SaveFile; the program uses plain text only.
+namespace RichTextFileType {
+constexpr int RichText = 0;
+constexpr int Text = 1;
+}
+
+// The edit control that holds a document's text, in one font.
+//
+// Text shows every line break as CR LF, whatever the file had, and the
+// selection is counted in characters of that same text, so a position found
+// in Text can be given to SelStart as it is. Behind it each line keeps its
+// own line end and the document its encoding, so a file loaded and saved
+// again without edits is written back byte for byte; new lines take the
+// file's most common line end.
+//
+// Undo has one level: EM_UNDO undoes the last change, and sent again undoes
+// that undo.
+class RichTextBox : public QPlainTextEdit, public MessageTarget
+{
+    Q_OBJECT
+
+public:
+    explicit RichTextBox(QWidget *parent = nullptr);
+
+    QString Text() const;
+    // The length of Text, without building it.
+    qsizetype textLength() const;
+
+    qsizetype SelStart() const;
+    // Moves the caret there and empties the selection; beyond the end means
+    // the end.
+    Error setSelStart(qsizetype start);
+    qsizetype SelLength() const;
+    // Selects that many characters from SelStart; a selection that would end
+    // between the CR and the LF of a line break takes the whole break.
+    Error setSelLength(qsizetype length);
+    QString SelText() const;
+    // Replaces the selection, or inserts at the caret; the caret ends after
+    // the new text. Each CR LF, LF or CR in it starts a new line.
+    void setSelText(const QString &text);
+
+    // The font name as it was given ("Fixedsys" stays "Fixedsys" even where
+    // another family draws it). Bold, italic and the rest: font().
+    QString fontName() const;
+    void setFontName(const QString &name);
+    double fontSize() const;
+    Error setFontSize(double points);
+
+    // 0: lines wrap at the window's edge; any other width in twips (65535 as
+    // designed): lines do not wrap.
+    int RightMargin() const { return m_rightMargin; }
+    Error setRightMargin(int twips);
+
+    // Whether the selection disappears while the control has no focus.
+    bool HideSelection() const { return m_hideSelection; }
+    void setHideSelection(bool hide);
+
+    WindowHandle hwnd() { return this; }
+
+    // Replaces the whole text with the file's; on failure the text stays as
+    // it was.
+    [[nodiscard]] Error LoadFile(const QString &path, int fileType = RichTextFileType::Text);
+    // Writes the whole text, creating or replacing the file; on failure the
+    // file that was there stays as it was.
+    [[nodiscard]] Error SaveFile(const QString &path, int fileType = RichTextFileType::Text);
+
+    // The encoding and line end that the next save writes.
+    const TextFileFormat &fileFormat() const { return m_format; }
+
+    intptr_t windowMessage(unsigned message, uintptr_t wParam, intptr_t lParam) override;
+
+signals:
+    // After every change of the text: typed, pasted, deleted, set by the
+    // program or loaded from a file.
+    void Change();
+    // Virtual-key code and shift state; a handler that sets KeyCode to 0
+    // keeps the key from the control.
+    void KeyDown(int &KeyCode, int Shift);
+    void KeyUp(int &KeyCode, int Shift);
+    void LostFocus();
+    void overwriteModeChanged(bool overwrite);
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void keyReleaseEvent(QKeyEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+
+private:
+    enum class BreakSide { Before, After };
+
+    qsizetype textPosition(int documentPosition) const;
+    int documentPosition(qsizetype textPosition, BreakSide side) const;
+    void onContentsChange(int position, int removed, int added);
+    bool canUndo() const;
+    bool undoOrRedo();
+    void applyHideSelection();
+
+    TextFileFormat m_format;
+    QString m_fontName;
+    int m_rightMargin = 0;
+    bool m_hideSelection = true;
+    bool m_loading = false;
+    bool m_undoing = false;
+    // The last EM_UNDO undid a change, so the next one redoes it.
+    bool m_lastWasUndo = false;
+};

@@ -1,0 +1,329 @@
+#include "platform/textfile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStringDecoder>
+#include <QtEndian>
+
+#include <algorithm>
+#include <array>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
+
+namespace {
+
+// Bytes 0x80 to 0x9F of Windows-1252; the five it leaves unassigned keep
+// their C1 control codes, so that every byte has a character and back.
+constexpr std::array<char16_t, 32> windows1252High = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+// The byte of a character in Windows-1252, or -1.
+int windows1252Byte(char16_t c)
+{
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
+        return c;
+    const auto *found = std::find(windows1252High.begin(), windows1252High.end(), c);
+    return found == windows1252High.end() ? -1 : int(0x80 + (found - windows1252High.begin()));
+}
+
+QString decodeWindows1252(QByteArrayView bytes)
+{
+    QString text(bytes.size(), Qt::Uninitialized);
+    char16_t *out = reinterpret_cast<char16_t *>(text.data());
+    for (const char byte : bytes) {
+        const auto b = static_cast<unsigned char>(byte);
+        *out++ = (b >= 0x80 && b < 0xA0) ? windows1252High[b - 0x80] : char16_t(b);
+    }
+    return text;
+}
+
+// UTF-16 is taken code unit by code unit, unpaired surrogates included, so
+// that it goes back unchanged.
+QString decodeUtf16(QByteArrayView bytes, bool bigEndian)
+{
+    QString text(bytes.size() / 2, Qt::Uninitialized);
+    if (bigEndian)
+        qFromBigEndian<char16_t>(bytes.data(), text.size(), text.data());
+    else
+        qFromLittleEndian<char16_t>(bytes.data(), text.size(), text.data());
+    return text;
+}
+
+// Strict UTF-8 (no overlong forms, no surrogates, nothing cut off at the
+// end); a second byte-order mark after the first stays in the text.
+bool decodeUtf8(QByteArrayView bytes, QString &text)
+{
+    QStringDecoder decoder(QStringConverter::Utf8,
+                           QStringConverter::Flag::ConvertInitialBom | QStringConverter::Flag::Stateless);
+    text = decoder.decode(bytes);
+    return !decoder.hasError();
+}
+
+bool isLineEndCandidate(char16_t c)
+{
+    return c == u'\n' || c == u'\r' || c == 0x2029 || c == 0xFDD0 || c == 0xFDD1;
+}
+
+// Counts the line ends and keeps each line's own; the most common one
+// becomes the format's (the platform's where the text has none).
+void scanLineEnds(DecodedTextFile &decoded)
+{
+    const auto *p = reinterpret_cast<const char16_t *>(decoded.text.constData());
+    const qsizetype n = decoded.text.size();
+    std::vector<quint8> lineEnds;
+    std::array<qsizetype, lineEndKinds> counts {};
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = p[i];
+        if ((c > u'\r' && c < 0x2029) || !isLineEndCandidate(c))
+            continue;
+        LineEnd kind;
+        switch (c) {
+        case u'\r':
+            if (i + 1 < n && p[i + 1] == u'\n') {
+                kind = LineEnd::CrLf;
+                ++i;
+            } else {
+                kind = LineEnd::Cr;
+            }
+            break;
+        case u'\n': kind = LineEnd::Lf; break;
+        case 0x2029: kind = LineEnd::ParagraphSeparator; break;
+        case 0xFDD0: kind = LineEnd::Fdd0; break;
+        default: kind = LineEnd::Fdd1; break;
+        }
+        lineEnds.push_back(quint8(kind));
+        ++counts[size_t(kind)];
+    }
+    if (lineEnds.empty())
+        return;
+    const auto most = std::max_element(counts.begin(), counts.end());
+    decoded.format.lineEnd = LineEnd(most - counts.begin());
+    for (size_t line = 0; line < lineEnds.size(); ++line) {
+        if (LineEnd(lineEnds[line]) != decoded.format.lineEnd)
+            decoded.otherLineEnds.emplace_back(qsizetype(line), LineEnd(lineEnds[line]));
+    }
+}
+
+bool isCharacterDevice(const QString &path)
+{
+#ifdef Q_OS_UNIX
+    struct stat status {};
+    return ::stat(QFile::encodeName(path).constData(), &status) == 0 && S_ISCHR(status.st_mode);
+#else
+    Q_UNUSED(path);
+    return false;
+#endif
+}
+
+QString shownPath(const QString &path)
+{
+    return QLatin1Char('\'') + QDir::toNativeSeparators(path) + QLatin1Char('\'');
+}
+
+} // namespace
+
+QStringView lineEndText(LineEnd lineEnd)
+{
+    static const char16_t texts[lineEndKinds][3] = {u"\r\n", u"\n", u"\r", u"\u2029", u"\uFDD0", u"\uFDD1"};
+    const auto *text = texts[int(lineEnd)];
+    return QStringView(text, lineEnd == LineEnd::CrLf ? 2 : 1);
+}
+
+LineEnd platformLineEnd()
+{
+#ifdef Q_OS_WIN
+    return LineEnd::CrLf;
+#else
+    return LineEnd::Lf;
+#endif
+}
+
+DecodedTextFile decodeTextFile(QByteArrayView bytes)
+{
+    DecodedTextFile decoded;
+    TextFileFormat &format = decoded.format;
+    const bool even = bytes.size() % 2 == 0;
+    if (bytes.startsWith("\xEF\xBB\xBF") && decodeUtf8(bytes.sliced(3), decoded.text)) {
+        format.encoding = TextEncoding::Utf8;
+        format.byteOrderMark = true;
+    } else if (bytes.startsWith("\xFF\xFE") && even) {
+        format.encoding = TextEncoding::Utf16LE;
+        format.byteOrderMark = true;
+        decoded.text = decodeUtf16(bytes.sliced(2), false);
+    } else if (bytes.startsWith("\xFE\xFF") && even) {
+        format.encoding = TextEncoding::Utf16BE;
+        format.byteOrderMark = true;
+        decoded.text = decodeUtf16(bytes.sliced(2), true);
+    } else if (decodeUtf8(bytes, decoded.text)) {
+        format.encoding = TextEncoding::Utf8;
+    } else {
+        format.encoding = TextEncoding::Windows1252;
+        decoded.text = decodeWindows1252(bytes);
+    }
+    scanLineEnds(decoded);
+    return decoded;
+}
+
+Error readTextFile(const QString &path, DecodedTextFile &decoded)
+{
+    const QFileInfo info(path);
+    if (path.isEmpty() || !info.exists()) {
+        const bool folderExists = !path.isEmpty() && info.dir().exists();
+        return Error::make(folderExists ? ErrorNumber::FileNotFound : ErrorNumber::PathNotFound, shownPath(path));
+    }
+    if (!info.isFile())
+        return Error::make(ErrorNumber::PathFileAccessError, shownPath(path) + QStringLiteral(" is not a file"));
+
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return Error::make(info.isReadable() ? ErrorNumber::PathFileAccessError : ErrorNumber::PermissionDenied,
+                           shownPath(path) + QStringLiteral(" (") + file.errorString() + QLatin1Char(')'));
+    }
+    try {
+        const QByteArray bytes = file.readAll();
+        if (file.error() != QFileDevice::NoError) {
+            return Error::make(ErrorNumber::DeviceIOError,
+                               shownPath(path) + QStringLiteral(" (") + file.errorString() + QLatin1Char(')'));
+        }
+        decoded = decodeTextFile(bytes);
+    } catch (const std::bad_alloc &) {
+        return Error::make(ErrorNumber::OutOfMemory, shownPath(path));
+    }
+    return Error::none();
+}
+
+bool canEncode(QStringView text, TextEncoding encoding)
+{
+    if (encoding != TextEncoding::Windows1252)
+        return true;
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return windows1252Byte(c.unicode()) >= 0; });
+}
+
+TextEncoder::TextEncoder(TextEncoding encoding)
+    : m_encoding(encoding)
+    , m_utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless)
+{
+}
+
+QByteArray TextEncoder::byteOrderMark(TextEncoding encoding)
+{
+    switch (encoding) {
+    case TextEncoding::Utf8: return QByteArrayLiteral("\xEF\xBB\xBF");
+    case TextEncoding::Utf16LE: return QByteArrayLiteral("\xFF\xFE");
+    case TextEncoding::Utf16BE: return QByteArrayLiteral("\xFE\xFF");
+    case TextEncoding::Windows1252: break;
+    }
+    return {};
+}
+
+void TextEncoder::append(QStringView text, QByteArray &out)
+{
+    const qsizetype start = out.size();
+    switch (m_encoding) {
+    case TextEncoding::Utf8: {
+        out.resize(start + m_utf8.requiredSpace(text.size()));
+        char *end = m_utf8.appendToBuffer(out.data() + start, text);
+        out.truncate(end - out.constData());
+        break;
+    }
+    case TextEncoding::Utf16LE:
+        out.resize(start + 2 * text.size());
+        qToLittleEndian<char16_t>(text.data(), text.size(), out.data() + start);
+        break;
+    case TextEncoding::Utf16BE:
+        out.resize(start + 2 * text.size());
+        qToBigEndian<char16_t>(text.data(), text.size(), out.data() + start);
+        break;
+    case TextEncoding::Windows1252: {
+        out.resize(start + text.size());
+        char *p = out.data() + start;
+        for (const QChar c : text) {
+            const int byte = windows1252Byte(c.unicode());
+            *p++ = char(byte < 0 ? '?' : byte);
+        }
+        break;
+    }
+    }
+}
+
+SafeFileWriter::SafeFileWriter() = default;
+SafeFileWriter::~SafeFileWriter() = default;
+
+Error SafeFileWriter::open(const QString &path)
+{
+    m_path = path;
+    const QFileInfo info(path);
+    if (path.isEmpty() || !info.dir().exists())
+        return Error::make(ErrorNumber::PathNotFound, shownPath(path));
+    if (info.exists() && !info.isFile()) {
+        // A device such as /dev/null has no file to replace; anything else
+        // (a folder, a pipe) cannot take the text.
+        if (!isCharacterDevice(path))
+            return Error::make(ErrorNumber::PathFileAccessError, shownPath(path) + QStringLiteral(" is not a file"));
+        m_device = std::make_unique<QFile>(path);
+        m_file = m_device.get();
+    } else {
+        m_saveFile = std::make_unique<QSaveFile>(path);
+        // A writable file in a folder where no temporary file can be made is
+        // written in place: the only way it can be saved at all.
+        m_saveFile->setDirectWriteFallback(true);
+        m_file = m_saveFile.get();
+    }
+    if (!m_file->open(QIODevice::WriteOnly)) {
+        const Error error = Error::make(ErrorNumber::PathFileAccessError,
+                                        shownPath(path) + QStringLiteral(" (") + m_file->errorString() + QLatin1Char(')'));
+        m_file = nullptr;
+        return error;
+    }
+    return Error::none();
+}
+
+void SafeFileWriter::write(QByteArrayView bytes)
+{
+    if (!m_file || m_writeError.failed())
+        return;
+    // A write can take only part of the bytes (the device is full, or the
+    // file has grown to its size limit); the rest is written again so that
+    // the failure shows.
+    while (!bytes.isEmpty()) {
+        const qint64 written = m_file->write(bytes.data(), bytes.size());
+        if (written <= 0) {
+            m_writeError = fileError(*m_file);
+            return;
+        }
+        bytes = bytes.sliced(written);
+    }
+}
+
+Error SafeFileWriter::commit()
+{
+    if (!m_file)
+        return Error::make(ErrorNumber::PathFileAccessError, shownPath(m_path));
+    if (m_writeError.ok() && !m_file->flush())
+        m_writeError = fileError(*m_file);
+    if (m_saveFile) {
+        if (m_writeError.failed()) {
+            m_saveFile->cancelWriting();
+            m_saveFile->commit();
+        } else if (!m_saveFile->commit()) {
+            m_writeError = fileError(*m_saveFile);
+        }
+    } else {
+        m_device->close();
+    }
+    m_file = nullptr;
+    return m_writeError;
+}
+
+Error SafeFileWriter::fileError(const QFileDevice &file) const
+{
+    const int number = file.error() == QFileDevice::ResourceError ? ErrorNumber::DiskFull : ErrorNumber::DeviceIOError;
+    return Error::make(number, shownPath(m_path) + QStringLiteral(" (") + file.errorString() + QLatin1Char(')'));
+}

@@ -1,0 +1,91 @@
+#pragma once
+
+#include "platform/error.h"
+
+#include <QByteArray>
+#include <QSaveFile>
+#include <QString>
+#include <QStringEncoder>
+
+#include <memory>
+#include <vector>
+
+class QFile;
+
+enum class TextEncoding { Utf8, Utf16LE, Utf16BE, Windows1252 };
+
+// The ways a line can end in a file: every character at which the edit
+// control starts a new line.
+enum class LineEnd : int { CrLf, Lf, Cr, ParagraphSeparator, Fdd0, Fdd1 };
+constexpr int lineEndKinds = 6;
+
+QStringView lineEndText(LineEnd lineEnd);
+LineEnd platformLineEnd();
+
+// How a text file was written, so that it can be written back the same way.
+struct TextFileFormat
+{
+    TextEncoding encoding = TextEncoding::Utf8;
+    bool byteOrderMark = false;
+    // The file's most common line end; new lines take it.
+    LineEnd lineEnd = platformLineEnd();
+};
+
+struct DecodedTextFile
+{
+    QString text;
+    TextFileFormat format;
+    // The lines, numbered from 0, that do not end with the format's line end.
+    std::vector<std::pair<qsizetype, LineEnd>> otherLineEnds;
+};
+
+// Finds the encoding (UTF-8 with or without BOM, UTF-16 with BOM, otherwise
+// Windows-1252 with its five unassigned bytes kept as C1 controls, which maps
+// every byte) and the line ends of a file's bytes, and decodes them. Encoding
+// the result again gives back the same bytes.
+DecodedTextFile decodeTextFile(QByteArrayView bytes);
+
+// Reads and decodes a whole text file. Only a regular file is read: a
+// folder, a device or a pipe is refused rather than waited on.
+Error readTextFile(const QString &path, DecodedTextFile &decoded);
+
+// Whether every character of text has a code in the encoding.
+bool canEncode(QStringView text, TextEncoding encoding);
+
+// Encodes text, piece by piece, in a file's encoding.
+class TextEncoder
+{
+public:
+    explicit TextEncoder(TextEncoding encoding);
+    static QByteArray byteOrderMark(TextEncoding encoding);
+    void append(QStringView text, QByteArray &out);
+
+private:
+    TextEncoding m_encoding;
+    QStringEncoder m_utf8;
+};
+
+// Writes a file so that a failed write leaves the file that was there
+// before untouched: the bytes go to a temporary file that replaces it only
+// once everything is written. The file keeps its permissions. A character
+// device (such as /dev/null) is written in place; other special files are
+// refused.
+class SafeFileWriter
+{
+public:
+    SafeFileWriter();
+    ~SafeFileWriter();
+    Error open(const QString &path);
+    // A failed write is kept for commit to report; later writes do nothing.
+    void write(QByteArrayView bytes);
+    Error commit();
+
+private:
+    Error fileError(const QFileDevice &file) const;
+
+    QString m_path;
+    std::unique_ptr<QSaveFile> m_saveFile;
+    std::unique_ptr<QFile> m_device;
+    QFileDevice *m_file = nullptr;
+    Error m_writeError;
+};
