@@ -1,9 +1,11 @@
 #include "platform/richtextbox.h"
 
+#include "platform/documenttext.h"
 #include "platform/keys.h"
 #include "platform/screen.h"
 
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QTextBlock>
 
 namespace {
@@ -31,21 +33,6 @@ QString withCrLfBreaks(QString text, qsizetype breaks)
     return text;
 }
 
-constexpr qsizetype saveChunkBytes = 4 << 20;
-
-// Whether the document's characters, its line breaks aside, all have a code
-// in the encoding.
-bool canEncodeText(QStringView raw, TextEncoding encoding)
-{
-    qsizetype from = 0;
-    for (qsizetype at = raw.indexOf(QChar::ParagraphSeparator); at >= 0; at = raw.indexOf(QChar::ParagraphSeparator, from)) {
-        if (!canEncode(raw.sliced(from, at - from), encoding))
-            return false;
-        from = at + 1;
-    }
-    return canEncode(raw.sliced(from), encoding);
-}
-
 } // namespace
 
 RichTextBox::RichTextBox(QWidget *parent)
@@ -61,7 +48,14 @@ RichTextBox::RichTextBox(QWidget *parent)
 
 QString RichTextBox::Text() const
 {
-    return withCrLfBreaks(document()->toRawText(), document()->blockCount() - 1);
+    QString text(textLength(), Qt::Uninitialized);
+    char16_t *out = reinterpret_cast<char16_t *>(text.data());
+    readDocument([&](QStringView run) { out = std::copy(run.utf16(), run.utf16() + run.size(), out); },
+                 [&](const QTextBlock &) {
+                     *out++ = u'\r';
+                     *out++ = u'\n';
+                 });
+    return text;
 }
 
 qsizetype RichTextBox::textLength() const
@@ -115,7 +109,10 @@ QString RichTextBox::SelText() const
 void RichTextBox::setSelText(const QString &text)
 {
     QTextCursor cursor = textCursor();
+    // One step of its own for undo, not merged into the typing before it.
+    cursor.beginEditBlock();
     cursor.insertText(text);
+    cursor.endEditBlock();
     setTextCursor(cursor);
 }
 
@@ -193,6 +190,7 @@ Error RichTextBox::LoadFile(const QString &path, int fileType)
     for (const auto &[line, lineEnd] : decoded.otherLineEnds)
         doc->findBlockByNumber(int(line)).setUserState(int(lineEnd));
     m_loading = false;
+    m_hasOwnLineEnds = !decoded.otherLineEnds.empty();
     m_format = decoded.format;
     m_lastWasUndo = false;
     return Error::none();
@@ -202,44 +200,64 @@ Error RichTextBox::SaveFile(const QString &path, int fileType)
 {
     if (fileType != RichTextFileType::Text)
         return Error::make(ErrorNumber::InvalidPropertyValue, QStringLiteral("file type"));
-    const QString raw = document()->toRawText();
     TextFileFormat format = m_format;
     // A character the file's 8-bit code cannot hold makes the file UTF-8
     // rather than be lost.
-    if (!canEncodeText(raw, format.encoding)) {
-        format.encoding = TextEncoding::Utf8;
-        format.byteOrderMark = false;
+    if (format.encoding == TextEncoding::Windows1252) {
+        bool encodable = true;
+        readDocument([&](QStringView run) { encodable = encodable && canEncode(run, format.encoding); },
+                     [](const QTextBlock &) {});
+        if (!encodable) {
+            format.encoding = TextEncoding::Utf8;
+            format.byteOrderMark = false;
+        }
     }
 
-    SafeFileWriter writer;
-    if (const Error error = writer.open(path); error.failed())
+    SafeFileWriter file;
+    if (const Error error = file.open(path); error.failed())
         return error;
-    QByteArray buffer;
-    buffer.reserve(saveChunkBytes + saveChunkBytes / 4);
+    EncodedTextWriter out(file, format.encoding);
     if (format.byteOrderMark)
-        buffer = TextEncoder::byteOrderMark(format.encoding);
-    TextEncoder encoder(format.encoding);
-    const QStringView text(raw);
-    qsizetype from = 0;
-    for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
-        const QTextBlock next = block.next();
-        const qsizetype length = next.isValid() ? block.length() - 1 : text.size() - from;
-        encoder.append(text.sliced(from, length), buffer);
-        from += length + 1;
-        if (next.isValid()) {
-            const int state = block.userState();
-            encoder.append(lineEndText(state >= 0 && state < lineEndKinds ? LineEnd(state) : format.lineEnd), buffer);
-        }
-        if (buffer.size() >= saveChunkBytes) {
-            writer.write(buffer);
-            buffer.truncate(0);
-        }
-    }
-    writer.write(buffer);
-    if (const Error error = writer.commit(); error.failed())
+        out.writeByteOrderMark();
+    readDocument([&](QStringView run) { out.write(run); },
+                 [&](const QTextBlock &line) {
+                     const int state = line.userState();
+                     out.writeLineEnd(state >= 0 && state < lineEndKinds ? LineEnd(state) : format.lineEnd);
+                 });
+    out.flush();
+    if (const Error error = file.commit(); error.failed())
         return error;
     m_format = format;
     return Error::none();
+}
+
+template <typename OnText, typename OnBreak>
+void RichTextBox::readDocument(OnText &&onText, OnBreak &&onBreak) const
+{
+    DocumentTextReader reader(*document());
+    // Lines are followed only where some line has its own line end; the
+    // others all take the document's.
+    QTextBlock line = m_hasOwnLineEnds ? document()->begin() : QTextBlock();
+    QStringView piece;
+    while (reader.next(piece)) {
+        // A loaded file is stored as lines and breaks in pieces of their own.
+        if (piece.size() == 1 && piece.front() == QChar::ParagraphSeparator) {
+            onBreak(line);
+            if (line.isValid())
+                line = line.next();
+            continue;
+        }
+        for (qsizetype at = piece.indexOf(QChar::ParagraphSeparator); at >= 0; at = piece.indexOf(QChar::ParagraphSeparator)) {
+            if (at > 0)
+                onText(piece.first(at));
+            onBreak(line);
+            if (line.isValid())
+                line = line.next();
+            piece = piece.sliced(at + 1);
+        }
+        if (!piece.isEmpty())
+            onText(piece);
+    }
 }
 
 intptr_t RichTextBox::windowMessage(unsigned message, uintptr_t, intptr_t)
@@ -275,6 +293,17 @@ bool RichTextBox::undoOrRedo()
     m_undoing = false;
     m_lastWasUndo = !m_lastWasUndo;
     return true;
+}
+
+QMimeData *RichTextBox::createMimeDataFromSelection() const
+{
+    // The text exactly as selected: Qt's own copy would turn no-break spaces
+    // into plain ones.
+    auto *data = new QMimeData;
+    QString text = textCursor().selectedText();
+    text.replace(QChar::ParagraphSeparator, u'\n');
+    data->setText(text);
+    return data;
 }
 
 void RichTextBox::keyPressEvent(QKeyEvent *event)

@@ -89,6 +89,7 @@ signals:
     void overwriteModeChanged(bool overwrite);
 
 protected:
+    QMimeData *createMimeDataFromSelection() const override;
     void keyPressEvent(QKeyEvent *event) override;
     void keyReleaseEvent(QKeyEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
@@ -96,6 +97,10 @@ protected:
 private:
     enum class BreakSide { Before, After };
 
+    // Calls onText for each run of characters and onBreak for each line
+    // break (with the line it ends), in order, without copying the text.
+    template <typename OnText, typename OnBreak>
+    void readDocument(OnText &&onText, OnBreak &&onBreak) const;
     qsizetype textPosition(int documentPosition) const;
     int documentPosition(qsizetype textPosition, BreakSide side) const;
     void onContentsChange(int position, int removed, int added);
@@ -108,6 +113,8 @@ private:
     int m_rightMargin = 0;
     bool m_hideSelection = true;
     bool m_loading = false;
+    // Some line of the loaded file ends otherwise than the file's line end.
+    bool m_hasOwnLineEnds = false;
     bool m_undoing = false;
     // The last EM_UNDO undid a change, so the next one redoes it.
     bool m_lastWasUndo = false;

@@ -206,53 +206,6 @@ bool canEncode(QStringView text, TextEncoding encoding)
     return std::all_of(text.begin(), text.end(), [](QChar c) { return windows1252Byte(c.unicode()) >= 0; });
 }
 
-TextEncoder::TextEncoder(TextEncoding encoding)
-    : m_encoding(encoding)
-    , m_utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless)
-{
-}
-
-QByteArray TextEncoder::byteOrderMark(TextEncoding encoding)
-{
-    switch (encoding) {
-    case TextEncoding::Utf8: return QByteArrayLiteral("\xEF\xBB\xBF");
-    case TextEncoding::Utf16LE: return QByteArrayLiteral("\xFF\xFE");
-    case TextEncoding::Utf16BE: return QByteArrayLiteral("\xFE\xFF");
-    case TextEncoding::Windows1252: break;
-    }
-    return {};
-}
-
-void TextEncoder::append(QStringView text, QByteArray &out)
-{
-    const qsizetype start = out.size();
-    switch (m_encoding) {
-    case TextEncoding::Utf8: {
-        out.resize(start + m_utf8.requiredSpace(text.size()));
-        char *end = m_utf8.appendToBuffer(out.data() + start, text);
-        out.truncate(end - out.constData());
-        break;
-    }
-    case TextEncoding::Utf16LE:
-        out.resize(start + 2 * text.size());
-        qToLittleEndian<char16_t>(text.data(), text.size(), out.data() + start);
-        break;
-    case TextEncoding::Utf16BE:
-        out.resize(start + 2 * text.size());
-        qToBigEndian<char16_t>(text.data(), text.size(), out.data() + start);
-        break;
-    case TextEncoding::Windows1252: {
-        out.resize(start + text.size());
-        char *p = out.data() + start;
-        for (const QChar c : text) {
-            const int byte = windows1252Byte(c.unicode());
-            *p++ = char(byte < 0 ? '?' : byte);
-        }
-        break;
-    }
-    }
-}
-
 SafeFileWriter::SafeFileWriter() = default;
 SafeFileWriter::~SafeFileWriter() = default;
 
@@ -327,3 +280,105 @@ Error SafeFileWriter::fileError(const QFileDevice &file) const
     const int number = file.error() == QFileDevice::ResourceError ? ErrorNumber::DiskFull : ErrorNumber::DeviceIOError;
     return Error::make(number, shownPath(m_path) + QStringLiteral(" (") + file.errorString() + QLatin1Char(')'));
 }
+
+namespace {
+
+constexpr qsizetype chunkBytes = 4 << 20;
+
+// The most bytes one character of UTF-16 can take in an encoding.
+qsizetype bytesPerCharacter(TextEncoding encoding)
+{
+    switch (encoding) {
+    case TextEncoding::Utf8: return 3;
+    case TextEncoding::Utf16LE:
+    case TextEncoding::Utf16BE: return 2;
+    case TextEncoding::Windows1252: return 1;
+    }
+    return 3;
+}
+
+} // namespace
+
+EncodedTextWriter::EncodedTextWriter(SafeFileWriter &file, TextEncoding encoding)
+    : m_file(file)
+    , m_encoding(encoding)
+    , m_utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless)
+{
+    m_buffer.resize(chunkBytes);
+    for (int kind = 0; kind < lineEndKinds; ++kind) {
+        const QStringView text = lineEndText(LineEnd(kind));
+        QByteArray &bytes = m_lineEnds[size_t(kind)];
+        bytes.resize(text.size() * bytesPerCharacter(encoding));
+        bytes.truncate(encode(text, bytes.data()) - bytes.constData());
+    }
+}
+
+void EncodedTextWriter::writeByteOrderMark()
+{
+    QByteArrayView mark;
+    switch (m_encoding) {
+    case TextEncoding::Utf8: mark = "\xEF\xBB\xBF"; break;
+    case TextEncoding::Utf16LE: mark = "\xFF\xFE"; break;
+    case TextEncoding::Utf16BE: mark = "\xFE\xFF"; break;
+    case TextEncoding::Windows1252: return;
+    }
+    std::copy(mark.begin(), mark.end(), room(mark.size()));
+    m_used += mark.size();
+}
+
+void EncodedTextWriter::write(QStringView text)
+{
+    const qsizetype perCharacter = bytesPerCharacter(m_encoding);
+    while (!text.isEmpty()) {
+        // A long line goes in pieces that fit the buffer, never cutting a
+        // surrogate pair in two.
+        qsizetype length = qMin(text.size(), chunkBytes / perCharacter);
+        if (length < text.size() && text.at(length - 1).isHighSurrogate())
+            --length;
+        char *end = encode(text.first(length), room(length * perCharacter));
+        m_used = end - m_buffer.constData();
+        text = text.sliced(length);
+    }
+}
+
+char *EncodedTextWriter::encode(QStringView text, char *out)
+{
+    switch (m_encoding) {
+    case TextEncoding::Utf8:
+        return m_utf8.appendToBuffer(out, text);
+    case TextEncoding::Utf16LE:
+        qToLittleEndian<char16_t>(text.utf16(), text.size(), out);
+        return out + 2 * text.size();
+    case TextEncoding::Utf16BE:
+        qToBigEndian<char16_t>(text.utf16(), text.size(), out);
+        return out + 2 * text.size();
+    case TextEncoding::Windows1252:
+        for (const QChar c : text) {
+            const int byte = windows1252Byte(c.unicode());
+            *out++ = char(byte < 0 ? '?' : byte);
+        }
+        return out;
+    }
+    return out;
+}
+
+void EncodedTextWriter::writeLineEnd(LineEnd lineEnd)
+{
+    const QByteArray &bytes = m_lineEnds[size_t(lineEnd)];
+    std::copy(bytes.begin(), bytes.end(), room(bytes.size()));
+    m_used += bytes.size();
+}
+
+void EncodedTextWriter::flush()
+{
+    m_file.write(QByteArrayView(m_buffer.constData(), m_used));
+    m_used = 0;
+}
+
+char *EncodedTextWriter::room(qsizetype bytes)
+{
+    if (m_used + bytes > m_buffer.size())
+        flush();
+    return m_buffer.data() + m_used;
+}
+

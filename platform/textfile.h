@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringEncoder>
 
+#include <array>
 #include <memory>
 #include <vector>
 
@@ -52,19 +53,6 @@ Error readTextFile(const QString &path, DecodedTextFile &decoded);
 // Whether every character of text has a code in the encoding.
 bool canEncode(QStringView text, TextEncoding encoding);
 
-// Encodes text, piece by piece, in a file's encoding.
-class TextEncoder
-{
-public:
-    explicit TextEncoder(TextEncoding encoding);
-    static QByteArray byteOrderMark(TextEncoding encoding);
-    void append(QStringView text, QByteArray &out);
-
-private:
-    TextEncoding m_encoding;
-    QStringEncoder m_utf8;
-};
-
 // Writes a file so that a failed write leaves the file that was there
 // before untouched: the bytes go to a temporary file that replaces it only
 // once everything is written. The file keeps its permissions. A character
@@ -89,3 +77,29 @@ private:
     QFileDevice *m_file = nullptr;
     Error m_writeError;
 };
+
+// Writes text to a file in the file's encoding, a few megabytes at a time,
+// so that saving never holds a second copy of the whole text.
+class EncodedTextWriter
+{
+public:
+    EncodedTextWriter(SafeFileWriter &file, TextEncoding encoding);
+    void writeByteOrderMark();
+    void write(QStringView text);
+    void writeLineEnd(LineEnd lineEnd);
+    // Writes what is still in the buffer.
+    void flush();
+
+private:
+    // Room for bytes at the end of the buffer, written out first when full.
+    char *room(qsizetype bytes);
+    char *encode(QStringView text, char *out);
+
+    SafeFileWriter &m_file;
+    TextEncoding m_encoding;
+    QStringEncoder m_utf8;
+    QByteArray m_buffer;
+    qsizetype m_used = 0;
+    std::array<QByteArray, lineEndKinds> m_lineEnds;
+};
+

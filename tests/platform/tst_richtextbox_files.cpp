@@ -1,5 +1,6 @@
 #include "platform/richtextbox.h"
 #include "platform/testseam.h"
+#include "freshsuite.h"
 #include "suites.h"
 
 #include <QDir>
@@ -53,15 +54,11 @@ bool runningAsRoot()
 
 } // namespace
 
-class RichTextBoxFiles : public QObject
+class RichTextBoxFiles : public FreshStateSuite
 {
     Q_OBJECT
 
-    std::unique_ptr<FreshProgramState> m_state;
-
 private slots:
-    void init() { m_state = std::make_unique<FreshProgramState>(); }
-    void cleanup() { m_state.reset(); }
 
     void fileLoadedAndSavedAgainIsTheSameBytes_data()
     {
@@ -73,7 +70,8 @@ private slots:
         QTest::newRow("UTF-16 LE") << utf16(QStringLiteral("H\u00E9llo\r\n\u4E16\u754C\r\n") + QChar(0xD83D) + QChar(0xDE00), false);
         QTest::newRow("UTF-16 BE") << utf16(QStringLiteral("H\u00E9llo\nw\u00F6rld"), true);
         QTest::newRow("UTF-16 with an unpaired surrogate") << utf16(QStringLiteral("a") + QChar(0xDC00) + QStringLiteral("b\r\n"), false);
-        QTest::newRow("UTF-16 LE BOM, odd length") << QByteArray("\xFF\xFE" "a\x00" "b", 5);
+        static const char oddUtf16[] = "\xFF\xFE" "a\x00" "b";
+        QTest::newRow("UTF-16 LE BOM, odd length") << QByteArray(oddUtf16, sizeof oddUtf16 - 1);
         QTest::newRow("Windows-1252 accents") << QByteArray("caf\xE9 na\xEFve \xC0 la \x80 5\r\n\x93quoted\x94\r\n");
         QByteArray everyByte;
         for (int b = 0; b < 256; ++b)
@@ -90,7 +88,8 @@ private slots:
         QTest::newRow("no final line end") << QByteArray("last line has no end");
         QTest::newRow("only line ends") << QByteArray("\r\n\r\n\n\r");
         QTest::newRow("empty") << QByteArray();
-        QTest::newRow("tabs and NUL") << QByteArray("a\tb\t\tc\0d\0\r\n", 13);
+        static const char tabsAndNul[] = "a\tb\t\tc\0d\0\r\n";
+        QTest::newRow("tabs and NUL") << QByteArray(tabsAndNul, sizeof tabsAndNul - 1);
         QTest::newRow("no-break space and line separator") << QByteArray("a\xC2\xA0" "b\xE2\x80\xA8" "c\r\n");
         QTest::newRow("paragraph separator and U+FDD0, U+FDD1")
             << QByteArray("a\xE2\x80\xA9" "b\xEF\xB7\x90" "c\xEF\xB7\x91" "d\r\ne\r\n");
@@ -100,8 +99,8 @@ private slots:
     void fileLoadedAndSavedAgainIsTheSameBytes()
     {
         QFETCH(QByteArray, bytes);
-        const QString original = m_state->path(QStringLiteral("original.txt"));
-        const QString copy = m_state->path(QStringLiteral("copy.txt"));
+        const QString original = fresh().path(QStringLiteral("original.txt"));
+        const QString copy = fresh().path(QStringLiteral("copy.txt"));
         writeBytes(original, bytes);
 
         RichTextBox box;
@@ -115,7 +114,7 @@ private slots:
 
     void textShowsEveryLineBreakAsCrLf()
     {
-        const QString path = m_state->path(QStringLiteral("mixed.txt"));
+        const QString path = fresh().path(QStringLiteral("mixed.txt"));
         writeBytes(path, QByteArray("a\nb\rc\r\nd\xE2\x80\xA9" "e\xE2\x80\xA8" "f\xC2\xA0"));
         RichTextBox box;
         QVERIFY(box.LoadFile(path).ok());
@@ -126,7 +125,7 @@ private slots:
 
     void windows1252FileShowsItsLetters()
     {
-        const QString path = m_state->path(QStringLiteral("ansi.txt"));
+        const QString path = fresh().path(QStringLiteral("ansi.txt"));
         writeBytes(path, QByteArray("caf\xE9 \x80 \x93q\x94 \x81"));
         RichTextBox box;
         QVERIFY(box.LoadFile(path).ok());
@@ -136,7 +135,7 @@ private slots:
 
     void eightBitFileWithATypedCharacterItCannotHoldIsSavedAsUtf8()
     {
-        const QString path = m_state->path(QStringLiteral("ansi.txt"));
+        const QString path = fresh().path(QStringLiteral("ansi.txt"));
         writeBytes(path, QByteArray("caf\xE9\r\n"));
         RichTextBox box;
         QVERIFY(box.LoadFile(path).ok());
@@ -151,7 +150,7 @@ private slots:
     {
         RichTextBox box;
         box.setSelText(QStringLiteral("\u00E9t\u00E9\r\nhiver"));
-        const QString path = m_state->path(QStringLiteral("new.txt"));
+        const QString path = fresh().path(QStringLiteral("new.txt"));
         QVERIFY(box.SaveFile(path).ok());
         const QByteArray lineEnd = platformLineEnd() == LineEnd::CrLf ? "\r\n" : "\n";
         QCOMPARE(readBytes(path), QByteArray("\xC3\xA9t\xC3\xA9") + lineEnd + "hiver");
@@ -159,7 +158,7 @@ private slots:
 
     void newLinesTakeTheFilesMostCommonLineEnd()
     {
-        const QString path = m_state->path(QStringLiteral("lf.txt"));
+        const QString path = fresh().path(QStringLiteral("lf.txt"));
         writeBytes(path, QByteArray("one\ntwo\r\nthree\nfour\n"));
         RichTextBox box;
         QVERIFY(box.LoadFile(path).ok());
@@ -171,7 +170,7 @@ private slots:
 
     void splittingAndJoiningLinesKeepsEachLinesOwnEnd()
     {
-        const QString path = m_state->path(QStringLiteral("mixed.txt"));
+        const QString path = fresh().path(QStringLiteral("mixed.txt"));
         writeBytes(path, QByteArray("aa\r\nbbbb\ncc\r\ndd\r\n"));
         RichTextBox box;
         QVERIFY(box.LoadFile(path).ok());
@@ -192,7 +191,7 @@ private slots:
 
     void fontChangesLeaveTheLineEndsAlone()
     {
-        const QString path = m_state->path(QStringLiteral("mixed.txt"));
+        const QString path = fresh().path(QStringLiteral("mixed.txt"));
         const QByteArray bytes("a\r\nb\nc\rd\r\n");
         writeBytes(path, bytes);
         RichTextBox box;
@@ -209,8 +208,8 @@ private slots:
 #ifndef Q_OS_UNIX
         QSKIP("permissions and links are Unix here");
 #else
-        const QString target = m_state->path(QStringLiteral("target.txt"));
-        const QString link = m_state->path(QStringLiteral("link.txt"));
+        const QString target = fresh().path(QStringLiteral("target.txt"));
+        const QString link = fresh().path(QStringLiteral("link.txt"));
         writeBytes(target, "old");
         QVERIFY(QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
         QVERIFY(QFile::link(target, link));
@@ -244,21 +243,21 @@ private slots:
     {
         QFETCH(QString, path);
         QFETCH(int, number);
-        const QString fullPath = path.startsWith(u'/') || path.isEmpty() ? path : m_state->path(path);
+        const QString fullPath = path.startsWith(u'/') || path.isEmpty() ? path : fresh().path(path);
         RichTextBox box;
         box.setSelText(QStringLiteral("text"));
         const Error error = box.SaveFile(fullPath);
         QCOMPARE(error.number, number);
         if (!path.isEmpty())
             QVERIFY2(error.description.contains(QDir::toNativeSeparators(fullPath)), qPrintable(error.description));
-        QCOMPARE(QDir(m_state->folder()).entryList(QDir::Files), QStringList());
+        QCOMPARE(QDir(fresh().folder()).entryList(QDir::Files), QStringList());
     }
 
     void saveIntoAReadOnlyFolderFailsAndKeepsTheOldFile()
     {
         if (runningAsRoot())
             QSKIP("root writes into read-only folders; the system folder case covers it");
-        const QString folder = m_state->path(QStringLiteral("locked"));
+        const QString folder = fresh().path(QStringLiteral("locked"));
         QVERIFY(QDir().mkpath(folder));
         const QString path = folder + QStringLiteral("/old.txt");
         writeBytes(path, "old");
@@ -292,7 +291,7 @@ private slots:
 #ifndef Q_OS_UNIX
         QSKIP("the file size limit is a Unix resource limit");
 #else
-        const QString path = m_state->path(QStringLiteral("precious.txt"));
+        const QString path = fresh().path(QStringLiteral("precious.txt"));
         writeBytes(path, "the previous content\r\n");
         RichTextBox box;
         box.setSelText(QString(3 * 1024 * 1024, u'y'));
@@ -311,7 +310,7 @@ private slots:
 
         QVERIFY(error.failed());
         QCOMPARE(readBytes(path), QByteArray("the previous content\r\n"));
-        QCOMPARE(QDir(m_state->folder()).entryList(QDir::Files), QStringList {QStringLiteral("precious.txt")});
+        QCOMPARE(QDir(fresh().folder()).entryList(QDir::Files), QStringList {QStringLiteral("precious.txt")});
 #endif
     }
 
@@ -333,7 +332,7 @@ private slots:
     {
         QFETCH(QString, path);
         QFETCH(int, number);
-        const QString fullPath = path.startsWith(u'/') ? path : m_state->path(path);
+        const QString fullPath = path.startsWith(u'/') ? path : fresh().path(path);
         RichTextBox box;
         box.setSelText(QStringLiteral("keep\r\nme"));
         QSignalSpy changes(&box, &RichTextBox::Change);
@@ -348,7 +347,7 @@ private slots:
     {
         if (runningAsRoot())
             QSKIP("root reads every file; /proc/self/mem covers a failing read");
-        const QString path = m_state->path(QStringLiteral("secret.txt"));
+        const QString path = fresh().path(QStringLiteral("secret.txt"));
         writeBytes(path, "secret");
         QVERIFY(QFile::setPermissions(path, QFile::WriteOwner));
         RichTextBox box;
@@ -362,7 +361,7 @@ private slots:
 #ifndef Q_OS_UNIX
         QSKIP("no named pipes here");
 #else
-        const QString path = m_state->path(QStringLiteral("pipe"));
+        const QString path = fresh().path(QStringLiteral("pipe"));
         QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
         RichTextBox box;
         QCOMPARE(box.LoadFile(path).number, ErrorNumber::PathFileAccessError);
@@ -372,7 +371,7 @@ private slots:
 
     void loadReplacesTheTextRaisesChangeAndEmptiesUndo()
     {
-        const QString path = m_state->path(QStringLiteral("a.txt"));
+        const QString path = fresh().path(QStringLiteral("a.txt"));
         writeBytes(path, "from the file");
         RichTextBox box;
         box.setSelText(QStringLiteral("typed"));
@@ -385,7 +384,7 @@ private slots:
 
     void onlyPlainTextFilesAreRead()
     {
-        const QString path = m_state->path(QStringLiteral("a.rtf"));
+        const QString path = fresh().path(QStringLiteral("a.rtf"));
         writeBytes(path, "{\\rtf1 x}");
         RichTextBox box;
         QCOMPARE(box.LoadFile(path, RichTextFileType::RichText).number, ErrorNumber::InvalidPropertyValue);
