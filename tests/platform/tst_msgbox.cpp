@@ -101,12 +101,9 @@ private slots:
         QTest::addColumn<int>("press");
         QTest::addColumn<int>("answer");
         QTest::newRow("OK") << 0 << int(QMessageBox::Ok) << MsgBoxAnswer::Ok;
-        QTest::newRow("Cancel of OK/Cancel") << 1 << int(QMessageBox::Cancel) << MsgBoxAnswer::Cancel;
         QTest::newRow("No of Yes/No/Cancel") << 51 << int(QMessageBox::No) << MsgBoxAnswer::No;
         QTest::newRow("Escape on Yes/No/Cancel") << 51 << int(QMessageBox::NoButton) << MsgBoxAnswer::Cancel;
-        QTest::newRow("Yes of Yes/No") << 36 << int(QMessageBox::Yes) << MsgBoxAnswer::Yes;
         QTest::newRow("Retry of Retry/Cancel") << 5 << int(QMessageBox::Retry) << MsgBoxAnswer::Retry;
-        QTest::newRow("Ignore") << 2 << int(QMessageBox::Ignore) << MsgBoxAnswer::Ignore;
     }
 
     void eachButtonGivesItsAnswer()
@@ -117,18 +114,6 @@ private slots:
         SeenBox seen;
         pressOnNextBox(seen, QMessageBox::StandardButton(press));
         QCOMPARE(MsgBox(QStringLiteral("question"), style, QStringLiteral("t")), answer);
-    }
-
-    void theStyleChoosesTheDefaultButtonAndIcon()
-    {
-        SeenBox seen;
-        pressOnNextBox(seen, QMessageBox::Cancel);
-        MsgBox(QStringLiteral("q"), MsgBoxStyle::YesNoCancel | MsgBoxStyle::Question | MsgBoxStyle::DefaultButton3);
-        QCOMPARE(seen.defaultButton, QMessageBox::Cancel);
-        QCOMPARE(seen.icon, QMessageBox::Question);
-        pressOnNextBox(seen, QMessageBox::Ok);
-        MsgBox(QStringLiteral("i"), MsgBoxStyle::Information);
-        QCOMPARE(seen.icon, QMessageBox::Information);
     }
 
     void aModalWindowIsActedOnThroughItsControls()

@@ -9,7 +9,6 @@
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QLineEdit>
-#include <QScreen>
 #include <QSettings>
 #include <QTest>
 
@@ -18,15 +17,6 @@ class ScreenTest : public FreshStateSuite
     Q_OBJECT
 
 private slots:
-
-    void twipsPerPixelFollowTheLogicalResolution()
-    {
-        const qreal dpi = QGuiApplication::primaryScreen()->logicalDotsPerInchX();
-        QCOMPARE(Screen::twipsPerPixelX(), qRound(1440 / dpi));
-        if (qFuzzyCompare(dpi, 96))
-            QCOMPARE(Screen::twipsPerPixelX(), 15);
-        QCOMPARE(Screen::width(), QGuiApplication::primaryScreen()->geometry().width() * Screen::twipsPerPixelX());
-    }
 
     void theHourglassIsSetOnceAndRestoredWhollyByDefault()
     {
