@@ -18,6 +18,7 @@ struct SeamState
     QList<ShownMessage> shown;
     int unhandledModal = 0;
     int leftOpen = 0;
+    int programEnds = 0;
 };
 
 SeamState &state()
@@ -45,6 +46,7 @@ void queueModalAction(ModalAction action) { state().actions.enqueue(std::move(ac
 const QList<ShownMessage> &shownMessages() { return state().shown; }
 int unhandledModalWindows() { return state().unhandledModal; }
 int modalWindowsLeftOpen() { return state().leftOpen; }
+int programEnds() { return state().programEnds; }
 
 bool takeMessageBoxAnswer(int &answer)
 {
@@ -67,6 +69,7 @@ bool takeModalAction(ModalAction &action)
 void recordMessage(const ShownMessage &message) { state().shown.append(message); }
 void recordUnhandledModalWindow() { ++state().unhandledModal; }
 void recordModalWindowLeftOpen() { ++state().leftOpen; }
+void recordProgramEnd() { ++state().programEnds; }
 
 } // namespace TestSeam
 

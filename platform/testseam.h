@@ -41,6 +41,8 @@ const QList<ShownMessage> &shownMessages();
 int unhandledModalWindows();
 // Modal windows that an action left open.
 int modalWindowsLeftOpen();
+// How often the program asked to end.
+int programEnds();
 
 // Used by MsgBox and ShowModal.
 bool takeMessageBoxAnswer(int &answer);
@@ -49,6 +51,7 @@ bool takeModalAction(ModalAction &action);
 void recordMessage(const ShownMessage &message);
 void recordUnhandledModalWindow();
 void recordModalWindowLeftOpen();
+void recordProgramEnd();
 
 } // namespace TestSeam
 

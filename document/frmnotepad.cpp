@@ -1,0 +1,210 @@
+#include "document/frmnotepad.h"
+
+#include "document/menuedit.h"
+#include "platform/keys.h"
+#include "platform/messages.h"
+#include "platform/msgbox.h"
+#include "platform/richtextbox.h"
+#include "platform/screen.h"
+#include "shell/frmmainnote.h"
+#include "shell/quillo.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QMdiArea>
+#include <QMenu>
+#include <QTimer>
+
+namespace {
+
+constexpr int noWrap = 65535;
+
+} // namespace
+
+frmNotePad::frmNotePad(frmMainNote &mainForm)
+    : QMdiSubWindow(&mainForm)
+    , m_mainForm(mainForm)
+{
+    hide();
+    setWindowIcon(mainForm.windowIcon());
+}
+
+frmNotePad::~frmNotePad()
+{
+    // The edit control's last events reach a whole window.
+    delete Text1;
+}
+
+void frmNotePad::setTag(const QString &tag)
+{
+    if (!isLoaded())
+        Load();
+    m_tag = tag;
+}
+
+void frmNotePad::setCaption(const QString &caption)
+{
+    m_caption = caption;
+    // "[*]" in a title is Qt's mark for unsaved changes; a path may hold it.
+    QString title = caption;
+    title.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
+    setWindowTitle(title);
+}
+
+void frmNotePad::Load()
+{
+    Text1 = new RichTextBox;
+    Text1->setFrameShape(QFrame::NoFrame);
+    Text1->setFontName(QStringLiteral("Fixedsys"));
+    (void)Text1->setFontSize(9);
+    (void)Text1->setRightMargin(noWrap);
+    setWidget(Text1);
+    connect(Text1, &RichTextBox::Change, this, &frmNotePad::Text1_Change);
+    connect(Text1, &RichTextBox::KeyDown, this, &frmNotePad::Text1_KeyDown);
+    connect(Text1, &RichTextBox::KeyUp, this, &frmNotePad::Text1_KeyUp);
+    connect(Text1, &RichTextBox::LostFocus, this, &frmNotePad::Text1_LostFocus);
+    setCaption(QStringLiteral("Untitled1"));
+    m_mainForm.mdiArea()->addSubWindow(this);
+    Form_Load();
+}
+
+void frmNotePad::Show()
+{
+    if (!isLoaded())
+        Load();
+    show();
+    m_mainForm.mdiArea()->setActiveSubWindow(this);
+}
+
+bool frmNotePad::Unload()
+{
+    if (!isLoaded())
+        return true;
+    int Cancel = 0;
+    Form_QueryUnload(Cancel, 0);
+    if (Cancel)
+        return false;
+    Form_Unload(Cancel);
+    m_mainForm.mdiArea()->removeSubWindow(this);
+    m_mainForm.forgetActivation(this);
+    // Back with the frame, out of sight, until its slot is used again.
+    setParent(&m_mainForm);
+    hide();
+    RichTextBox *text = Text1;
+    Text1 = nullptr;
+    setWidget(nullptr);
+    delete text;
+    return true;
+}
+
+void frmNotePad::closeEvent(QCloseEvent *event)
+{
+    event->ignore();
+    Unload();
+}
+
+void frmNotePad::Form_Load()
+{
+    if (!Quillo::NoDocuments)
+        return;
+    Quillo::EnableDocumentCommands();
+    Quillo::NoDocuments = false;
+    m_mainForm.unloadBackground();
+    m_mainForm.tmrPaste.start();
+    m_mainForm.tmrUndo.start();
+    m_mainForm.mnuWindow->menuAction()->setVisible(true);
+    m_mainForm.mnuWindow2->menuAction()->setVisible(false);
+}
+
+void frmNotePad::Form_Activate()
+{
+    RichTextBox *text = Text1;
+    if (!text)
+        return;
+    text->setFontName(m_mainForm.cboFont->currentText());
+    // A size box that holds no number keeps the size the document has.
+    bool isNumber = false;
+    const double size = m_mainForm.cboSize->currentText().toDouble(&isNumber);
+    if (isNumber)
+        (void)text->setFontSize(size);
+    const int index = slot();
+    const bool wrap = index > 0 && index < Quillo::DocState.size() && Quillo::DocState[index].WordWrap;
+    (void)text->setRightMargin(wrap ? 0 : noWrap);
+
+    SendMessageA(text->hwnd(), EM_EMPTYUNDOBUFFER);
+    m_mainForm.mnuEdit1[0]->setEnabled(false);
+    m_mainForm.mnuEdit1[1]->setEnabled(false);
+    m_mainForm.Toolbar1->Buttons[12]->setEnabled(false);
+    m_mainForm.Toolbar1->Buttons[13]->setEnabled(false);
+    m_mainForm.tmrUndo.start();
+}
+
+void frmNotePad::Form_QueryUnload(int &Cancel, int)
+{
+    if (Text1)
+        SendMessageA(Text1->hwnd(), EM_EMPTYUNDOBUFFER);
+    const int index = slot();
+    if (index <= 0 || index >= Quillo::DocState.size() || !Quillo::DocState[index].Modified)
+        return;
+    const QString message = QStringLiteral("Text in [") + m_caption + QStringLiteral("] has been modified.\r\n")
+                            + QStringLiteral("Do you want to save the changes?");
+    switch (MsgBox(message, MsgBoxStyle::YesNoCancel | MsgBoxStyle::Exclamation, m_caption)) {
+    case MsgBoxAnswer::No:
+        Cancel = 0;
+        Quillo::CloseCancelled = false;
+        break;
+    case MsgBoxAnswer::Yes:
+        // Saving arrives with the file commands; until then Yes keeps the
+        // window open, as Cancel does, so that nothing is lost.
+    default:
+        Cancel = 1;
+        Quillo::CloseCancelled = true;
+        break;
+    }
+}
+
+void frmNotePad::Form_Unload(int &)
+{
+    const int index = slot();
+    if (index > 0 && index < Quillo::DocState.size())
+        Quillo::DocState[index].Free = true;
+    if (Quillo::AnyDocumentOpen())
+        return;
+    m_mainForm.tmrUndo.stop();
+    m_mainForm.tmrPaste.stop();
+    m_mainForm.mnuWindow->menuAction()->setVisible(false);
+    m_mainForm.mnuWindow2->menuAction()->setVisible(true);
+    Quillo::DisableDocumentCommands();
+    Quillo::NoDocuments = true;
+    m_mainForm.showBackground();
+}
+
+void frmNotePad::Text1_Change()
+{
+    const int index = slot();
+    if (index > 0 && index < Quillo::DocState.size())
+        Quillo::DocState[index].Modified = true;
+}
+
+void frmNotePad::Text1_KeyDown(int &KeyCode, int)
+{
+    if (KeyCode == VirtualKey::Control)
+        MenuEdit::CtrlDown = true;
+    else if (KeyCode == 'V' && MenuEdit::CtrlDown)
+        MenuEdit::PasteAllowed = false;
+    else if (KeyCode == 'X' && MenuEdit::CtrlDown)
+        MenuEdit::CutAllowed = false;
+    else if (KeyCode == 'Z' && MenuEdit::CtrlDown)
+        SendMessageA(Screen::activeControl(), EM_UNDO);
+}
+
+void frmNotePad::Text1_KeyUp(int &KeyCode, int)
+{
+    if (KeyCode == VirtualKey::Control)
+        MenuEdit::CtrlDown = false;
+}
+
+void frmNotePad::Text1_LostFocus()
+{
+    m_mainForm.tmrUndo.start();
+}

@@ -1,0 +1,87 @@
+#include "platform/statusbar.h"
+
+#include "platform/richtextbox.h"
+
+#include <QApplication>
+#include <QDate>
+#include <QLabel>
+#include <QLocale>
+
+namespace {
+
+// The state of a lock key, where the window system tells it. Qt reports
+// none of them, so the panels show their text without a lit state there.
+bool lockKeyOn(StatusBar::PanelKind)
+{
+    return false;
+}
+
+} // namespace
+
+StatusBar::StatusBar(QWidget *parent)
+    : QStatusBar(parent)
+{
+    setSizeGripEnabled(true);
+    // Once a second is often enough for the date and the lock keys.
+    m_clock.setInterval(1000);
+    connect(&m_clock, &QTimer::timeout, this, &StatusBar::refresh);
+    connect(qApp, &QApplication::focusChanged, this, &StatusBar::refresh);
+    m_clock.start();
+}
+
+void StatusBar::addPanel(PanelKind kind, const QString &text, const QString &toolTip)
+{
+    auto *label = new QLabel(text);
+    label->setTextFormat(Qt::PlainText);
+    label->setFrameShape(QFrame::Panel);
+    label->setFrameShadow(QFrame::Sunken);
+    label->setToolTip(toolTip);
+    label->setAlignment(Qt::AlignCenter);
+    if (kind == PanelKind::Text) {
+        label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        addWidget(label, 1);
+    } else {
+        label->setMinimumWidth(label->fontMetrics().horizontalAdvance(kind == PanelKind::Date ? QStringLiteral("00/00/0000") : QStringLiteral("SCRL")) + 12);
+        addPermanentWidget(label);
+    }
+    m_panels.append({kind, label, false});
+    refresh();
+}
+
+QLabel *StatusBar::panel(int index) const
+{
+    return index >= 1 && index <= m_panels.size() ? m_panels[index - 1].label : nullptr;
+}
+
+StatusBar::PanelKind StatusBar::panelKind(int index) const
+{
+    return m_panels.at(index - 1).kind;
+}
+
+bool StatusBar::panelLit(int index) const
+{
+    return index >= 1 && index <= m_panels.size() && m_panels[index - 1].lit;
+}
+
+void StatusBar::refresh()
+{
+    for (Panel &panel : m_panels) {
+        switch (panel.kind) {
+        case PanelKind::Text:
+            continue;
+        case PanelKind::Date:
+            panel.label->setText(QLocale().toString(QDate::currentDate(), QLocale::ShortFormat));
+            continue;
+        case PanelKind::Insert: {
+            // Lit while the focused edit control overwrites.
+            const auto *edit = qobject_cast<const RichTextBox *>(QApplication::focusWidget());
+            panel.lit = edit && edit->overwriteMode();
+            break;
+        }
+        default:
+            panel.lit = lockKeyOn(panel.kind);
+            break;
+        }
+        panel.label->setEnabled(panel.lit);
+    }
+}

@@ -1,0 +1,605 @@
+#include "shell/frmmainnote.h"
+
+#include "document/frmnotepad.h"
+#include "platform/program.h"
+#include "platform/richtextbox.h"
+#include "platform/screen.h"
+#include "platform/statusbar.h"
+#include "shell/artwork.h"
+#include "shell/frmbackground.h"
+#include "shell/quillo.h"
+#include "toolbars/menuformat.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QSet>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int rowHeight = 490;       // twips reserved for one band of the rebar
+constexpr int containerHeight = 390; // twips
+constexpr int noWrap = 65535;
+
+int toPixels(int twips)
+{
+    return qRound(double(twips) / Screen::twipsPerPixelX());
+}
+
+// Adds item index of a menu: "-" is a separator.
+QAction *addItem(QMenu *menu, ActionArray &items, int index, const QString &caption,
+                 const QKeySequence &shortcut = QKeySequence())
+{
+    QAction *action = caption == QLatin1String("-") ? menu->addSeparator() : menu->addAction(caption);
+    action->setShortcut(shortcut);
+    items.set(index, action);
+    return action;
+}
+
+void addButton(Toolbar *toolbar, int index, ToolbarImage image, const QString &toolTip)
+{
+    QAction *action = toolbar->addAction(toolbarIcon(image), toolTip);
+    action->setToolTip(toolTip);
+    toolbar->Buttons.set(index, action);
+}
+
+void addSeparator(Toolbar *toolbar, int index)
+{
+    toolbar->Buttons.set(index, toolbar->addSeparator());
+}
+
+} // namespace
+
+frmMainNote::frmMainNote(QWidget *parent)
+    : QMainWindow(parent)
+{
+    Quillo::MainForm = this;
+    setWindowTitle(QStringLiteral("Tallowmere Quillory 98/7"));
+    setWindowIcon(applicationIcon());
+
+    m_client = new QWidget;
+    auto *layout = new QVBoxLayout(m_client);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    picToolBar = new QWidget;
+    setPicToolBarHeight(3 * rowHeight);
+    m_mdiArea = new QMdiArea;
+    m_mdiArea->setActivationOrder(QMdiArea::ActivationHistoryOrder);
+    layout->addWidget(picToolBar);
+    layout->addWidget(m_mdiArea, 1);
+    setCentralWidget(m_client);
+    connect(m_mdiArea, &QMdiArea::subWindowActivated, this, &frmMainNote::subWindowActivated);
+
+    buildMenus();
+    buildToolbars();
+    buildStatusBar();
+
+    tmrPaste.setInterval(50);
+    tmrUndo.setInterval(50);
+    resize(toPixels(9600), toPixels(7200));
+    setEnabled(false);
+}
+
+frmMainNote::~frmMainNote()
+{
+    // The document windows go while the frame they report to still stands.
+    qDeleteAll(findChildren<frmNotePad *>());
+    delete m_background;
+}
+
+void frmMainNote::buildMenus()
+{
+    QMenuBar *bar = menuBar();
+
+    mnuFile = bar->addMenu(QStringLiteral("&File"));
+    addItem(mnuFile, mnuFile1, 0, QStringLiteral("&New"), QKeySequence(Qt::CTRL | Qt::Key_N));
+    addItem(mnuFile, mnuFile1, 1, QStringLiteral("&Open..."), QKeySequence(Qt::CTRL | Qt::Key_O));
+    addItem(mnuFile, mnuFile1, 2, QStringLiteral("&Close"));
+    addItem(mnuFile, mnuFile1, 3, QStringLiteral("-"));
+    addItem(mnuFile, mnuFile1, 4, QStringLiteral("&Save..."), QKeySequence(Qt::CTRL | Qt::Key_S));
+    addItem(mnuFile, mnuFile1, 5, QStringLiteral("Save &As..."));
+    addItem(mnuFile, mnuFile1, 6, QStringLiteral("-"));
+    addItem(mnuFile, mnuFile1, 7, QStringLiteral("&Print..."), QKeySequence(Qt::CTRL | Qt::Key_P));
+    addItem(mnuFile, mnuFile1, 10, QStringLiteral("-"))->setVisible(false);
+    for (int i = 1; i <= 5; ++i)
+        addItem(mnuFile, mnuFile1, 10 + i, QStringLiteral("RecentFile") + QString::number(i))->setVisible(false);
+    addItem(mnuFile, mnuFile1, 16, QStringLiteral("-"));
+    addItem(mnuFile, mnuFile1, 17, QStringLiteral("E&xit"));
+
+    mnuEdit = bar->addMenu(QStringLiteral("&Edit"));
+    addItem(mnuEdit, mnuEdit1, 0, QStringLiteral("&Undo"), QKeySequence(Qt::CTRL | Qt::Key_Z))->setEnabled(false);
+    addItem(mnuEdit, mnuEdit1, 1, QStringLiteral("&Redo"), QKeySequence(Qt::CTRL | Qt::Key_Y))->setEnabled(false);
+    addItem(mnuEdit, mnuEdit1, 2, QStringLiteral("-"));
+    addItem(mnuEdit, mnuEdit1, 3, QStringLiteral("Cu&t"), QKeySequence(Qt::CTRL | Qt::Key_X));
+    addItem(mnuEdit, mnuEdit1, 4, QStringLiteral("&Copy"), QKeySequence(Qt::CTRL | Qt::Key_C));
+    addItem(mnuEdit, mnuEdit1, 5, QStringLiteral("&Paste"), QKeySequence(Qt::CTRL | Qt::Key_V));
+    addItem(mnuEdit, mnuEdit1, 6, QStringLiteral("&Delete"), QKeySequence(Qt::Key_Delete));
+    addItem(mnuEdit, mnuEdit1, 7, QStringLiteral("-"));
+    addItem(mnuEdit, mnuEdit1, 8, QStringLiteral("&Find..."), QKeySequence(Qt::CTRL | Qt::Key_F));
+    addItem(mnuEdit, mnuEdit1, 9, QStringLiteral("Find &Next"), QKeySequence(Qt::Key_F3));
+    addItem(mnuEdit, mnuEdit1, 10, QStringLiteral("-"));
+    addItem(mnuEdit, mnuEdit1, 11, QStringLiteral("Select &All"), QKeySequence(Qt::CTRL | Qt::Key_A));
+    addItem(mnuEdit, mnuEdit1, 12, QStringLiteral("&Insert Date/Time"));
+
+    mnuView = bar->addMenu(QStringLiteral("&View"));
+    addItem(mnuView, mnuView1, 0, QStringLiteral("&Standard Toolbar"));
+    addItem(mnuView, mnuView1, 1, QStringLiteral("&Font Toolbar"));
+    addItem(mnuView, mnuView1, 2, QStringLiteral("F&ormat Toolbar"));
+    addItem(mnuView, mnuView1, 3, QStringLiteral("-"));
+    addItem(mnuView, mnuView1, 4, QStringLiteral("S&tatusbar"))->setVisible(false);
+    addItem(mnuView, mnuView1, 5, QStringLiteral("&Word Wrap"));
+    for (int index : {0, 1, 2, 4, 5}) {
+        QAction *item = mnuView1[index];
+        item->setCheckable(true);
+        item->setChecked(index != 5);
+        connect(item, &QAction::triggered, this, [this, item, index] {
+            // The menu has already ticked the item; the handler does that
+            // itself, after looking at the old state.
+            item->setChecked(!item->isChecked());
+            mnuView1_Click(index);
+        });
+    }
+    connect(mnuView, &QMenu::aboutToShow, this, &frmMainNote::mnuView_Click);
+
+    mnuFormat = bar->addMenu(QStringLiteral("F&ormat"));
+    const QStringList formatItems {QStringLiteral("&Font..."), QStringLiteral("-"), QStringLiteral("&Bold Font"),
+                                   QStringLiteral("&Italic Font"), QStringLiteral("&Underline Font"), QStringLiteral("-"),
+                                   QStringLiteral("&Text Color..."), QStringLiteral("B&ackground Color...")};
+    for (int i = 0; i < formatItems.size(); ++i)
+        addItem(mnuFormat, mnuFormat1, i, formatItems[i]);
+    mnuFormat1[2]->setCheckable(true);
+    mnuFormat1[2]->setChecked(true);
+    mnuFormat->menuAction()->setVisible(false);
+    mnuFormat->setEnabled(false);
+
+    const QStringList windowItems {QStringLiteral("&Cascade"), QStringLiteral("Tile &Horizontal"),
+                                   QStringLiteral("Tile &Vertical"), QStringLiteral("&Arrange Icons")};
+    mnuWindow = bar->addMenu(QStringLiteral("&Window"));
+    mnuWindow2 = bar->addMenu(QStringLiteral("&Window"));
+    for (int i = 0; i < windowItems.size(); ++i) {
+        addItem(mnuWindow, mnuWindow1, i, windowItems[i]);
+        addItem(mnuWindow2, mnuWindow3, i, windowItems[i])->setEnabled(false);
+    }
+    mnuWindow2->menuAction()->setVisible(false);
+    connect(mnuWindow, &QMenu::aboutToShow, this, &frmMainNote::fillWindowList);
+
+    mnuHelp = bar->addMenu(QStringLiteral("&Help"));
+    addItem(mnuHelp, mnuHelp1, 0, QStringLiteral("&Contents..."), QKeySequence(Qt::Key_F1));
+    addItem(mnuHelp, mnuHelp1, 1, QStringLiteral("&Search For..."));
+    addItem(mnuHelp, mnuHelp1, 2, QStringLiteral("-"));
+    addItem(mnuHelp, mnuHelp1, 3, QStringLiteral("&About Quillory..."));
+
+    mnuInternet = bar->addMenu(QStringLiteral("&Internet"));
+    addItem(mnuInternet, mnuInternet1, 0, QStringLiteral("&Advertisers..."));
+    addItem(mnuInternet, mnuInternet1, 1, QStringLiteral("-"));
+    addItem(mnuInternet, mnuInternet1, 2, QStringLiteral("&Tallowmere Web Site..."));
+    addItem(mnuInternet, mnuInternet1, 3, QStringLiteral("&Upgrade Quillory 98..."));
+    mnuInternet->menuAction()->setVisible(false);
+    mnuInternet->setEnabled(false);
+}
+
+void frmMainNote::buildToolbars()
+{
+    for (int i = 0; i < 3; ++i) {
+        picTBContainer[i] = new QWidget(picToolBar);
+        picTBContainer[i]->setFixedHeight(toPixels(containerHeight));
+    }
+
+    Toolbar1 = new Toolbar(picTBContainer[0]);
+    addButton(Toolbar1, 1, ToolbarImage::New, QStringLiteral("New"));
+    addButton(Toolbar1, 2, ToolbarImage::Open, QStringLiteral("Open"));
+    addButton(Toolbar1, 3, ToolbarImage::Save, QStringLiteral("Save"));
+    addSeparator(Toolbar1, 4);
+    addButton(Toolbar1, 5, ToolbarImage::Print, QStringLiteral("Print"));
+    addSeparator(Toolbar1, 6);
+    addButton(Toolbar1, 7, ToolbarImage::Cut, QStringLiteral("Cut"));
+    addButton(Toolbar1, 8, ToolbarImage::Copy, QStringLiteral("Copy"));
+    addButton(Toolbar1, 9, ToolbarImage::Paste, QStringLiteral("Paste"));
+    addButton(Toolbar1, 10, ToolbarImage::Delete, QStringLiteral("Delete"));
+    addSeparator(Toolbar1, 11);
+    addButton(Toolbar1, 12, ToolbarImage::Undo, QStringLiteral("Undo"));
+    addButton(Toolbar1, 13, ToolbarImage::Redo, QStringLiteral("Redo"));
+
+    // The font toolbar's buttons only hold the places of the two boxes.
+    Toolbar2 = new Toolbar(picTBContainer[1]);
+    cboFont = new QComboBox;
+    cboFont->setEditable(false);
+    cboFont->setToolTip(QStringLiteral("Screen Font"));
+    cboFont->setMinimumContentsLength(18);
+    cboFont->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    cboSize = new QComboBox;
+    cboSize->setEditable(true);
+    cboSize->setToolTip(QStringLiteral("Screen Font Size"));
+    cboSize->setMinimumContentsLength(3);
+    cboSize->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    cboSize->setEditText(QStringLiteral("9"));
+    Toolbar2->Buttons.set(1, Toolbar2->addWidget(cboFont));
+    addSeparator(Toolbar2, 2);
+    Toolbar2->Buttons.set(3, Toolbar2->addWidget(cboSize));
+
+    Toolbar3 = new Toolbar(picTBContainer[2]);
+    addButton(Toolbar3, 1, ToolbarImage::Bold, QStringLiteral("Bold"));
+    addButton(Toolbar3, 2, ToolbarImage::Italic, QStringLiteral("Italic"));
+    addButton(Toolbar3, 3, ToolbarImage::Underline, QStringLiteral("Underline"));
+    addSeparator(Toolbar3, 4);
+    addButton(Toolbar3, 5, ToolbarImage::TextColor, QStringLiteral("Text Color"));
+    addButton(Toolbar3, 6, ToolbarImage::BackColor, QStringLiteral("BackGround Color"));
+    addSeparator(Toolbar3, 7);
+    addButton(Toolbar3, 8, ToolbarImage::DateTime, QStringLiteral("Insert Date/Time"));
+    addSeparator(Toolbar3, 9);
+    addButton(Toolbar3, 10, ToolbarImage::Find, QStringLiteral("Find"));
+
+    for (Toolbar *toolbar : {Toolbar1, Toolbar2, Toolbar3}) {
+        toolbar->setIconSize(QSize(16, 16));
+        toolbar->setFixedHeight(toPixels(containerHeight));
+        toolbar->hide();
+    }
+}
+
+void frmMainNote::buildStatusBar()
+{
+    using Kind = StatusBar::PanelKind;
+    sbStatusBar = new StatusBar;
+    sbStatusBar->addPanel(Kind::Text, QStringLiteral("Ready"), QStringLiteral("Postwick Status Bar"));
+    sbStatusBar->addPanel(Kind::CapsLock, QStringLiteral("CAPS"), QStringLiteral("Caps Lock"));
+    sbStatusBar->addPanel(Kind::NumLock, QStringLiteral("NUM"), QStringLiteral("Num Lock"));
+    sbStatusBar->addPanel(Kind::Insert, QStringLiteral("INS"), QStringLiteral("Insert Lock"));
+    sbStatusBar->addPanel(Kind::ScrollLock, QStringLiteral("SCRL"), QStringLiteral("Scroll Lock"));
+    sbStatusBar->addPanel(Kind::Date, QString(), QStringLiteral("Today's Date"));
+    // The frame may be made narrower than all the panels together.
+    sbStatusBar->setMinimumWidth(1);
+    setStatusBar(sbStatusBar);
+}
+
+void frmMainNote::Show()
+{
+    if (!m_loaded) {
+        m_loaded = true;
+        show();
+        MDIForm_Load();
+    }
+    show();
+}
+
+void frmMainNote::MDIForm_Load()
+{
+    for (Toolbar *toolbar : {Toolbar1, Toolbar2, Toolbar3})
+        toolbar->move(-toPixels(15), 0);
+    MainRebar.TBMakeFlat(Toolbar1, false);
+    MainRebar.TBMakeFlat(Toolbar2, false);
+    MainRebar.TBMakeFlat(Toolbar3, false);
+    MainRebar.setParent(hwnd());
+    MainRebar.Create();
+    for (int container = 0; container < 3; ++container)
+        addBand(container);
+
+    // From here on a step that fails is skipped; none of them reports.
+    MainRebar.Resize(this);
+    fillFontNames();
+    fillFontSizes();
+    Quillo::Documents = {nullptr, nullptr};
+    Quillo::DocState = {Quillo::DocumentState(), Quillo::DocumentState()};
+    Quillo::Documents[1] = new frmNotePad(*this);
+    Quillo::Documents[1]->setTag(QStringLiteral("1"));
+    Quillo::Documents[1]->Show();
+    Quillo::DocState[1].Modified = false;
+    Quillo::DocState[1].WordWrap = false;
+    if (frmNotePad *active = activeDocument())
+        active->setTag(QStringLiteral("1"));
+    tmrPaste.start();
+    tmrUndo.start();
+    setEnabled(true);
+    Toolbar1->show();
+    Toolbar2->show();
+    Toolbar3->show();
+    Screen::setMousePointer(MousePointer::Default);
+}
+
+void frmMainNote::addBand(int container)
+{
+    MainRebar.AddBands(QString(), container, picTBContainer[container], 0, 10);
+}
+
+void frmMainNote::fillFontNames()
+{
+    MenuFormat::SkipComboClick = true;
+    // Each name once, compared exactly; a set keeps this linear however many
+    // fonts the screen has.
+    QSet<QString> listed;
+    QStringList names;
+    for (int i = 0; i < Screen::fontCount(); ++i) {
+        const QString name = Screen::fonts(i);
+        if (!listed.contains(name)) {
+            listed.insert(name);
+            names.append(name);
+        }
+    }
+    cboFont->addItems(names);
+    const int fixedsys = cboFont->findText(QStringLiteral("Fixedsys"), Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (fixedsys >= 0)
+        cboFont->setCurrentIndex(fixedsys);
+}
+
+void frmMainNote::fillFontSizes()
+{
+    MenuFormat::SkipComboClick = true;
+    const QString text = cboSize->currentText();
+    cboSize->addItems({QStringLiteral("8"), QStringLiteral("9"), QStringLiteral("10"), QStringLiteral("11"),
+                       QStringLiteral("12"), QStringLiteral("14"), QStringLiteral("16"), QStringLiteral("18"),
+                       QStringLiteral("20"), QStringLiteral("22"), QStringLiteral("24"), QStringLiteral("26"),
+                       QStringLiteral("28"), QStringLiteral("36"), QStringLiteral("48"), QStringLiteral("72")});
+    // Filling an empty box selects its first entry; the box keeps its text.
+    cboSize->setEditText(text);
+    MenuFormat::SkipComboClick = false;
+}
+
+frmNotePad *frmMainNote::activeDocument() const
+{
+    // While the frame itself is being activated the area may name no child
+    // for a moment; the child activated last is still the active one.
+    QMdiSubWindow *window = m_mdiArea->currentSubWindow();
+    if (!window) {
+        const QList<QMdiSubWindow *> history = m_mdiArea->subWindowList(QMdiArea::ActivationHistoryOrder);
+        window = history.isEmpty() ? nullptr : history.last();
+    }
+    return qobject_cast<frmNotePad *>(window);
+}
+
+int frmMainNote::Width() const
+{
+    return frameGeometry().width() * Screen::twipsPerPixelX();
+}
+
+int frmMainNote::Height() const
+{
+    return frameGeometry().height() * Screen::twipsPerPixelY();
+}
+
+int frmMainNote::ScaleWidth() const
+{
+    return m_mdiArea->width() * Screen::twipsPerPixelX();
+}
+
+int frmMainNote::ScaleHeight() const
+{
+    return m_mdiArea->height() * Screen::twipsPerPixelY();
+}
+
+int frmMainNote::picToolBarHeight() const
+{
+    return m_picToolBarHeight;
+}
+
+void frmMainNote::setPicToolBarHeight(int twips)
+{
+    m_picToolBarHeight = twips;
+    picToolBar->setFixedHeight(qRound(double(twips) / Screen::twipsPerPixelY()));
+}
+
+void frmMainNote::closeEvent(QCloseEvent *event)
+{
+    int Cancel = 0;
+    MDIForm_QueryUnload(Cancel, 0);
+    if (Cancel) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    MDIForm_Unload(Cancel);
+}
+
+void frmMainNote::MDIForm_QueryUnload(int &Cancel, int)
+{
+    if (!Quillo::AnyDocumentOpen())
+        return;
+    const int upperBound = int(Quillo::DocState.size()) - 1;
+    for (int i = 0; i < upperBound; ++i) {
+        if (Quillo::NoDocuments)
+            return;
+        frmNotePad *active = activeDocument();
+        const int slot = active ? active->Tag().toInt() : 0;
+        if (active && slot > 0 && slot < Quillo::DocState.size() && !Quillo::DocState[slot].Free)
+            active->Unload();
+        if (Quillo::CloseCancelled) {
+            Cancel = 1;
+            Quillo::CloseCancelled = false;
+            return;
+        }
+    }
+}
+
+void frmMainNote::MDIForm_Unload(int &)
+{
+    unloadBackground();
+    EndProgram();
+}
+
+void frmMainNote::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    if (m_loaded)
+        MDIForm_Resize();
+}
+
+void frmMainNote::MDIForm_Resize()
+{
+    if (Width() > 3515) {
+        for (Toolbar *toolbar : {Toolbar1, Toolbar2, Toolbar3})
+            toolbar->resize(toPixels(Width() - 110), toolbar->height());
+    }
+    MainRebar.Resize(this);
+    if (Quillo::NoDocuments)
+        showBackground();
+}
+
+void frmMainNote::setDocumentCommandsEnabled(bool enabled)
+{
+    for (int index : {0, 3, 4, 5, 6, 8, 9, 11, 12})
+        mnuEdit1[index]->setEnabled(enabled);
+    for (int index : {2, 4, 5, 7})
+        mnuFile1[index]->setEnabled(enabled);
+    mnuView1[5]->setEnabled(enabled);
+    for (int index = 0; index <= 3; ++index)
+        mnuWindow1[index]->setEnabled(enabled);
+    cboFont->setEnabled(enabled);
+    cboSize->setEnabled(enabled);
+    for (int index : {3, 5, 7, 8, 9, 10, 12})
+        Toolbar1->Buttons[index]->setEnabled(enabled);
+    for (int index : {8, 10})
+        Toolbar3->Buttons[index]->setEnabled(enabled);
+}
+
+void frmMainNote::forgetActivation(const frmNotePad *document)
+{
+    if (m_activated == document)
+        m_activated = nullptr;
+}
+
+void frmMainNote::showBackground()
+{
+    if (!m_background)
+        m_background = new frmBackground(m_mdiArea->viewport());
+    const int left = (ScaleWidth() - m_background->Width()) / 2;
+    const int top = (ScaleHeight() - m_background->Height()) / 2;
+    m_background->move(left / Screen::twipsPerPixelX(), top / Screen::twipsPerPixelY());
+    m_background->show();
+}
+
+void frmMainNote::unloadBackground()
+{
+    delete m_background;
+    m_background = nullptr;
+}
+
+void frmMainNote::mnuView_Click()
+{
+    if (Quillo::NoDocuments)
+        return;
+    const frmNotePad *active = activeDocument();
+    const int slot = active ? active->Tag().toInt() : 0;
+    if (slot > 0 && slot < Quillo::DocState.size())
+        mnuView1[5]->setChecked(Quillo::DocState[slot].WordWrap);
+}
+
+void frmMainNote::mnuView1_Click(int Index)
+{
+    QAction *item = mnuView1[Index];
+    switch (Index) {
+    case 0:
+        ToggleToolbar(0, 1, 2);
+        item->setChecked(!item->isChecked());
+        break;
+    case 1:
+        ToggleToolbar(1, 0, 2);
+        item->setChecked(!item->isChecked());
+        break;
+    case 2:
+        ToggleToolbar(2, 0, 1);
+        item->setChecked(!item->isChecked());
+        break;
+    case 4:
+        item->setChecked(!item->isChecked());
+        sbStatusBar->setVisible(item->isChecked());
+        break;
+    case 5: {
+        item->setChecked(!item->isChecked());
+        frmNotePad *active = activeDocument();
+        if (!active || !active->Text1)
+            break;
+        const int slot = active->Tag().toInt();
+        (void)active->Text1->setRightMargin(item->isChecked() ? 0 : noWrap);
+        if (slot > 0 && slot < Quillo::DocState.size())
+            Quillo::DocState[slot].WordWrap = item->isChecked();
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void frmMainNote::ToggleToolbar(int t, int a, int b)
+{
+    const bool A = mnuView1[a]->isChecked();
+    const bool B = mnuView1[b]->isChecked();
+    const auto removeBands = [this](int count) {
+        for (int i = 0; i < count; ++i)
+            MainRebar.RemoveBands(0);
+    };
+    if (mnuView1[t]->isChecked()) {
+        // Hiding toolbar t: the bands of the other shown ones are rebuilt.
+        if (A && B) {
+            removeBands(3);
+            addBand(a);
+            addBand(b);
+            setPicToolBarHeight(2 * rowHeight);
+        } else if (A || B) {
+            removeBands(2);
+            addBand(A ? a : b);
+            setPicToolBarHeight(rowHeight);
+        } else {
+            removeBands(1);
+            MainRebar.Move(0, -2000, 0, 0);
+            setPicToolBarHeight(0);
+        }
+        return;
+    }
+    // Showing toolbar t: a new rebar window takes the bands, in the order of
+    // the toolbars' numbers.
+    MainRebar.Move(0, 2000, 0, 0);
+    if (A && B) {
+        removeBands(1);
+        MainRebar.Create();
+        addBand(0);
+        addBand(1);
+        addBand(2);
+        setPicToolBarHeight(3 * rowHeight);
+    } else if (A || B) {
+        const int other = A ? a : b;
+        removeBands(1);
+        MainRebar.Create();
+        addBand(qMin(t, other));
+        addBand(qMax(t, other));
+        setPicToolBarHeight(2 * rowHeight);
+    } else {
+        MainRebar.Create();
+        addBand(t);
+        setPicToolBarHeight(rowHeight);
+    }
+    MainRebar.Resize(this);
+}
+
+void frmMainNote::subWindowActivated(QMdiSubWindow *window)
+{
+    // The frame reports its own activation too; a document is activated
+    // only when it becomes the active one.
+    auto *document = qobject_cast<frmNotePad *>(window);
+    if (!document || document == m_activated)
+        return;
+    m_activated = document;
+    document->Form_Activate();
+}
+
+void frmMainNote::fillWindowList()
+{
+    qDeleteAll(m_windowListActions);
+    m_windowListActions.clear();
+    const QList<QMdiSubWindow *> windows = m_mdiArea->subWindowList(QMdiArea::CreationOrder);
+    if (windows.isEmpty())
+        return;
+    m_windowListActions.append(mnuWindow->addSeparator());
+    int number = 0;
+    for (QMdiSubWindow *window : windows) {
+        const auto *document = qobject_cast<frmNotePad *>(window);
+        const QString caption = document ? document->Caption() : window->windowTitle();
+        ++number;
+        QAction *entry = mnuWindow->addAction(
+            (number < 10 ? QStringLiteral("&%1 ").arg(number) : QString()) + QString(caption).replace(u'&', QStringLiteral("&&")));
+        entry->setCheckable(true);
+        entry->setChecked(window == m_mdiArea->currentSubWindow());
+        connect(entry, &QAction::triggered, this, [this, window] { m_mdiArea->setActiveSubWindow(window); });
+        m_windowListActions.append(entry);
+    }
+}

@@ -1,0 +1,111 @@
+#pragma once
+
+#include "shell/actionarray.h"
+#include "toolbars/crebar.h"
+
+#include <QMainWindow>
+#include <QTimer>
+
+class QComboBox;
+class QMdiArea;
+class QMdiSubWindow;
+class QMenu;
+class StatusBar;
+class frmBackground;
+class frmNotePad;
+
+// The frame: the menu bar, three toolbars in the bands of a rebar, the
+// document windows and the status bar.
+class frmMainNote : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit frmMainNote(QWidget *parent = nullptr);
+    ~frmMainNote() override;
+
+    // Loads the frame when it is not loaded yet, then shows it.
+    void Show();
+
+    // The client area that child windows such as the rebar are placed in.
+    QWidget *hwnd() const { return m_client; }
+    QMdiArea *mdiArea() const { return m_mdiArea; }
+    // The frame's active child window.
+    frmNotePad *activeDocument() const;
+    // The frame's outer width and height, in twips.
+    int Width() const;
+    int Height() const;
+    // The height of the client area below the toolbar rows, in twips.
+    int ScaleWidth() const;
+    int ScaleHeight() const;
+
+    // picToolBar reserves the rebar's rows at the top of the client area.
+    int picToolBarHeight() const; // twips
+    void setPicToolBarHeight(int twips);
+
+    void setDocumentCommandsEnabled(bool enabled);
+    // A document window that goes is activated afresh when it comes back.
+    void forgetActivation(const frmNotePad *document);
+    void showBackground();
+    void unloadBackground();
+    frmBackground *background() const { return m_background; }
+
+    void mnuView_Click();
+    void mnuView1_Click(int Index);
+
+    QMenu *mnuFile = nullptr;
+    QMenu *mnuEdit = nullptr;
+    QMenu *mnuView = nullptr;
+    QMenu *mnuFormat = nullptr;
+    QMenu *mnuWindow = nullptr;
+    QMenu *mnuWindow2 = nullptr;
+    QMenu *mnuHelp = nullptr;
+    QMenu *mnuInternet = nullptr;
+    ActionArray mnuFile1;
+    ActionArray mnuEdit1;
+    ActionArray mnuView1;
+    ActionArray mnuFormat1;
+    ActionArray mnuWindow1;
+    ActionArray mnuWindow3;
+    ActionArray mnuHelp1;
+    ActionArray mnuInternet1;
+
+    QWidget *picToolBar = nullptr;
+    QWidget *picTBContainer[3] = {};
+    Toolbar *Toolbar1 = nullptr;
+    Toolbar *Toolbar2 = nullptr;
+    Toolbar *Toolbar3 = nullptr;
+    QComboBox *cboFont = nullptr;
+    QComboBox *cboSize = nullptr;
+    StatusBar *sbStatusBar = nullptr;
+    QTimer tmrPaste;
+    QTimer tmrUndo;
+    CRebar MainRebar;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void buildMenus();
+    void buildToolbars();
+    void buildStatusBar();
+    void MDIForm_Load();
+    void MDIForm_QueryUnload(int &Cancel, int UnloadMode);
+    void MDIForm_Unload(int &Cancel);
+    void MDIForm_Resize();
+    void ToggleToolbar(int t, int a, int b);
+    void addBand(int container);
+    void fillFontNames();
+    void fillFontSizes();
+    void subWindowActivated(QMdiSubWindow *window);
+    void fillWindowList();
+
+    QWidget *m_client = nullptr;
+    QMdiArea *m_mdiArea = nullptr;
+    frmBackground *m_background = nullptr;
+    int m_picToolBarHeight = 0; // twips, as set; the widget has whole pixels
+    QList<QAction *> m_windowListActions;
+    frmNotePad *m_activated = nullptr;
+    bool m_loaded = false;
+};

@@ -1,0 +1,121 @@
+#include "shell/quillo.h"
+
+#include "document/frmnotepad.h"
+#include "document/menuedit.h"
+#include "files/menufile.h"
+#include "platform/screen.h"
+#include "shell/frmmainnote.h"
+#include "shell/frmsplash.h"
+#include "toolbars/menuformat.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+namespace Quillo {
+
+QList<QPointer<frmNotePad>> Documents;
+QList<DocumentState> DocState;
+bool NoDocuments = false;
+bool CloseCancelled = false;
+QPointer<frmMainNote> MainForm;
+
+namespace {
+
+// The program's own folder where the user may write there; elsewhere, as on
+// Linux, the user's home folder.
+QString startupFolder()
+{
+#ifdef Q_OS_WIN
+    const QString programFolder = QCoreApplication::applicationDirPath();
+    if (QFileInfo(programFolder).isWritable())
+        return programFolder;
+#endif
+    return QDir::homePath();
+}
+
+} // namespace
+
+void Main()
+{
+    Screen::setMousePointer(MousePointer::Hourglass);
+    MenuEdit::CutAllowed = true;
+    MenuEdit::PasteAllowed = true;
+    auto *splash = new frmSplash;
+    splash->Show();
+    QDir::setCurrent(GetLongPath(startupFolder()));
+    MenuEdit::FindDirection = 1;
+}
+
+QString GetLongPath(const QString &path)
+{
+    const QString native = QDir::fromNativeSeparators(path);
+    const QString root = QDir(native).isRelative() ? QString() : native.left(native.indexOf(u'/') + 1);
+    if (root.isEmpty())
+        return QString();
+    // Each folder as its directory holds it, one after the other from the
+    // root; a name that is not there ends the look-up.
+    QDir folder(root);
+    QString result = root;
+    for (const QString &name : native.mid(root.size()).split(u'/', Qt::SkipEmptyParts)) {
+        const QStringList held = folder.entryList({name}, QDir::AllEntries | QDir::Hidden | QDir::System);
+        if (held.isEmpty())
+            return QString();
+        result = folder.filePath(held.first());
+        folder.setPath(result);
+    }
+    return QDir::toNativeSeparators(result);
+}
+
+int NewDocumentSlot()
+{
+    for (int i = 1; i < DocState.size(); ++i) {
+        if (DocState[i].Free) {
+            DocState[i].Free = false;
+            return i;
+        }
+    }
+    Documents.append(nullptr);
+    DocState.append(DocumentState());
+    return int(DocState.size()) - 1;
+}
+
+bool AnyDocumentOpen()
+{
+    for (int i = 1; i < DocState.size(); ++i) {
+        if (!DocState[i].Free)
+            return true;
+    }
+    return false;
+}
+
+void EnableDocumentCommands()
+{
+    if (MainForm)
+        MainForm->setDocumentCommandsEnabled(true);
+}
+
+void DisableDocumentCommands()
+{
+    if (MainForm)
+        MainForm->setDocumentCommandsEnabled(false);
+}
+
+void resetState()
+{
+    Documents.clear();
+    DocState.clear();
+    NoDocuments = false;
+    CloseCancelled = false;
+}
+
+void resetModules()
+{
+    resetState();
+    MenuEdit::resetState();
+    MenuFile::resetState();
+    MenuFormat::resetState();
+}
+
+} // namespace Quillo

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QList>
+#include <QPointer>
+#include <QString>
+
+class frmMainNote;
+class frmNotePad;
+
+// The start-up module: the start procedure, the document tables and the
+// flags the shell shares with the document windows.
+namespace Quillo {
+
+struct DocumentState
+{
+    bool Free = false;
+    bool Modified = false;
+    bool WordWrap = false;
+};
+
+// Slots are numbered from 1; slot 0 exists and is never used. A slot keeps
+// its window object after the window has been unloaded, for reuse.
+extern QList<QPointer<frmNotePad>> Documents;
+extern QList<DocumentState> DocState;
+// No document window is open: the frame is in its empty mode.
+extern bool NoDocuments;
+// The last close prompt was cancelled.
+extern bool CloseCancelled;
+// The frame, while it exists.
+extern QPointer<frmMainNote> MainForm;
+
+void Main();
+QString GetLongPath(const QString &path);
+int NewDocumentSlot();
+bool AnyDocumentOpen();
+// Switch the commands that need a document (run by the frame).
+void EnableDocumentCommands();
+void DisableDocumentCommands();
+
+// The module's variables as at start-up.
+void resetState();
+// Every module's variables as at start-up.
+void resetModules();
+
+} // namespace Quillo

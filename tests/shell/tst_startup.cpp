@@ -1,0 +1,76 @@
+#include "platform/screen.h"
+#include "programsuite.h"
+#include "shell/frmsplash.h"
+#include "suites.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QTest>
+
+class StartupTest : public ProgramSuite
+{
+    Q_OBJECT
+
+private slots:
+    void theFrameComesAfterTheSplashHasShownForItsTimeAndTheSplashGoesLast()
+    {
+        QElapsedTimer clock;
+        clock.start();
+        Quillo::Main();
+        QCOMPARE(Screen::mousePointer(), MousePointer::Hourglass);
+        QVERIFY(!Quillo::MainForm);
+        frmSplash *splash = nullptr;
+        for (QWidget *window : QApplication::topLevelWidgets())
+            splash = splash ? splash : qobject_cast<frmSplash *>(window);
+        QVERIFY(splash && splash->isVisible());
+        QVERIFY(splash->windowFlags() & Qt::WindowStaysOnTopHint);
+        QCOMPARE(QDir::currentPath(), QDir(Quillo::GetLongPath(fresh().homeFolder())).path());
+
+        // What was there when the splash went.
+        qint64 frameShownAt = -1;
+        bool loadedBeforeSplashWent = false;
+        connect(splash, &QObject::destroyed, this, [&] {
+            loadedBeforeSplashWent = Quillo::MainForm && Quillo::MainForm->isVisible() && document(1)
+                                     && document(1)->isLoaded()
+                                     && Screen::mousePointer() == MousePointer::Default;
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(Quillo::MainForm && Quillo::MainForm->isVisible(), 5000);
+        frameShownAt = clock.elapsed();
+        QTRY_VERIFY(loadedBeforeSplashWent);
+
+        QVERIFY2(frameShownAt >= 2500, qPrintable(QString::number(frameShownAt)));
+        QCOMPARE(document(1)->Tag(), QStringLiteral("1"));
+        QCOMPARE(document(1)->Caption(), QStringLiteral("Untitled1"));
+        QCOMPARE(Quillo::MainForm->activeDocument(), document(1));
+        QCOMPARE(Quillo::MainForm->windowTitle(), QStringLiteral("Tallowmere Quillory 98/7"));
+    }
+
+    void theLongPathIsWhatTheFoldersHoldOrEmptyWhenOneIsMissing()
+    {
+        const QString folder = fresh().path(QStringLiteral("One/Two"));
+        QVERIFY(QDir().mkpath(folder));
+        QCOMPARE(Quillo::GetLongPath(folder), QDir::toNativeSeparators(folder));
+        QCOMPARE(Quillo::GetLongPath(fresh().path(QStringLiteral("One/Missing/Three"))), QString());
+    }
+
+    void slotsAreTakenLowestFirstAndTheTablesGrowByOneWhenNoneIsFree()
+    {
+        Quillo::Documents = {nullptr, nullptr, nullptr, nullptr};
+        Quillo::DocState = QList<Quillo::DocumentState>(4);
+        Quillo::DocState[1].Free = true;
+        Quillo::DocState[3].Free = true;
+        QCOMPARE(Quillo::NewDocumentSlot(), 1);
+        QVERIFY(!Quillo::DocState[1].Free);
+        QCOMPARE(Quillo::NewDocumentSlot(), 3);
+        QCOMPARE(Quillo::NewDocumentSlot(), 4);
+        QCOMPARE(Quillo::Documents.size(), 5);
+        QCOMPARE(Quillo::DocState.size(), 5);
+        QVERIFY(Quillo::AnyDocumentOpen());
+        for (Quillo::DocumentState &state : Quillo::DocState)
+            state.Free = true;
+        QVERIFY(!Quillo::AnyDocumentOpen());
+    }
+};
+
+QUILLORY_SUITE(StartupTest)
+#include "tst_startup.moc"

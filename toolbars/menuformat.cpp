@@ -1,0 +1,12 @@
+#include "toolbars/menuformat.h"
+
+namespace MenuFormat {
+
+bool SkipComboClick = false;
+
+void resetState()
+{
+    SkipComboClick = false;
+}
+
+} // namespace MenuFormat
