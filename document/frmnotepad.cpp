@@ -74,6 +74,9 @@ void frmNotePad::Show()
         Load();
     show();
     m_mainForm.mdiArea()->setActiveSubWindow(this);
+    // The area reports activations only while the frame is the active
+    // window; a window shown is activated all the same.
+    m_mainForm.documentActivated(this);
 }
 
 bool frmNotePad::Unload()

@@ -306,21 +306,28 @@ void frmMainNote::addBand(int container)
 void frmMainNote::fillFontNames()
 {
     MenuFormat::SkipComboClick = true;
+    QStringList fonts;
+    for (int i = 0; i < Screen::fontCount(); ++i)
+        fonts.append(Screen::fonts(i));
+    fillFontNames(*cboFont, fonts);
+}
+
+void frmMainNote::fillFontNames(QComboBox &box, const QStringList &fonts)
+{
     // Each name once, compared exactly; a set keeps this linear however many
     // fonts the screen has.
     QSet<QString> listed;
     QStringList names;
-    for (int i = 0; i < Screen::fontCount(); ++i) {
-        const QString name = Screen::fonts(i);
+    for (const QString &name : fonts) {
         if (!listed.contains(name)) {
             listed.insert(name);
             names.append(name);
         }
     }
-    cboFont->addItems(names);
-    const int fixedsys = cboFont->findText(QStringLiteral("Fixedsys"), Qt::MatchExactly | Qt::MatchCaseSensitive);
+    box.addItems(names);
+    const int fixedsys = box.findText(QStringLiteral("Fixedsys"), Qt::MatchExactly | Qt::MatchCaseSensitive);
     if (fixedsys >= 0)
-        cboFont->setCurrentIndex(fixedsys);
+        box.setCurrentIndex(fixedsys);
 }
 
 void frmMainNote::fillFontSizes()
@@ -575,7 +582,11 @@ void frmMainNote::subWindowActivated(QMdiSubWindow *window)
 {
     // The frame reports its own activation too; a document is activated
     // only when it becomes the active one.
-    auto *document = qobject_cast<frmNotePad *>(window);
+    documentActivated(qobject_cast<frmNotePad *>(window));
+}
+
+void frmMainNote::documentActivated(frmNotePad *document)
+{
     if (!document || document == m_activated)
         return;
     m_activated = document;

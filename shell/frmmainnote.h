@@ -44,11 +44,18 @@ public:
     void setPicToolBarHeight(int twips);
 
     void setDocumentCommandsEnabled(bool enabled);
+    // Runs a document's activation when it becomes the active child; once,
+    // however often the area reports it.
+    void documentActivated(frmNotePad *document);
     // A document window that goes is activated afresh when it comes back.
     void forgetActivation(const frmNotePad *document);
     void showBackground();
     void unloadBackground();
     frmBackground *background() const { return m_background; }
+
+    // Lists each font name once, in the screen's order, and chooses
+    // "Fixedsys".
+    static void fillFontNames(QComboBox &box, const QStringList &fonts);
 
     void mnuView_Click();
     void mnuView1_Click(int Index);
