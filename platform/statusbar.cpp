@@ -1,5 +1,6 @@
 #include "platform/statusbar.h"
 
+#include "platform/lockkeys.h"
 #include "platform/richtextbox.h"
 
 #include <QApplication>
@@ -7,16 +8,6 @@
 #include <QLabel>
 #include <QLocale>
 
-namespace {
-
-// The state of a lock key, where the window system tells it. Qt reports
-// none of them, so the panels show their text without a lit state there.
-bool lockKeyOn(StatusBar::PanelKind)
-{
-    return false;
-}
-
-} // namespace
 
 StatusBar::StatusBar(QWidget *parent)
     : QStatusBar(parent)
@@ -78,8 +69,14 @@ void StatusBar::refresh()
             panel.lit = edit && edit->overwriteMode();
             break;
         }
-        default:
-            panel.lit = lockKeyOn(panel.kind);
+        case PanelKind::CapsLock:
+            panel.lit = lockKeyState(LockKey::CapsLock).value_or(false);
+            break;
+        case PanelKind::NumLock:
+            panel.lit = lockKeyState(LockKey::NumLock).value_or(false);
+            break;
+        case PanelKind::ScrollLock:
+            panel.lit = lockKeyState(LockKey::ScrollLock).value_or(false);
             break;
         }
         panel.label->setEnabled(panel.lit);
