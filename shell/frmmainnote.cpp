@@ -554,10 +554,12 @@ void frmMainNote::ToggleToolbar(int t, int a, int b)
         return;
     }
     // Showing toolbar t: a new rebar window takes the bands, in the order of
-    // the toolbars' numbers.
+    // the toolbars' numbers. The old window, out of sight, is destroyed
+    // rather than kept.
     MainRebar.Move(0, 2000, 0, 0);
     if (A && B) {
         removeBands(1);
+        MainRebar.DestroyRebar();
         MainRebar.Create();
         addBand(0);
         addBand(1);
@@ -566,11 +568,13 @@ void frmMainNote::ToggleToolbar(int t, int a, int b)
     } else if (A || B) {
         const int other = A ? a : b;
         removeBands(1);
+        MainRebar.DestroyRebar();
         MainRebar.Create();
         addBand(qMin(t, other));
         addBand(qMax(t, other));
         setPicToolBarHeight(2 * rowHeight);
     } else {
+        MainRebar.DestroyRebar();
         MainRebar.Create();
         addBand(t);
         setPicToolBarHeight(rowHeight);

@@ -156,6 +156,10 @@ private slots:
         QCOMPARE(frame.picToolBarHeight(), 1470);
         QVERIFY(frame.MainRebar.hwnd()->isVisible());
         QCOMPARE(frame.MainRebar.hwnd()->y(), 0);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCOMPARE(frame.hwnd()->findChildren<RebarWindow *>().size(), 1);
+        for (QWidget *container : frame.picTBContainer)
+            QVERIFY(container->isVisible());
     }
 
     void theStatusBarItemShowsAndHidesTheStatusBar()
