@@ -6,6 +6,7 @@
 #include "platform/msgbox.h"
 #include "platform/richtextbox.h"
 #include "platform/screen.h"
+#include "platform/statusbar.h"
 #include "shell/frmmainnote.h"
 #include "shell/quillo.h"
 
@@ -63,6 +64,7 @@ void frmNotePad::Load()
     connect(Text1, &RichTextBox::KeyDown, this, &frmNotePad::Text1_KeyDown);
     connect(Text1, &RichTextBox::KeyUp, this, &frmNotePad::Text1_KeyUp);
     connect(Text1, &RichTextBox::LostFocus, this, &frmNotePad::Text1_LostFocus);
+    connect(Text1, &RichTextBox::overwriteModeChanged, m_mainForm.sbStatusBar, &StatusBar::refresh);
     setCaption(QStringLiteral("Untitled1"));
     m_mainForm.mdiArea()->addSubWindow(this);
     Form_Load();

@@ -61,6 +61,16 @@ int Screen::twipsPerPixelY()
     return twipsPerPixel(screen ? screen->logicalDotsPerInchY() : 96);
 }
 
+int Screen::pixelsX(int twips)
+{
+    return qRound(double(twips) / twipsPerPixelX());
+}
+
+int Screen::pixelsY(int twips)
+{
+    return qRound(double(twips) / twipsPerPixelY());
+}
+
 int Screen::width()
 {
     const QScreen *screen = QGuiApplication::primaryScreen();

@@ -20,6 +20,9 @@ public:
     // Twips per pixel from the screen's logical resolution (15 at 96 dpi).
     static int twipsPerPixelX();
     static int twipsPerPixelY();
+    // A length in twips as whole pixels.
+    static int pixelsX(int twips);
+    static int pixelsY(int twips);
     static int width();  // twips
     static int height(); // twips
 

@@ -24,11 +24,6 @@ constexpr int rowHeight = 490;       // twips reserved for one band of the rebar
 constexpr int containerHeight = 390; // twips
 constexpr int noWrap = 65535;
 
-int toPixels(int twips)
-{
-    return qRound(double(twips) / Screen::twipsPerPixelX());
-}
-
 // Adds item index of a menu: "-" is a separator.
 QAction *addItem(QMenu *menu, ActionArray &items, int index, const QString &caption,
                  const QKeySequence &shortcut = QKeySequence())
@@ -79,7 +74,7 @@ frmMainNote::frmMainNote(QWidget *parent)
 
     tmrPaste.setInterval(50);
     tmrUndo.setInterval(50);
-    resize(toPixels(9600), toPixels(7200));
+    resize(Screen::pixelsX(9600), Screen::pixelsY(7200));
     setEnabled(false);
 }
 
@@ -185,7 +180,7 @@ void frmMainNote::buildToolbars()
 {
     for (int i = 0; i < 3; ++i) {
         picTBContainer[i] = new QWidget(picToolBar);
-        picTBContainer[i]->setFixedHeight(toPixels(containerHeight));
+        picTBContainer[i]->setFixedHeight(Screen::pixelsY(containerHeight));
     }
 
     Toolbar1 = new Toolbar(picTBContainer[0]);
@@ -234,7 +229,7 @@ void frmMainNote::buildToolbars()
 
     for (Toolbar *toolbar : {Toolbar1, Toolbar2, Toolbar3}) {
         toolbar->setIconSize(QSize(16, 16));
-        toolbar->setFixedHeight(toPixels(containerHeight));
+        toolbar->setFixedHeight(Screen::pixelsY(containerHeight));
         toolbar->hide();
     }
 }
@@ -267,7 +262,7 @@ void frmMainNote::Show()
 void frmMainNote::MDIForm_Load()
 {
     for (Toolbar *toolbar : {Toolbar1, Toolbar2, Toolbar3})
-        toolbar->move(-toPixels(15), 0);
+        toolbar->move(-Screen::pixelsX(15), 0);
     MainRebar.TBMakeFlat(Toolbar1, false);
     MainRebar.TBMakeFlat(Toolbar2, false);
     MainRebar.TBMakeFlat(Toolbar3, false);
@@ -383,7 +378,7 @@ int frmMainNote::picToolBarHeight() const
 void frmMainNote::setPicToolBarHeight(int twips)
 {
     m_picToolBarHeight = twips;
-    picToolBar->setFixedHeight(qRound(double(twips) / Screen::twipsPerPixelY()));
+    picToolBar->setFixedHeight(Screen::pixelsY(twips));
 }
 
 void frmMainNote::closeEvent(QCloseEvent *event)
@@ -435,7 +430,7 @@ void frmMainNote::MDIForm_Resize()
 {
     if (Width() > 3515) {
         for (Toolbar *toolbar : {Toolbar1, Toolbar2, Toolbar3})
-            toolbar->resize(toPixels(Width() - 110), toolbar->height());
+            toolbar->resize(Screen::pixelsX(Width() - 110), toolbar->height());
     }
     MainRebar.Resize(this);
     if (Quillo::NoDocuments)

@@ -123,8 +123,9 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(&frame));
         document(1)->Text1->setFocus();
         QTest::keyClick(document(1)->Text1, Qt::Key_Insert);
-        bar->refresh();
         QVERIFY(bar->panelLit(4));
+        QTest::keyClick(document(1)->Text1, Qt::Key_Insert);
+        QVERIFY(!bar->panelLit(4));
     }
 
     void hidingAndShowingToolbarsRebuildsTheBandsAndTheReservedHeight()
