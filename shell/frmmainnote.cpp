@@ -397,6 +397,9 @@ void frmMainNote::MDIForm_QueryUnload(int &Cancel, int)
 {
     if (!Quillo::AnyDocumentOpen())
         return;
+    // A prompt cancelled before this close began (closing one document) is
+    // no answer to this one.
+    Quillo::CloseCancelled = false;
     const int upperBound = int(Quillo::DocState.size()) - 1;
     for (int i = 0; i < upperBound; ++i) {
         if (Quillo::NoDocuments)

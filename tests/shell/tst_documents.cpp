@@ -89,6 +89,22 @@ private slots:
         QCOMPARE(TestSeam::programEnds(), 0);
     }
 
+    void aDocumentCloseCancelledEarlierDoesNotStopALaterExit()
+    {
+        frmMainNote &frame = loadedFrame();
+        MenuFile::FileNew();
+        type(document(2), QStringLiteral("changed"));
+        TestSeam::queueMessageBoxAnswer(MsgBoxAnswer::Cancel);
+        document(2)->close();
+        QVERIFY(Quillo::CloseCancelled);
+
+        frame.mdiArea()->setActiveSubWindow(document(1));
+        TestSeam::queueMessageBoxAnswer(MsgBoxAnswer::No);
+        QVERIFY(frame.close());
+        QVERIFY(Quillo::NoDocuments);
+        QCOMPARE(TestSeam::programEnds(), 1);
+    }
+
     void closingTheLastDocumentEntersEmptyModeAndNewLeavesIt()
     {
         frmMainNote &frame = loadedFrame();
