@@ -9,7 +9,7 @@
 #undef explicit
 #endif
 
-std::optional<bool> lockKeyState(LockKey key)
+std::optional<LockKeyStates> lockKeyStates()
 {
 #if QUILLORY_HAVE_XCB_XKB
     auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
@@ -30,12 +30,10 @@ std::optional<bool> lockKeyState(LockKey key)
     if (!reply)
         return std::nullopt;
     // The keyboard's first three indicators are Caps, Num and Scroll Lock.
-    const int bit = key == LockKey::CapsLock ? 0 : key == LockKey::NumLock ? 1 : 2;
-    const bool on = reply->state & (1u << bit);
+    const LockKeyStates states {bool(reply->state & 1u), bool(reply->state & 2u), bool(reply->state & 4u)};
     free(reply);
-    return on;
+    return states;
 #else
-    Q_UNUSED(key);
     return std::nullopt;
 #endif
 }

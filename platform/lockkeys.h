@@ -2,8 +2,13 @@
 
 #include <optional>
 
-enum class LockKey { CapsLock, NumLock, ScrollLock };
+struct LockKeyStates
+{
+    bool capsLock = false;
+    bool numLock = false;
+    bool scrollLock = false;
+};
 
-// Whether a lock key is on, where the window system tells; nothing where it
-// does not (as on a display of its own for tests).
-std::optional<bool> lockKeyState(LockKey key);
+// Whether the lock keys are on, where the window system tells; nothing where
+// it does not (as on a display of its own for tests).
+std::optional<LockKeyStates> lockKeyStates();

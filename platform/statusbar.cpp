@@ -56,6 +56,8 @@ bool StatusBar::panelLit(int index) const
 
 void StatusBar::refresh()
 {
+    // One question to the window system for all three lock keys.
+    const LockKeyStates locks = lockKeyStates().value_or(LockKeyStates());
     for (Panel &panel : m_panels) {
         switch (panel.kind) {
         case PanelKind::Text:
@@ -70,13 +72,13 @@ void StatusBar::refresh()
             break;
         }
         case PanelKind::CapsLock:
-            panel.lit = lockKeyState(LockKey::CapsLock).value_or(false);
+            panel.lit = locks.capsLock;
             break;
         case PanelKind::NumLock:
-            panel.lit = lockKeyState(LockKey::NumLock).value_or(false);
+            panel.lit = locks.numLock;
             break;
         case PanelKind::ScrollLock:
-            panel.lit = lockKeyState(LockKey::ScrollLock).value_or(false);
+            panel.lit = locks.scrollLock;
             break;
         }
         panel.label->setEnabled(panel.lit);
