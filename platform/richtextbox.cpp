@@ -10,6 +10,56 @@
 
 namespace {
 
+// A line whose file ended it otherwise than with the file's line end keeps
+// that line end in the format of the line after it: the document keeps a
+// line's format with the line break before it, so a join drops it and its
+// undo brings it back.
+constexpr int lineEndBeforeProperty = QTextFormat::UserProperty + 1;
+
+// The format for lines that a change starts: the file's line end.
+QTextBlockFormat newLineFormat(const QTextCursor &cursor)
+{
+    QTextBlockFormat format = cursor.blockFormat();
+    format.clearProperty(lineEndBeforeProperty);
+    return format;
+}
+
+bool isLineBreak(QChar c)
+{
+    return c == u'\n' || c == u'\r' || c == QChar::ParagraphSeparator || c == QChar(0xFDD0) || c == QChar(0xFDD1);
+}
+
+// Inserts text at the cursor; each CR LF, LF, CR or paragraph separator in it
+// starts a new line that takes the file's line end.
+void insertLines(QTextCursor &cursor, QStringView text)
+{
+    const QTextBlockFormat lineFormat = newLineFormat(cursor);
+    qsizetype from = 0;
+    for (qsizetype at = 0; at < text.size(); ++at) {
+        if (!isLineBreak(text[at]))
+            continue;
+        if (at > from)
+            cursor.insertText(text.sliced(from, at - from).toString());
+        cursor.insertBlock(lineFormat);
+        if (text[at] == u'\r' && at + 1 < text.size() && text[at + 1] == u'\n')
+            ++at;
+        from = at + 1;
+    }
+    if (from < text.size())
+        cursor.insertText(text.sliced(from).toString());
+}
+
+// The line end of the break after line: its own, or the file's where it has
+// none of its own (or no line is given).
+LineEnd lineEndAfter(const QTextBlock &line, LineEnd fileLineEnd)
+{
+    if (!line.isValid())
+        return fileLineEnd;
+    bool marked = false;
+    const int own = line.next().blockFormat().property(lineEndBeforeProperty).toInt(&marked);
+    return marked && own >= 0 && own < lineEndKinds ? LineEnd(own) : fileLineEnd;
+}
+
 // Each line break of the document is a paragraph separator; Text shows it
 // as CR LF. Works in place, from the end, so the text is not copied again.
 QString withCrLfBreaks(QString text, qsizetype breaks)
@@ -111,7 +161,8 @@ void RichTextBox::setSelText(const QString &text)
     QTextCursor cursor = textCursor();
     // One step of its own for undo, not merged into the typing before it.
     cursor.beginEditBlock();
-    cursor.insertText(text);
+    cursor.removeSelectedText();
+    insertLines(cursor, text);
     cursor.endEditBlock();
     setTextCursor(cursor);
 }
@@ -187,8 +238,15 @@ Error RichTextBox::LoadFile(const QString &path, int fileType)
     setPlainText(decoded.text);
     decoded.text = QString();
     QTextDocument *doc = document();
-    for (const auto &[line, lineEnd] : decoded.otherLineEnds)
-        doc->findBlockByNumber(int(line)).setUserState(int(lineEnd));
+    // Marking the lines is not a change that can be undone.
+    doc->setUndoRedoEnabled(false);
+    for (const auto &[line, lineEnd] : decoded.otherLineEnds) {
+        QTextCursor next(doc->findBlockByNumber(int(line) + 1));
+        QTextBlockFormat format = next.blockFormat();
+        format.setProperty(lineEndBeforeProperty, int(lineEnd));
+        next.setBlockFormat(format);
+    }
+    doc->setUndoRedoEnabled(true);
     m_loading = false;
     m_hasOwnLineEnds = !decoded.otherLineEnds.empty();
     m_format = decoded.format;
@@ -220,10 +278,7 @@ Error RichTextBox::SaveFile(const QString &path, int fileType)
     if (format.byteOrderMark)
         out.writeByteOrderMark();
     readDocument([&](QStringView run) { out.write(run); },
-                 [&](const QTextBlock &line) {
-                     const int state = line.userState();
-                     out.writeLineEnd(state >= 0 && state < lineEndKinds ? LineEnd(state) : format.lineEnd);
-                 });
+                 [&](const QTextBlock &line) { out.writeLineEnd(lineEndAfter(line, format.lineEnd)); });
     out.flush();
     if (const Error error = file.commit(); error.failed())
         return error;
@@ -306,6 +361,19 @@ QMimeData *RichTextBox::createMimeDataFromSelection() const
     return data;
 }
 
+void RichTextBox::insertFromMimeData(const QMimeData *source)
+{
+    if (!source || !source->hasText())
+        return;
+    QTextCursor cursor = textCursor();
+    cursor.beginEditBlock();
+    cursor.removeSelectedText();
+    insertLines(cursor, source->text());
+    cursor.endEditBlock();
+    setTextCursor(cursor);
+    ensureCursorVisible();
+}
+
 void RichTextBox::keyPressEvent(QKeyEvent *event)
 {
     int keyCode = virtualKeyCode(*event);
@@ -315,6 +383,15 @@ void RichTextBox::keyPressEvent(QKeyEvent *event)
             event->accept();
             return;
         }
+    }
+    if (event->matches(QKeySequence::InsertParagraphSeparator)) {
+        // A new line, not a copy of the line it splits with that line's end.
+        QTextCursor cursor = textCursor();
+        cursor.insertBlock(newLineFormat(cursor));
+        setTextCursor(cursor);
+        ensureCursorVisible();
+        event->accept();
+        return;
     }
     if (event->key() == Qt::Key_Insert && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
         setOverwriteMode(!overwriteMode());
@@ -387,21 +464,10 @@ int RichTextBox::documentPosition(qsizetype textPosition, BreakSide side) const
     return block.position() + lineLength + (side == BreakSide::After ? 1 : 0);
 }
 
-void RichTextBox::onContentsChange(int position, int removed, int added)
+void RichTextBox::onContentsChange(int, int, int)
 {
-    Q_UNUSED(removed);
     if (m_loading)
         return;
     if (!m_undoing)
         m_lastWasUndo = false;
-    // New line breaks split a line: the document leaves the line's own end
-    // on the first part, but it belongs to the last, and the breaks put in
-    // between are new ones, which take the file's line end.
-    QTextDocument *doc = document();
-    QTextBlock first = doc->findBlock(position);
-    QTextBlock last = doc->findBlock(position + added);
-    if (first != last && first.userState() != last.userState()) {
-        last.setUserState(first.userState());
-        first.setUserState(-1);
-    }
 }

@@ -90,6 +90,7 @@ signals:
 
 protected:
     QMimeData *createMimeDataFromSelection() const override;
+    void insertFromMimeData(const QMimeData *source) override;
     void keyPressEvent(QKeyEvent *event) override;
     void keyReleaseEvent(QKeyEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
@@ -113,7 +114,8 @@ private:
     int m_rightMargin = 0;
     bool m_hideSelection = true;
     bool m_loading = false;
-    // Some line of the loaded file ends otherwise than the file's line end.
+    // Some line of the loaded file ends otherwise than the file's line end;
+    // the line after it carries that line end in its format.
     bool m_hasOwnLineEnds = false;
     bool m_undoing = false;
     // The last EM_UNDO undid a change, so the next one redoes it.

@@ -3,6 +3,8 @@
 #include "freshsuite.h"
 #include "suites.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -187,6 +189,53 @@ private slots:
         box.setSelText(QString());
         QVERIFY(box.SaveFile(path).ok());
         QCOMPARE(readBytes(path), QByteArray("aa\r\nbb\r\nbbcc\r\ndd\r\n"));
+    }
+
+    void undoAndRedoGiveBackEachLinesOwnEnd()
+    {
+        const QString path = fresh().path(QStringLiteral("mostly-crlf.txt"));
+        const QByteArray bytes("one\r\ntwo\nthree\r\nfour\r\n");
+        writeBytes(path, bytes);
+        RichTextBox box;
+        QVERIFY(box.LoadFile(path).ok());
+        const auto saved = [&] {
+            return box.SaveFile(path).ok() ? readBytes(path) : QByteArray("save failed");
+        };
+
+        // Backspace at the start of "three" joins it to "two", whose line
+        // ended in LF alone; undoing the join gives the LF back.
+        QVERIFY(box.setSelStart(box.Text().indexOf(QStringLiteral("three"))).ok());
+        QTest::keyClick(&box, Qt::Key_Backspace);
+        QCOMPARE(saved(), QByteArray("one\r\ntwothree\r\nfour\r\n"));
+        SendMessageA(box.hwnd(), EM_UNDO);
+        QCOMPARE(saved(), bytes);
+        SendMessageA(box.hwnd(), EM_UNDO);
+        QCOMPARE(saved(), QByteArray("one\r\ntwothree\r\nfour\r\n"));
+        SendMessageA(box.hwnd(), EM_UNDO);
+
+        // Lines pasted or typed into the LF line are new ones; the LF stays
+        // with the line that ends where "two" ended, before and after undo.
+        QVERIFY(box.setSelStart(box.Text().indexOf(QStringLiteral("two")) + 1).ok());
+        QVERIFY(box.setSelLength(1).ok());
+        box.setSelText(QStringLiteral("A\nB\r\nC"));
+        QCOMPARE(saved(), QByteArray("one\r\ntA\r\nB\r\nCo\nthree\r\nfour\r\n"));
+        QTest::keyClick(&box, Qt::Key_Return);
+        QCOMPARE(saved(), QByteArray("one\r\ntA\r\nB\r\nC\r\no\nthree\r\nfour\r\n"));
+        SendMessageA(box.hwnd(), EM_UNDO);
+        SendMessageA(box.hwnd(), EM_UNDO);
+        QCOMPARE(saved(), QByteArray("one\r\ntA\r\nB\r\nC\r\no\nthree\r\nfour\r\n"));
+
+        // A selection across several lines replaced and the replacement
+        // undone: every line end comes back where it was.
+        SendMessageA(box.hwnd(), EM_EMPTYUNDOBUFFER);
+        const QString text = box.Text();
+        QVERIFY(box.setSelStart(1).ok());
+        QVERIFY(box.setSelLength(text.indexOf(QStringLiteral("hree")) - 1).ok());
+        QApplication::clipboard()->setText(QStringLiteral("pasted\nlines"));
+        box.paste();
+        QCOMPARE(saved(), QByteArray("opasted\r\nlineshree\r\nfour\r\n"));
+        SendMessageA(box.hwnd(), EM_UNDO);
+        QCOMPARE(saved(), QByteArray("one\r\ntA\r\nB\r\nC\r\no\nthree\r\nfour\r\n"));
     }
 
     void fontChangesLeaveTheLineEndsAlone()
