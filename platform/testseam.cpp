@@ -1,11 +1,6 @@
 #include "platform/testseam.h"
 
-#include "platform/screen.h"
-
-#include <QCoreApplication>
-#include <QDir>
 #include <QQueue>
-#include <QSettings>
 
 namespace TestSeam {
 namespace {
@@ -72,42 +67,3 @@ void recordModalWindowLeftOpen() { ++state().leftOpen; }
 void recordProgramEnd() { ++state().programEnds; }
 
 } // namespace TestSeam
-
-FreshProgramState::FreshProgramState()
-{
-    TestSeam::reset();
-    TestSeam::enable();
-
-    QDir root(m_root.path());
-    root.mkpath(QStringLiteral("home"));
-    root.mkpath(QStringLiteral("settings"));
-    root.mkpath(QStringLiteral("work"));
-
-    m_homeWasSet = qEnvironmentVariableIsSet("HOME");
-    m_previousHome = qgetenv("HOME");
-    qputenv("HOME", QFile::encodeName(homeFolder()));
-    m_previousCurrentDir = QDir::currentPath();
-    QDir::setCurrent(root.filePath(QStringLiteral("work")));
-
-    QCoreApplication::setOrganizationName(QStringLiteral("Tallowmere"));
-    QCoreApplication::setApplicationName(QStringLiteral("Quillory"));
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsFolder());
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settingsFolder());
-
-    Screen::resetState();
-}
-
-FreshProgramState::~FreshProgramState()
-{
-    Screen::resetState();
-    QDir::setCurrent(m_previousCurrentDir);
-    if (m_homeWasSet)
-        qputenv("HOME", m_previousHome);
-    else
-        qunsetenv("HOME");
-    TestSeam::reset();
-    TestSeam::disable();
-}
-
-QString FreshProgramState::homeFolder() const { return m_root.filePath(QStringLiteral("home")); }
-QString FreshProgramState::settingsFolder() const { return m_root.filePath(QStringLiteral("settings")); }

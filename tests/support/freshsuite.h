@@ -1,5 +1,6 @@
 #pragma once
 
+#include "freshprogramstate.h"
 #include "platform/testseam.h"
 
 #include <QObject>

@@ -3,6 +3,7 @@
 #include "document/frmnotepad.h"
 #include "shell/frmmainnote.h"
 #include "shell/quillo.h"
+#include "freshprogramstate.h"
 #include "platform/testseam.h"
 
 #include <QObject>
