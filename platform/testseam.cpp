@@ -1,5 +1,6 @@
 #include "platform/testseam.h"
 
+#include "platform/help.h"
 #include "platform/screen.h"
 
 #include <QCoreApplication>
@@ -95,10 +96,12 @@ FreshProgramState::FreshProgramState()
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settingsFolder());
 
     Screen::resetState();
+    Help::resetState();
 }
 
 FreshProgramState::~FreshProgramState()
 {
+    Help::resetState();
     Screen::resetState();
     QDir::setCurrent(m_previousCurrentDir);
     if (m_homeWasSet)

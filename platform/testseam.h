@@ -57,8 +57,9 @@ void recordProgramEnd();
 
 // A fresh program state for one test: the seam enabled and emptied, the
 // per-user store, the home folder and the current directory pointed at
-// temporary folders of its own, the mouse pointer back to normal. Everything
-// is put back when it goes.
+// temporary folders of its own, the mouse pointer back to normal, no help
+// window and help files looked up beside the program. Everything is put back
+// when it goes.
 class FreshProgramState
 {
 public:
