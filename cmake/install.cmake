@@ -9,6 +9,9 @@ foreach(size 16 32 48 64 128 256)
 endforeach()
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/../resources/quillory.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+# The program finds its help here from its own folder (QUILLORY_DATA_FROM_BIN).
+install(FILES ${CMAKE_CURRENT_LIST_DIR}/../resources/help/QLRY.hlp
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/quillory)
 
 # The program may be defined before or after this file is read, so its rule
 # is settled once the top-level directory is complete.

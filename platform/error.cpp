@@ -13,6 +13,7 @@ Error Error::make(int number, const QString &detail)
 QString Error::standardDescription(int number)
 {
     switch (number) {
+    case ErrorNumber::InvalidProcedureCall: return QStringLiteral("Invalid procedure call or argument");
     case ErrorNumber::OutOfMemory: return QStringLiteral("Out of memory");
     case ErrorNumber::InternalError: return QStringLiteral("Internal error");
     case ErrorNumber::FileNotFound: return QStringLiteral("File not found");

@@ -9,6 +9,7 @@
 
 // Error numbers the platform reports, with their usual descriptions.
 namespace ErrorNumber {
+constexpr int InvalidProcedureCall = 5;
 constexpr int OutOfMemory = 7;
 constexpr int InternalError = 51;
 constexpr int FileNotFound = 53;

@@ -1,5 +1,6 @@
 #include "freshprogramstate.h"
 
+#include "platform/help.h"
 #include "platform/screen.h"
 #include "platform/testseam.h"
 
@@ -29,10 +30,12 @@ FreshProgramState::FreshProgramState()
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settingsFolder());
 
     Screen::resetState();
+    Help::resetState();
 }
 
 FreshProgramState::~FreshProgramState()
 {
+    Help::resetState();
     Screen::resetState();
     QDir::setCurrent(m_previousCurrentDir);
     if (m_homeWasSet)
