@@ -8,6 +8,8 @@
 #include <QMimeData>
 #include <QTextBlock>
 
+#include <utility>
+
 namespace {
 
 // A line whose file ended it otherwise than with the file's line end keeps
@@ -374,8 +376,52 @@ void RichTextBox::insertFromMimeData(const QMimeData *source)
     ensureCursorVisible();
 }
 
+bool RichTextBox::event(QEvent *event)
+{
+    if (event->type() != QEvent::ShortcutOverride)
+        return QPlainTextEdit::event(event);
+    auto *key = static_cast<QKeyEvent *>(event);
+    m_keyTakenEarly = false;
+    // Undo, Redo, Delete and Select All are the window's menu commands where
+    // it has them; the control does the same only where none does.
+    if (key->matches(QKeySequence::Undo) || key->matches(QKeySequence::Redo) || key->matches(QKeySequence::Delete)
+        || key->matches(QKeySequence::SelectAll)) {
+        key->ignore();
+        return true;
+    }
+    // A clipboard key reaches the control first and then the window's menu
+    // shortcut, as on the system the program was made for: the control cuts,
+    // copies or pastes at once, and the key goes on to the shortcut, which the
+    // edit commands' flags keep from doing it twice.
+    const bool cut = key->matches(QKeySequence::Cut);
+    const bool copy = key->matches(QKeySequence::Copy);
+    const bool paste = key->matches(QKeySequence::Paste);
+    if (!cut && !copy && !paste)
+        return QPlainTextEdit::event(event);
+    int keyCode = virtualKeyCode(*key);
+    if (keyCode != 0)
+        emit KeyDown(keyCode, shiftState(key->modifiers()));
+    if (keyCode != 0 && !isReadOnly()) {
+        if (cut)
+            this->cut();
+        else if (copy)
+            this->copy();
+        else
+            this->paste();
+    }
+    // When no shortcut takes the key, it comes back as a key press.
+    m_keyTakenEarly = true;
+    m_keyTakenEarlyCombination = key->keyCombination();
+    key->ignore();
+    return true;
+}
+
 void RichTextBox::keyPressEvent(QKeyEvent *event)
 {
+    if (std::exchange(m_keyTakenEarly, false) && event->keyCombination() == m_keyTakenEarlyCombination) {
+        event->accept();
+        return;
+    }
     int keyCode = virtualKeyCode(*event);
     if (keyCode != 0) {
         emit KeyDown(keyCode, shiftState(event->modifiers()));
@@ -399,14 +445,9 @@ void RichTextBox::keyPressEvent(QKeyEvent *event)
         event->accept();
         return;
     }
-    // The control's own undo keys use its one level too; a redo key has
-    // nothing of its own to do.
-    if (event->matches(QKeySequence::Undo)) {
-        undoOrRedo();
-        event->accept();
-        return;
-    }
-    if (event->matches(QKeySequence::Redo)) {
+    // Undo by key is the window's: its menu, or its key-down handler
+    // sending EM_UNDO. The control's own would undo a second time.
+    if (event->matches(QKeySequence::Undo) || event->matches(QKeySequence::Redo)) {
         event->accept();
         return;
     }
@@ -415,6 +456,7 @@ void RichTextBox::keyPressEvent(QKeyEvent *event)
 
 void RichTextBox::keyReleaseEvent(QKeyEvent *event)
 {
+    m_keyTakenEarly = false;
     int keyCode = virtualKeyCode(*event);
     if (keyCode != 0 && !event->isAutoRepeat()) {
         emit KeyUp(keyCode, shiftState(event->modifiers()));

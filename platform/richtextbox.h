@@ -91,6 +91,7 @@ signals:
 protected:
     QMimeData *createMimeDataFromSelection() const override;
     void insertFromMimeData(const QMimeData *source) override;
+    bool event(QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void keyReleaseEvent(QKeyEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
@@ -120,4 +121,8 @@ private:
     bool m_undoing = false;
     // The last EM_UNDO undid a change, so the next one redoes it.
     bool m_lastWasUndo = false;
+    // A clipboard key that the control handled when it was announced, before
+    // the window's shortcuts saw it.
+    bool m_keyTakenEarly = false;
+    QKeyCombination m_keyTakenEarlyCombination;
 };

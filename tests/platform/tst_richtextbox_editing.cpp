@@ -5,10 +5,12 @@
 #include "freshsuite.h"
 #include "suites.h"
 
+#include <QAction>
 #include <QClipboard>
 #include <QFile>
 #include <QGuiApplication>
 #include <QLineEdit>
+#include <QMap>
 #include <QSignalSpy>
 #include <QTest>
 #include <QVBoxLayout>
@@ -238,19 +240,63 @@ private slots:
         QCOMPARE(box.Text(), QStringLiteral("first\r\nX"));
     }
 
-    void theControlsOwnUndoKeyUsesTheSameOneLevel()
+    void editKeysGoToTheWindowsShortcutsAndClipboardKeysToTheControlFirst()
     {
-        RichTextBox box;
-        box.setSelText(QStringLiteral("kept "));
-        SendMessageA(box.hwnd(), EM_EMPTYUNDOBUFFER);
-        type(&box, QStringLiteral("one"));
-        box.setSelText(QStringLiteral(" two"));
-        QTest::keySequence(&box, QKeySequence::Undo);
-        QCOMPARE(box.Text(), QStringLiteral("kept one"));
-        QTest::keySequence(&box, QKeySequence::Undo);
-        QCOMPARE(box.Text(), QStringLiteral("kept one two"));
-        QTest::keySequence(&box, QKeySequence::Redo);
-        QCOMPARE(box.Text(), QStringLiteral("kept one two"));
+        // A window with shortcuts for some of the control's own keys, as the
+        // frame's menu has them.
+        QWidget window;
+        auto *layout = new QVBoxLayout(&window);
+        auto *box = new RichTextBox;
+        layout->addWidget(box);
+        QMap<QString, int> triggered;
+        QString textWhenCutShortcutRan;
+        for (const QKeySequence &key : {QKeySequence(Qt::CTRL | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_X),
+                                        QKeySequence(Qt::Key_Delete)}) {
+            auto *action = new QAction(&window);
+            action->setShortcut(key);
+            window.addAction(action);
+            connect(action, &QAction::triggered, this, [&, key] {
+                ++triggered[key.toString()];
+                if (key == QKeySequence(Qt::CTRL | Qt::Key_X))
+                    textWhenCutShortcutRan = box->Text();
+            });
+        }
+        QList<int> downs;
+        connect(box, &RichTextBox::KeyDown, this, [&](int &code, int) { downs.append(code); });
+        window.show();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        box->setFocus();
+        type(box, QStringLiteral("cut me"));
+
+        // Undo and Delete are the window's where it has them.
+        QTest::keyClick(box, Qt::Key_Z, Qt::ControlModifier);
+        QVERIFY(box->setSelStart(0).ok());
+        QTest::keyClick(box, Qt::Key_Delete);
+        QCOMPARE(box->Text(), QStringLiteral("cut me"));
+        QCOMPARE(triggered.value(QStringLiteral("Ctrl+Z")), 1);
+        QCOMPARE(triggered.value(QStringLiteral("Del")), 1);
+
+        // Cut: the control first, once, then the shortcut.
+        downs.clear();
+        QVERIFY(box->setSelLength(4).ok());
+        QTest::keyClick(box, Qt::Key_X, Qt::ControlModifier);
+        QCOMPARE(box->Text(), QStringLiteral("me"));
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("cut "));
+        QCOMPARE(triggered.value(QStringLiteral("Ctrl+X")), 1);
+        QCOMPARE(textWhenCutShortcutRan, QStringLiteral("me"));
+        QCOMPARE(downs, (QList<int> {VirtualKey::Control, 'X'}));
+
+        // Without a shortcut the control does the key's work itself, once.
+        QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+        QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(box->Text(), QStringLiteral("cut cut me"));
+        qDeleteAll(window.actions());
+        QTest::keyClick(box, Qt::Key_Delete);
+        QCOMPARE(box->Text(), QStringLiteral("cut cut e"));
+        // Undo by key is left to the window even then.
+        QTest::keyClick(box, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(box->Text(), QStringLiteral("cut cut e"));
     }
 
     void keyEventsCarryVirtualKeyCodesAndShiftState()

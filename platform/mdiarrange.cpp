@@ -1,0 +1,92 @@
+#include "platform/mdiarrange.h"
+
+#include <QMdiArea>
+#include <QMdiSubWindow>
+
+namespace {
+
+QList<QMdiSubWindow *> windows(const QMdiArea &area, bool minimised)
+{
+    QList<QMdiSubWindow *> found;
+    // The active window first, then the others as they were last used.
+    const QList<QMdiSubWindow *> order = area.subWindowList(QMdiArea::StackingOrder);
+    for (auto it = order.rbegin(); it != order.rend(); ++it) {
+        if ((*it)->isVisible() && (*it)->isMinimized() == minimised)
+            found.append(*it);
+    }
+    return found;
+}
+
+// The height the rows of icons take at the bottom of the area.
+int iconRowsHeight(const QMdiArea &area)
+{
+    const QList<QMdiSubWindow *> icons = windows(area, true);
+    const QRect space = area.viewport()->rect();
+    int top = space.bottom() + 1;
+    for (const QMdiSubWindow *icon : icons)
+        top = qMin(top, icon->y());
+    return icons.isEmpty() ? 0 : qMax(0, space.bottom() + 1 - top);
+}
+
+void tile(QMdiArea &area, Qt::Orientation along)
+{
+    const QList<QMdiSubWindow *> tiles = windows(area, false);
+    if (tiles.isEmpty())
+        return;
+    QRect space = area.viewport()->rect();
+    space.setBottom(space.bottom() - iconRowsHeight(area));
+    const int count = int(tiles.size());
+    const int total = along == Qt::Vertical ? space.height() : space.width();
+    for (int i = 0; i < count; ++i) {
+        // Each takes an equal share; the remainder is spread over the first ones.
+        const int from = total * i / count;
+        const int to = total * (i + 1) / count;
+        QMdiSubWindow *window = tiles[i];
+        window->showNormal();
+        if (along == Qt::Vertical)
+            window->setGeometry(space.left(), space.top() + from, space.width(), to - from);
+        else
+            window->setGeometry(space.left() + from, space.top(), to - from, space.height());
+    }
+}
+
+void arrangeIcons(QMdiArea &area)
+{
+    const QRect space = area.viewport()->rect();
+    int x = space.left();
+    int bottom = space.bottom() + 1;
+    int rowHeight = 0;
+    for (QMdiSubWindow *icon : windows(area, true)) {
+        const QSize size = icon->size();
+        if (x > space.left() && x + size.width() > space.right() + 1) {
+            bottom -= rowHeight;
+            x = space.left();
+            rowHeight = 0;
+        }
+        icon->move(x, bottom - size.height());
+        x += size.width();
+        rowHeight = qMax(rowHeight, size.height());
+    }
+}
+
+} // namespace
+
+void Arrange(QMdiArea &area, int arrangement)
+{
+    switch (arrangement) {
+    case MdiArrange::Cascade:
+        area.cascadeSubWindows();
+        break;
+    case MdiArrange::TileHorizontal:
+        tile(area, Qt::Vertical);
+        break;
+    case MdiArrange::TileVertical:
+        tile(area, Qt::Horizontal);
+        break;
+    case MdiArrange::ArrangeIcons:
+        arrangeIcons(area);
+        break;
+    default:
+        break;
+    }
+}
