@@ -59,6 +59,9 @@ void frmNotePad::Load()
     Text1->setFontName(QStringLiteral("Fixedsys"));
     (void)Text1->setFontSize(9);
     (void)Text1->setRightMargin(noWrap);
+    // A match that Find selects stays in sight while the Find dialog has
+    // the focus.
+    Text1->setHideSelection(false);
     setWidget(Text1);
     connect(Text1, &RichTextBox::Change, this, &frmNotePad::Text1_Change);
     connect(Text1, &RichTextBox::KeyDown, this, &frmNotePad::Text1_KeyDown);
@@ -74,6 +77,8 @@ void frmNotePad::Show()
 {
     if (!isLoaded())
         Load();
+    if (!isVisible())
+        m_mainForm.placeNewDocument(this);
     show();
     m_mainForm.mdiArea()->setActiveSubWindow(this);
     // The area reports activations only while the frame is the active
@@ -191,13 +196,19 @@ void frmNotePad::Text1_Change()
         Quillo::DocState[index].Modified = true;
 }
 
-void frmNotePad::Text1_KeyDown(int &KeyCode, int)
+void frmNotePad::Text1_KeyDown(int &KeyCode, int Shift)
 {
+    // Ctrl may have gone up in another window (a dialog that Ctrl+F opened
+    // took its release): the key's own state says whether it is down now.
+    MenuEdit::CtrlDown = (Shift & ShiftState::Ctrl) != 0;
     if (KeyCode == VirtualKey::Control)
         MenuEdit::CtrlDown = true;
-    else if (KeyCode == 'V' && MenuEdit::CtrlDown)
+    // The control pastes (cuts) at once; the flag keeps the same key's menu
+    // shortcut from doing it again. A disabled item's shortcut never comes,
+    // and would leave the flag for the next Paste (Cut) to trip over.
+    else if (KeyCode == 'V' && MenuEdit::CtrlDown && m_mainForm.mnuEdit1[5]->isEnabled())
         MenuEdit::PasteAllowed = false;
-    else if (KeyCode == 'X' && MenuEdit::CtrlDown)
+    else if (KeyCode == 'X' && MenuEdit::CtrlDown && m_mainForm.mnuEdit1[3]->isEnabled())
         MenuEdit::CutAllowed = false;
     else if (KeyCode == 'Z' && MenuEdit::CtrlDown)
         SendMessageA(Screen::activeControl(), EM_UNDO);

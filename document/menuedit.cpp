@@ -1,18 +1,179 @@
 #include "document/menuedit.h"
 
+#include "document/frmfinddlg.h"
+#include "document/frmnotepad.h"
+#include "platform/clipboard.h"
+#include "platform/controltext.h"
+#include "platform/dates.h"
+#include "platform/messages.h"
+#include "platform/msgbox.h"
+#include "platform/richtextbox.h"
+#include "platform/screen.h"
+#include "shell/frmmainnote.h"
+#include "shell/quillo.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateTime>
+
 namespace MenuEdit {
 
 bool CutAllowed = false;
 bool PasteAllowed = false;
 bool CtrlDown = false;
+std::array<QString, 5> FindWhat;
+unsigned char MatchCase = 0;
 unsigned char FindDirection = 0;
+unsigned char NewSearch = 0;
+qsizetype LastFindPos = 0;
+
+namespace {
+
+// TEMP-STUB until the search lands
+enum class TextCase { Exact, UpperCase };
+enum class SearchDirection { Down, Up };
+struct TextMatch { qsizetype start = -1; qsizetype length = 0; bool found() const { return start >= 0; } };
+TextMatch findTextStub(RichTextBox *C, const QString &what, qsizetype from, SearchDirection d, TextCase c)
+{
+    QString text = C->Text();
+    QString w = what;
+    if (c == TextCase::UpperCase) { text = text.toUpper(); w = w.toUpper(); }
+    qsizetype at = -1;
+    if (d == SearchDirection::Down) at = text.indexOf(w, from);
+    else if (from >= 0) at = text.lastIndexOf(w, from);
+    return at < 0 ? TextMatch() : TextMatch{at, what.size()};
+}
+
+RichTextBox *activeText()
+{
+    frmNotePad *document = Quillo::MainForm ? Quillo::MainForm->activeDocument() : nullptr;
+    return document ? document->Text1 : nullptr;
+}
+
+} // namespace
+
+void EditCut()
+{
+    if (!CutAllowed) {
+        CutAllowed = true;
+        return;
+    }
+    ControlText control(Screen::activeControl());
+    Clipboard::Clear();
+    Clipboard::SetText(control.SelText());
+    control.setSelText(QString());
+}
+
+void EditCopy()
+{
+    const ControlText control(Screen::activeControl());
+    Clipboard::Clear();
+    Clipboard::SetText(control.SelText());
+}
+
+void EditPaste()
+{
+    if (!PasteAllowed) {
+        PasteAllowed = true;
+        return;
+    }
+    if (Clipboard::HasText())
+        ControlText(Screen::activeControl()).setSelText(Clipboard::GetText());
+}
+
+void EditDelete()
+{
+    ControlText control(Screen::activeControl());
+    if (control.SelStart() == control.textLength())
+        return;
+    if (control.SelLength() == 0) {
+        control.setSelLength(1);
+        const QString selected = control.SelText();
+        if (!selected.isEmpty() && selected.front() == u'\r')
+            control.setSelLength(2);
+        // Half of a character beyond the basic plane would be left behind
+        // as a broken one.
+        else if (!selected.isEmpty() && selected.front().isHighSurrogate())
+            control.setSelLength(2);
+    }
+    control.setSelText(QString());
+}
+
+void EditUndo()
+{
+    frmMainNote &frame = *Quillo::MainForm;
+    SendMessageA(Screen::activeControl(), EM_UNDO);
+    QAction *undo = frame.mnuEdit1[0];
+    QAction *redo = frame.mnuEdit1[1];
+    undo->setEnabled(!undo->isEnabled());
+    redo->setEnabled(!undo->isEnabled());
+    frame.Toolbar1->Buttons[12]->setEnabled(undo->isEnabled());
+    frame.Toolbar1->Buttons[13]->setEnabled(redo->isEnabled());
+}
+
+void EditSelectAll()
+{
+    RichTextBox *text = activeText();
+    if (!text)
+        return;
+    (void)text->setSelStart(0);
+    (void)text->setSelLength(text->textLength());
+}
+
+void EditInsertDateTime()
+{
+    if (RichTextBox *text = activeText())
+        text->setSelText(GeneralDate(QDateTime::currentDateTime()));
+}
+
+void EditFind()
+{
+    RichTextBox *text = activeText();
+    frmFindDlg &dialog = frmFindDlg::Get();
+    const QString selected = text ? text->SelText() : QString();
+    dialog.Combo1->setEditText(selected.isEmpty() ? FindWhat[0] : selected);
+    NewSearch = 255;
+    if (MatchCase != 0)
+        dialog.chkCase->setChecked(true);
+    dialog.Show();
+}
+
+void EditFindNext()
+{
+    RichTextBox *C = activeText();
+    if (!C)
+        return;
+    const qsizetype s = C->SelStart();
+    qsizetype offset = s == LastFindPos ? 1 : 0;
+    if (NewSearch != 0)
+        offset = 0;
+    const qsizetype start = s + offset;
+    const TextCase textCase = MatchCase != 0 ? TextCase::Exact : TextCase::UpperCase;
+    // Down: from the character at start on. Up: a match may begin no later
+    // than two characters before start.
+    const TextMatch match = FindDirection == 1 ? findTextStub(C, FindWhat[0], start, SearchDirection::Down, textCase)
+                                               : findTextStub(C, FindWhat[0], start - 2, SearchDirection::Up, textCase);
+    if (match.found()) {
+        (void)C->setSelStart(match.start);
+        (void)C->setSelLength(match.length);
+    } else {
+        MsgBox(QStringLiteral("Cannot find \"") + FindWhat[0] + QStringLiteral("\" !"), MsgBoxStyle::Exclamation,
+               QStringLiteral("Find"));
+    }
+    LastFindPos = C->SelStart();
+    NewSearch = 0;
+}
 
 void resetState()
 {
     CutAllowed = false;
     PasteAllowed = false;
     CtrlDown = false;
+    FindWhat = {};
+    MatchCase = 0;
     FindDirection = 0;
+    NewSearch = 0;
+    LastFindPos = 0;
 }
 
 } // namespace MenuEdit

@@ -4,6 +4,10 @@
 
 #include <QCoreApplication>
 
+namespace App {
+QString HelpFile = QStringLiteral("QLRY.hlp");
+}
+
 void EndProgram()
 {
     if (TestSeam::enabled()) {

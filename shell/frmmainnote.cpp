@@ -15,7 +15,9 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QScreen>
 #include <QSet>
+#include <QStyle>
 #include <QVBoxLayout>
 
 namespace {
@@ -74,7 +76,12 @@ frmMainNote::frmMainNote(QWidget *parent)
 
     tmrPaste.setInterval(50);
     tmrUndo.setInterval(50);
-    resize(Screen::pixelsX(9600), Screen::pixelsY(7200));
+    connectCommands();
+    // Centred, at three quarters of the room the screen leaves for windows.
+    if (const QScreen *shown = screen()) {
+        const QRect room = shown->availableGeometry();
+        setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, room.size() * 3 / 4, room));
+    }
     setEnabled(false);
 }
 
@@ -255,6 +262,10 @@ void frmMainNote::Show()
         m_loaded = true;
         show();
         MDIForm_Load();
+        // The frame was disabled while the first document came; its text
+        // takes the focus now that it can.
+        if (frmNotePad *active = activeDocument(); active && active->Text1)
+            active->Text1->setFocus(Qt::OtherFocusReason);
     }
     show();
 }
@@ -440,23 +451,6 @@ void frmMainNote::MDIForm_Resize()
         showBackground();
 }
 
-void frmMainNote::setDocumentCommandsEnabled(bool enabled)
-{
-    for (int index : {0, 3, 4, 5, 6, 8, 9, 11, 12})
-        mnuEdit1[index]->setEnabled(enabled);
-    for (int index : {2, 4, 5, 7})
-        mnuFile1[index]->setEnabled(enabled);
-    mnuView1[5]->setEnabled(enabled);
-    for (int index = 0; index <= 3; ++index)
-        mnuWindow1[index]->setEnabled(enabled);
-    cboFont->setEnabled(enabled);
-    cboSize->setEnabled(enabled);
-    for (int index : {3, 5, 7, 8, 9, 10, 12})
-        Toolbar1->Buttons[index]->setEnabled(enabled);
-    for (int index : {8, 10})
-        Toolbar3->Buttons[index]->setEnabled(enabled);
-}
-
 void frmMainNote::forgetActivation(const frmNotePad *document)
 {
     if (m_activated == document)
@@ -593,6 +587,30 @@ void frmMainNote::documentActivated(frmNotePad *document)
         return;
     m_activated = document;
     document->Form_Activate();
+    // Typing goes into the document that has just come forward.
+    if (document->Text1)
+        document->Text1->setFocus(Qt::OtherFocusReason);
+}
+
+void frmMainNote::placeNewDocument(frmNotePad *document)
+{
+    // Three quarters of the client area, one title bar down and to the right
+    // of the window shown last, or back at the top left when that would
+    // leave the area.
+    const QRect area = m_mdiArea->viewport()->rect();
+    const QSize size = area.size() * 3 / 4;
+    const int step = document->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, document);
+    QPoint at(0, 0);
+    const QList<QMdiSubWindow *> shown = m_mdiArea->subWindowList(QMdiArea::ActivationHistoryOrder);
+    for (auto it = shown.rbegin(); it != shown.rend(); ++it) {
+        if (*it != document && (*it)->isVisible() && !(*it)->isMinimized()) {
+            at = (*it)->pos() + QPoint(step, step);
+            break;
+        }
+    }
+    if (at.x() + size.width() > area.width() || at.y() + size.height() > area.height())
+        at = QPoint(0, 0);
+    document->setGeometry(QRect(at, size));
 }
 
 void frmMainNote::fillWindowList()

@@ -44,6 +44,8 @@ public:
     void setPicToolBarHeight(int twips);
 
     void setDocumentCommandsEnabled(bool enabled);
+    // Where a document window that is shown for the first time goes.
+    void placeNewDocument(frmNotePad *document);
     // Runs a document's activation when it becomes the active child; once,
     // however often the area reports it.
     void documentActivated(frmNotePad *document);
@@ -59,6 +61,27 @@ public:
 
     void mnuView_Click();
     void mnuView1_Click(int Index);
+
+    // Every menu item, toolbar button and font box reaches its command
+    // through these.
+    void mnuFile1_Click(int Index);
+    void mnuEdit1_Click(int Index);
+    void mnuWindow1_Click(int Index);
+    void mnuHelp1_Click(int Index);
+    void mnuInternet1_Click(int Index);
+    void Toolbar1_ButtonClick(int Button);
+    void Toolbar3_ButtonClick(int Button);
+    void cboFont_Click();
+    void cboFont_KeyPress(int &KeyAscii);
+    void cboFont_LostFocus();
+    void cboSize_Click();
+    void cboSize_KeyPress(int &KeyAscii);
+    void cboSize_LostFocus();
+
+    // Keep Undo and Redo in step with the focused control, and Paste with
+    // the clipboard.
+    void tmrUndo_Timer();
+    void tmrPaste_Timer();
 
     QMenu *mnuFile = nullptr;
     QMenu *mnuEdit = nullptr;
@@ -90,6 +113,7 @@ public:
     CRebar MainRebar;
 
 protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
 
@@ -97,6 +121,7 @@ private:
     void buildMenus();
     void buildToolbars();
     void buildStatusBar();
+    void connectCommands();
     void MDIForm_Load();
     void MDIForm_QueryUnload(int &Cancel, int UnloadMode);
     void MDIForm_Unload(int &Cancel);

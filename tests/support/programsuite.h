@@ -1,12 +1,14 @@
 #pragma once
 
 #include "document/frmnotepad.h"
+#include "document/menuedit.h"
 #include "shell/frmmainnote.h"
 #include "shell/quillo.h"
 #include "freshprogramstate.h"
 #include "platform/testseam.h"
 
 #include <QObject>
+#include <QTest>
 
 #include <memory>
 
@@ -23,10 +25,25 @@ protected:
     // A frame that has loaded and is shown, as after the splash.
     frmMainNote &loadedFrame(QSize size = QSize(900, 600))
     {
+        // The flags as the start procedure leaves them.
+        MenuEdit::CutAllowed = true;
+        MenuEdit::PasteAllowed = true;
+        MenuEdit::FindDirection = 1;
         m_frame.reset(new frmMainNote);
         m_frame->resize(size);
         m_frame->Show();
         return *m_frame;
+    }
+
+    // A loaded frame that is the active window, so that its menu shortcuts
+    // work and the keyboard focus is in its active document.
+    frmMainNote &activeFrame(QSize size = QSize(900, 600))
+    {
+        frmMainNote &frame = loadedFrame(size);
+        frame.activateWindow();
+        if (!QTest::qWaitForWindowActive(&frame))
+            qWarning("the frame did not become the active window");
+        return frame;
     }
 
     frmNotePad *document(int slot) const { return Quillo::Documents.value(slot); }
