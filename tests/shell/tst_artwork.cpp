@@ -32,34 +32,14 @@ private slots:
         QVERIFY(!logoPicture().isNull());
     }
 
-    void everyToolbarImageGivesA16PixelPicture()
+    void everyToolbarButtonAndTheProgramHaveTheirPictures()
     {
         for (int i = int(ToolbarImage::New); i <= int(ToolbarImage::Find); ++i) {
             const QIcon icon = toolbarIcon(ToolbarImage(i));
-            QVERIFY2(!icon.isNull(), qPrintable(QString::number(i)));
-            const QPixmap pixmap = icon.pixmap(QSize(16, 16));
-            QVERIFY2(!pixmap.isNull(), qPrintable(QString::number(i)));
-            QCOMPARE(pixmap.deviceIndependentSize().toSize(), QSize(16, 16));
+            QCOMPARE(icon.pixmap(QSize(16, 16)).deviceIndependentSize().toSize(), QSize(16, 16));
+            QVERIFY2(!icon.pixmap(QSize(32, 32)).isNull(), qPrintable(QString::number(i)));
         }
-    }
-
-    void theImagesNoThemeHasComeInBothSizes()
-    {
-        for (ToolbarImage image : {ToolbarImage::TextColor, ToolbarImage::BackColor, ToolbarImage::DateTime}) {
-            const QList<QSize> sizes = toolbarIcon(image).availableSizes();
-            QVERIFY(sizes.contains(QSize(16, 16)));
-            QVERIFY(sizes.contains(QSize(32, 32)));
-            QVERIFY(!toolbarIcon(image).pixmap(QSize(32, 32)).isNull());
-        }
-    }
-
-    void theApplicationIconGoesUpTo256()
-    {
-        const QIcon icon = applicationIcon();
-        const QList<QSize> sizes = icon.availableSizes();
-        QVERIFY(sizes.contains(QSize(16, 16)));
-        QVERIFY(sizes.contains(QSize(256, 256)));
-        QCOMPARE(icon.pixmap(QSize(256, 256)).size(), QSize(256, 256));
+        QCOMPARE(applicationIcon().pixmap(QSize(256, 256)).size(), QSize(256, 256));
     }
 };
 

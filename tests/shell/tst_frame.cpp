@@ -24,14 +24,6 @@ QList<int> bandsShown(frmMainNote &frame)
     return bands;
 }
 
-QStringList captions(const ActionArray &items)
-{
-    QStringList list;
-    for (int index : items.indices())
-        list << QStringLiteral("%1 %2").arg(index).arg(items[index]->isSeparator() ? QStringLiteral("-") : items[index]->text());
-    return list;
-}
-
 } // namespace
 
 class FrameTest : public ProgramSuite
@@ -39,56 +31,6 @@ class FrameTest : public ProgramSuite
     Q_OBJECT
 
 private slots:
-    void theMenusHaveTheirItemsAtTheirIndicesWithShortcutsAndStates()
-    {
-        frmMainNote &frame = loadedFrame();
-        QCOMPARE(captions(frame.mnuFile1),
-                 (QStringList {"0 &New", "1 &Open...", "2 &Close", "3 -", "4 &Save...", "5 Save &As...", "6 -",
-                               "7 &Print...", "10 -", "11 RecentFile1", "12 RecentFile2", "13 RecentFile3",
-                               "14 RecentFile4", "15 RecentFile5", "16 -", "17 E&xit"}));
-        QVERIFY(!frame.mnuFile1[8] && !frame.mnuFile1[9]);
-        for (int index = 10; index <= 15; ++index)
-            QVERIFY(!frame.mnuFile1[index]->isVisible());
-        QCOMPARE(frame.mnuFile1[7]->shortcut(), QKeySequence(QStringLiteral("Ctrl+P")));
-        QCOMPARE(captions(frame.mnuEdit1),
-                 (QStringList {"0 &Undo", "1 &Redo", "2 -", "3 Cu&t", "4 &Copy", "5 &Paste", "6 &Delete", "7 -",
-                               "8 &Find...", "9 Find &Next", "10 -", "11 Select &All", "12 &Insert Date/Time"}));
-        QVERIFY(!frame.mnuEdit1[0]->isEnabled() && !frame.mnuEdit1[1]->isEnabled());
-        QCOMPARE(frame.mnuEdit1[6]->shortcut(), QKeySequence(Qt::Key_Delete));
-        QCOMPARE(frame.mnuEdit1[9]->shortcut(), QKeySequence(Qt::Key_F3));
-        QCOMPARE(frame.mnuEdit1[1]->shortcut(), QKeySequence(QStringLiteral("Ctrl+Y")));
-        QVERIFY(frame.mnuView1[0]->isChecked() && frame.mnuView1[1]->isChecked() && frame.mnuView1[2]->isChecked());
-        QVERIFY(frame.mnuView1[4]->isChecked() && !frame.mnuView1[4]->isVisible());
-        QVERIFY(!frame.mnuView1[5]->isChecked());
-        QVERIFY(!frame.mnuFormat->menuAction()->isVisible() && !frame.mnuFormat->isEnabled());
-        QVERIFY(frame.mnuFormat1[2]->isChecked());
-        QVERIFY(!frame.mnuInternet->menuAction()->isVisible() && !frame.mnuInternet->isEnabled());
-        QCOMPARE(captions(frame.mnuWindow3), captions(frame.mnuWindow1));
-        QVERIFY(!frame.mnuWindow2->menuAction()->isVisible() && !frame.mnuWindow3[0]->isEnabled());
-        QCOMPARE(captions(frame.mnuHelp1),
-                 (QStringList {"0 &Contents...", "1 &Search For...", "2 -", "3 &About Quillory..."}));
-        QCOMPARE(frame.mnuHelp1[0]->shortcut(), QKeySequence(Qt::Key_F1));
-    }
-
-    void theToolbarsHaveTheirButtonsTipsAndSeparatorsAtTheirIndices()
-    {
-        frmMainNote &frame = loadedFrame();
-        const QStringList standard {"New", "Open", "Save", "-", "Print", "-", "Cut", "Copy", "Paste", "Delete", "-", "Undo", "Redo"};
-        const QStringList format {"Bold", "Italic", "Underline", "-", "Text Color", "BackGround Color", "-",
-                                  "Insert Date/Time", "-", "Find"};
-        for (int index = 1; index <= standard.size(); ++index) {
-            QAction *button = frame.Toolbar1->Buttons[index];
-            QCOMPARE(button->isSeparator() ? QStringLiteral("-") : button->toolTip(), standard[index - 1]);
-            QVERIFY(button->isSeparator() || !button->icon().isNull());
-        }
-        for (int index = 1; index <= format.size(); ++index) {
-            QAction *button = frame.Toolbar3->Buttons[index];
-            QCOMPARE(button->isSeparator() ? QStringLiteral("-") : button->toolTip(), format[index - 1]);
-        }
-        QVERIFY(frame.Toolbar2->Buttons[1] && frame.Toolbar2->Buttons[2] && frame.Toolbar2->Buttons[3]);
-        QVERIFY(frame.Toolbar1->isVisible() && frame.Toolbar2->isVisible() && frame.Toolbar3->isVisible());
-    }
-
     void theFontBoxesListEachFontOnceWithFixedsysChosenAndTheSizes()
     {
         frmMainNote &frame = loadedFrame();
@@ -105,23 +47,11 @@ private slots:
         QCOMPARE(frame.cboSize->toolTip(), QStringLiteral("Screen Font Size"));
     }
 
-    void theStatusBarHasItsSixPanels()
+    void theInsertPanelFollowsTheDocumentsOverwriteMode()
     {
-        frmMainNote &frame = loadedFrame();
+        frmMainNote &frame = activeFrame();
         StatusBar *bar = frame.sbStatusBar;
-        QCOMPARE(bar->panelCount(), 6);
-        const QStringList texts {"Ready", "CAPS", "NUM", "INS", "SCRL"};
-        const QStringList tips {"Postwick Status Bar", "Caps Lock", "Num Lock", "Insert Lock", "Scroll Lock", "Today's Date"};
-        for (int i = 1; i <= 6; ++i) {
-            if (i <= 5)
-                QCOMPARE(bar->panel(i)->text(), texts[i - 1]);
-            QCOMPARE(bar->panel(i)->toolTip(), tips[i - 1]);
-        }
         QCOMPARE(bar->panel(6)->text(), QLocale().toString(QDate::currentDate(), QLocale::ShortFormat));
-        // The insert panel follows the document's overwrite mode.
-        frame.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&frame));
-        document(1)->Text1->setFocus();
         QTest::keyClick(document(1)->Text1, Qt::Key_Insert);
         QVERIFY(bar->panelLit(4));
         QTest::keyClick(document(1)->Text1, Qt::Key_Insert);
@@ -155,6 +85,16 @@ private slots:
         frame.mnuView1_Click(1);
         QCOMPARE(bandsShown(frame), (QList<int> {0, 1, 2}));
         QCOMPARE(frame.picToolBarHeight(), 1470);
+
+        // A toolbar shown below the one that is left keeps the order.
+        frame.mnuView1_Click(1);
+        frame.mnuView1_Click(2);
+        QCOMPARE(bandsShown(frame), QList<int> {0});
+        frame.mnuView1_Click(2);
+        QCOMPARE(bandsShown(frame), (QList<int> {0, 2}));
+        QCOMPARE(frame.picToolBarHeight(), 980);
+        frame.mnuView1_Click(1);
+        QCOMPARE(bandsShown(frame), (QList<int> {0, 1, 2}));
         QVERIFY(frame.MainRebar.hwnd()->isVisible());
         QCOMPARE(frame.MainRebar.hwnd()->y(), 0);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
