@@ -1,8 +1,10 @@
+#include "platform/richtextbox.h"
 #include "platform/screen.h"
 #include "programsuite.h"
 #include "shell/frmsplash.h"
 #include "suites.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QTest>
@@ -43,6 +45,11 @@ private slots:
         QCOMPARE(document(1)->Caption(), QStringLiteral("Untitled1"));
         QCOMPARE(Quillo::MainForm->activeDocument(), document(1));
         QCOMPARE(Quillo::MainForm->windowTitle(), QStringLiteral("Tallowmere Quillory 98/7"));
+
+        // The first keys typed go into the document.
+        QVERIFY(QTest::qWaitForWindowActive(Quillo::MainForm));
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("typed at once"));
+        QCOMPARE(document(1)->Text1->Text(), QStringLiteral("typed at once"));
     }
 
     void theLongPathIsWhatTheFoldersHoldOrEmptyWhenOneIsMissing()
