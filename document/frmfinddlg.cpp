@@ -51,6 +51,8 @@ frmFindDlg::frmFindDlg(QWidget *parent)
     Combo1->setEditable(true);
     // The list is the history that the dialog keeps itself.
     Combo1->setInsertPolicy(QComboBox::NoInsert);
+    // What the user types is what is searched, not a history entry it starts.
+    Combo1->setCompleter(nullptr);
     Combo1->setMinimumContentsLength(24);
     Combo1->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     Label1->setBuddy(Combo1);

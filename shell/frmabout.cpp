@@ -20,7 +20,6 @@ frmAbout::frmAbout(QWidget *parent)
     Label1 = new QLabel;
     Label1->setTextFormat(Qt::PlainText);
     Label1->setWordWrap(true);
-    Label1->setMinimumWidth(420);
     Label1->setTextInteractionFlags(Qt::TextSelectableByMouse);
     imgLogo = new QLabel;
     imgLogo->setPixmap(logoPicture());
@@ -54,6 +53,12 @@ void frmAbout::Form_Load()
                               "any kind; you use it at your own risk.")
                + crLf + crLf;
     Label1->setText(caption);
+    // As wide as the longest line of the contact paragraph; the legal notice
+    // wraps.
+    int width = 0;
+    for (const QString &line : caption.split(crLf).mid(0, 7))
+        width = qMax(width, Label1->fontMetrics().horizontalAdvance(line));
+    Label1->setMinimumWidth(width + 2);
 }
 
 void frmAbout::cmdOK_Click()

@@ -214,6 +214,10 @@ void frmMainNote::buildToolbars()
     cboFont->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     cboSize = new QComboBox;
     cboSize->setEditable(true);
+    // A size typed is the size applied: no entry of the list completes it,
+    // and none is added to it.
+    cboSize->setCompleter(nullptr);
+    cboSize->setInsertPolicy(QComboBox::NoInsert);
     cboSize->setToolTip(QStringLiteral("Screen Font Size"));
     cboSize->setMinimumContentsLength(3);
     cboSize->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);

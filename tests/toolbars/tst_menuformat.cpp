@@ -54,6 +54,11 @@ private slots:
         QCOMPARE(text->fontSize(), 9.0);
         QTest::keyClick(frame.cboSize, Qt::Key_Return);
         QCOMPARE(text->fontSize(), 14.0);
+        // As typed: not completed to an entry of the list, and not added to it.
+        frame.cboSize->lineEdit()->selectAll();
+        QTest::keyClicks(frame.cboSize, QStringLiteral("2"));
+        QTest::keyClick(frame.cboSize, Qt::Key_Return);
+        QCOMPARE(text->fontSize(), 2.0);
         QCOMPARE(frame.cboSize->count(), 16);
 
         frame.cboSize->lineEdit()->selectAll();
@@ -75,7 +80,8 @@ private slots:
         QAbstractItemView *list = frame.cboSize->view();
         QTRY_VERIFY(list->isVisible());
         const QModelIndex size24 = list->model()->index(frame.cboSize->findText(QStringLiteral("24")), 0);
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(size24).center());
+        list->setCurrentIndex(size24);
+        QTest::keyClick(list, Qt::Key_Return);
         QCOMPARE(text->fontSize(), 24.0);
     }
 };
