@@ -85,6 +85,131 @@ QString withCrLfBreaks(QString text, qsizetype breaks)
     return text;
 }
 
+// An occurrence found in the document: document positions.
+struct DocumentMatch
+{
+    qsizetype start = -1;
+    qsizetype end = -1;
+    // It takes in characters that lie between two pieces of the run, so it
+    // may be none.
+    bool betweenPieces = false;
+    bool found() const { return start >= 0; }
+};
+
+// The occurrences that start in one run of the document: those wholly inside
+// it, and those that go on past its end where the document goes on without a
+// line break.
+class RunSearch
+{
+public:
+    RunSearch(const QTextDocument &document, const DocumentRun &run, const TextFinder &finder)
+        : m_document(document)
+        , m_run(run)
+        , m_finder(finder)
+    {
+        // A surrogate pair split between two runs is one character: its low
+        // half starts nothing here, and its high half belongs to what goes on
+        // past the end. Only a conversion of case sees characters.
+        const QStringView text = run.text;
+        if (finder.convertsCase()) {
+            m_lead = text.front().isLowSurrogate() && run.start > 0
+                             && document.characterAt(int(run.start - 1)).isHighSurrogate()
+                         ? 1
+                         : 0;
+            m_trail = text.back().isHighSurrogate() && run.after.isLowSurrogate() ? 1 : 0;
+        }
+    }
+
+    // Down: the first occurrence; Up: the last. Those that go past the end
+    // come after all that lie inside.
+    DocumentMatch find(SearchDirection direction) const
+    {
+        if (direction == SearchDirection::Down) {
+            const DocumentMatch inside = findInside(direction);
+            return inside.found() ? inside : findPastEnd(direction);
+        }
+        const DocumentMatch pastEnd = findPastEnd(direction);
+        return pastEnd.found() ? pastEnd : findInside(direction);
+    }
+
+private:
+    DocumentMatch findInside(SearchDirection direction) const
+    {
+        const QStringView text = m_run.text.chopped(m_trail);
+        const TextFinder::Hit hit = m_finder.find(text, m_lead, text.size(), direction);
+        if (!hit.found())
+            return {};
+        return {m_run.documentPosition(hit.start), m_run.documentPosition(hit.end - 1) + 1,
+                !m_run.isWhole(hit.start, hit.end)};
+    }
+
+    // Searches a copy of the run's end and of as much of the document after
+    // it as an occurrence starting there can cover.
+    DocumentMatch findPastEnd(SearchDirection direction) const
+    {
+        if (m_run.after == QChar::ParagraphSeparator)
+            return {};
+        const QStringView text = m_run.text;
+        const qsizetype longest = m_finder.longestMatch();
+        qsizetype tailStart = qMax(text.size() - longest, m_lead);
+        if (tailStart > m_lead && text[tailStart].isLowSurrogate() && text[tailStart - 1].isHighSurrogate())
+            --tailStart;
+        QString seam = text.sliced(tailStart).toString();
+        const qsizetype tail = seam.size();
+        // One more than can be covered, so that a pair at the end is whole.
+        const qsizetype wanted = tail + longest + 1;
+        DocumentTextReader after(m_document, m_run.end);
+        QStringView piece;
+        while (seam.size() < wanted && after.next(piece))
+            seam += piece.first(qMin(piece.size(), wanted - seam.size()));
+        // Up takes this before the occurrences inside; one found here that
+        // ends inside is the last of those anyway.
+        const TextFinder::Hit hit = m_finder.find(seam, 0, tail, direction);
+        if (!hit.found())
+            return {};
+        const qsizetype end = hit.end <= tail ? m_run.documentPosition(tailStart + hit.end - 1) + 1
+                                              : m_run.end + (hit.end - tail);
+        return {m_run.documentPosition(tailStart + hit.start), end,
+                !m_run.isWhole(tailStart + hit.start, tailStart + qMin(hit.end, tail))};
+    }
+
+    const QTextDocument &m_document;
+    const DocumentRun &m_run;
+    const TextFinder &m_finder;
+    qsizetype m_lead = 0;
+    qsizetype m_trail = 0;
+};
+
+// Searches the document's storage from a document position on, run by run,
+// without copying it. Runs start short, so that an occurrence near the start
+// is found without walking far past it, and grow.
+DocumentMatch findInDocument(const QTextDocument &document, const TextFinder &finder, qsizetype from,
+                             SearchDirection direction)
+{
+    constexpr qsizetype shortest = 1 << 10;
+    constexpr qsizetype longest = 1 << 16;
+    const bool down = direction == SearchDirection::Down;
+    // Up: an occurrence that starts at from may end after it.
+    auto reader = std::make_unique<DocumentTextReader>(document, down ? from : from + 1);
+    bool checking = false;
+    DocumentRun run;
+    for (qsizetype length = shortest; down ? reader->nextRun(run, length) : reader->previousRun(run, length);
+         length = qMin(2 * length, longest)) {
+        const DocumentMatch match = RunSearch(document, run, finder).find(direction);
+        if (match.betweenPieces && !checking) {
+            // No line break is made of what lies there, so something else
+            // does: read again from this run on, with the pieces kept apart.
+            reader = std::make_unique<DocumentTextReader>(document, down ? run.start : run.end);
+            reader->checkBetweenPieces();
+            checking = true;
+            continue;
+        }
+        if (match.found())
+            return match;
+    }
+    return {};
+}
+
 } // namespace
 
 RichTextBox::RichTextBox(QWidget *parent)
@@ -167,6 +292,27 @@ void RichTextBox::setSelText(const QString &text)
     insertLines(cursor, text);
     cursor.endEditBlock();
     setTextCursor(cursor);
+}
+
+TextMatch RichTextBox::findText(const QString &what, qsizetype from, SearchDirection direction, TextCase textCase) const
+{
+    const bool down = direction == SearchDirection::Down;
+    if (what.isEmpty() || (!down && from < 0))
+        return {};
+    from = qBound(qsizetype(0), from, textLength());
+    const TextFinder finder(what, textCase);
+    if (finder.needsLineBreaks()) {
+        // The document stores no CR LF to compare with.
+        const QString text = Text();
+        const TextFinder::Hit hit = down ? finder.find(text, from, text.size(), direction)
+                                         : finder.find(text, 0, from + 1, direction);
+        return hit.found() ? TextMatch {hit.start, hit.end - hit.start} : TextMatch {};
+    }
+    // Between a CR and its LF is the line break, where no such what starts.
+    const DocumentMatch match = findInDocument(*document(), finder, documentPosition(from, BreakSide::Before), direction);
+    if (!match.found())
+        return {};
+    return {textPosition(int(match.start)), match.end - match.start};
 }
 
 QString RichTextBox::fontName() const

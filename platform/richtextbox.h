@@ -3,6 +3,7 @@
 #include "platform/error.h"
 #include "platform/messages.h"
 #include "platform/textfile.h"
+#include "platform/textsearch.h"
 
 #include <QPlainTextEdit>
 
@@ -46,6 +47,13 @@ public:
     // Replaces the selection, or inserts at the caret; the caret ends after
     // the new text. Each CR LF, LF or CR in it starts a new line.
     void setSelText(const QString &text);
+
+    // Down: the first occurrence of what in Text that starts at or after from.
+    // Up: the last occurrence that starts at or before from (from < 0: none).
+    // Either way the occurrence lies wholly inside Text. An empty what is never found.
+    // TextFinder tells how UpperCase compares; its positions are Text's too.
+    // Only a what with a line break in it reads a copy of the text.
+    TextMatch findText(const QString &what, qsizetype from, SearchDirection direction, TextCase textCase) const;
 
     // The font name as it was given ("Fixedsys" stays "Fixedsys" even where
     // another family draws it). Bold, italic and the rest: font().

@@ -129,6 +129,11 @@ QString shownPath(const QString &path)
 
 } // namespace
 
+bool isLineEndCharacter(QChar c)
+{
+    return isLineEndCandidate(c.unicode());
+}
+
 QStringView lineEndText(LineEnd lineEnd)
 {
     static const char16_t texts[lineEndKinds][3] = {u"\r\n", u"\n", u"\r", u"\u2029", u"\uFDD0", u"\uFDD1"};

@@ -22,6 +22,8 @@ constexpr int lineEndKinds = 6;
 
 QStringView lineEndText(LineEnd lineEnd);
 LineEnd platformLineEnd();
+// Whether c is one of the characters line ends are made of.
+bool isLineEndCharacter(QChar c);
 
 // How a text file was written, so that it can be written back the same way.
 struct TextFileFormat
