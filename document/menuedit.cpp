@@ -29,21 +29,6 @@ qsizetype LastFindPos = 0;
 
 namespace {
 
-// TEMP-STUB until the search lands
-enum class TextCase { Exact, UpperCase };
-enum class SearchDirection { Down, Up };
-struct TextMatch { qsizetype start = -1; qsizetype length = 0; bool found() const { return start >= 0; } };
-TextMatch findTextStub(RichTextBox *C, const QString &what, qsizetype from, SearchDirection d, TextCase c)
-{
-    QString text = C->Text();
-    QString w = what;
-    if (c == TextCase::UpperCase) { text = text.toUpper(); w = w.toUpper(); }
-    qsizetype at = -1;
-    if (d == SearchDirection::Down) at = text.indexOf(w, from);
-    else if (from >= 0) at = text.lastIndexOf(w, from);
-    return at < 0 ? TextMatch() : TextMatch{at, what.size()};
-}
-
 RichTextBox *activeText()
 {
     frmNotePad *document = Quillo::MainForm ? Quillo::MainForm->activeDocument() : nullptr;
@@ -151,8 +136,8 @@ void EditFindNext()
     const TextCase textCase = MatchCase != 0 ? TextCase::Exact : TextCase::UpperCase;
     // Down: from the character at start on. Up: a match may begin no later
     // than two characters before start.
-    const TextMatch match = FindDirection == 1 ? findTextStub(C, FindWhat[0], start, SearchDirection::Down, textCase)
-                                               : findTextStub(C, FindWhat[0], start - 2, SearchDirection::Up, textCase);
+    const TextMatch match = FindDirection == 1 ? C->findText(FindWhat[0], start, SearchDirection::Down, textCase)
+                                               : C->findText(FindWhat[0], start - 2, SearchDirection::Up, textCase);
     if (match.found()) {
         (void)C->setSelStart(match.start);
         (void)C->setSelLength(match.length);
