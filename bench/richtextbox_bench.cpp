@@ -9,6 +9,7 @@
 // Each load runs in a fresh process (this program again, with
 // --child MODE FILE), so that its peak memory is its own.
 
+#include "benchsupport.h"
 #include "platform/richtextbox.h"
 
 #include <QApplication>
@@ -27,92 +28,10 @@
 
 namespace {
 
-constexpr qsizetype MB = 1 << 20;
 constexpr QSize windowSize(800, 600);
 constexpr int noWrap = 65535;
 
-// ---- Figures
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
-QString formatValue(double value)
-{
-    return value >= 100 ? QString::number(value, 'f', 0) : QString::number(value, 'g', 3);
-}
-
-void printFigure(const QString &name, double value, const QString &unit, double baseline,
-                 const QString &against, const QString &goal)
-{
-    const QString ratio = QString::number(baseline > 0 ? value / baseline : 0, 'f', 2);
-    const QString line = QStringLiteral("%1: %2 %3 (ratio %4 against %5, goal %6)\n")
-                             .arg(name, formatValue(value), unit, ratio, against, goal);
-    std::fputs(qPrintable(line), stdout);
-    std::fflush(stdout);
-}
-
-double elapsedMs(const std::function<void()> &work)
-{
-    QElapsedTimer timer;
-    timer.start();
-    work();
-    return double(timer.nsecsElapsed()) / 1e6;
-}
-
 // ---- Test files
-
-// The same words in the same order in every run.
-class Words
-{
-public:
-    const char *next()
-    {
-        static const char *const plain[] = {
-            "the", "of", "and", "a", "to", "in", "is", "was", "that", "for", "it", "with", "as", "his",
-            "on", "be", "at", "by", "had", "not", "are", "but", "from", "or", "have", "an", "they",
-            "which", "one", "you", "were", "her", "all", "she", "there", "would", "their", "we",
-            "him", "been", "has", "when", "who", "will", "more", "no", "if", "out", "so", "said",
-            "river", "morning", "letters", "window", "quietly", "harbour", "afterwards", "lantern",
-        };
-        static const char *const accented[] = {"café", "naïve", "déjà", "façade", "über", "señor", "rôle"};
-        const quint32 r = below(1u << 30);
-        // About one word in forty carries an accent.
-        if (r % 40 == 0)
-            return accented[r / 40 % std::size(accented)];
-        return plain[r / 40 % std::size(plain)];
-    }
-
-    quint32 below(quint32 n)
-    {
-        m_state = m_state * 6364136223846793005ULL + 1442695040888963407ULL;
-        return quint32(m_state >> 33) % n;
-    }
-
-private:
-    quint64 m_state = 1;
-};
-
-// About size bytes of words: lines of 60 to 90-odd characters that end in
-// CR LF, or a single line without any break.
-QByteArray generateText(qsizetype size, bool lineBreaks)
-{
-    Words words;
-    QByteArray text;
-    text.reserve(size + 256);
-    while (text.size() < size) {
-        const qsizetype lineEnd = lineBreaks ? text.size() + 60 + words.below(31) : size;
-        text += words.next();
-        while (text.size() < lineEnd)
-            (text += ' ') += words.next();
-        if (lineBreaks)
-            text += "\r\n";
-    }
-    return text;
-}
 
 struct TestFile
 {
@@ -127,7 +46,7 @@ TestFile writeTestFile(const QString &folder, int megabytes, bool lineBreaks)
     const QString kind = lineBreaks ? QStringLiteral("prose") : QStringLiteral("line");
     const TestFile file {megabytes, QStringLiteral("%1/%2-%3.txt").arg(folder, kind).arg(megabytes)};
     QFile out(file.path);
-    if (!out.open(QIODevice::WriteOnly) || out.write(generateText(megabytes * MB, lineBreaks)) < 0)
+    if (!out.open(QIODevice::WriteOnly) || out.write(generateProse(megabytes * MB, lineBreaks)) < 0)
         qFatal("cannot write %s", qPrintable(file.path));
     return file;
 }

@@ -26,11 +26,6 @@ QTextBlockFormat newLineFormat(const QTextCursor &cursor)
     return format;
 }
 
-bool isLineBreak(QChar c)
-{
-    return c == u'\n' || c == u'\r' || c == QChar::ParagraphSeparator || c == QChar(0xFDD0) || c == QChar(0xFDD1);
-}
-
 // Inserts text at the cursor; each CR LF, LF, CR or paragraph separator in it
 // starts a new line that takes the file's line end.
 void insertLines(QTextCursor &cursor, QStringView text)
@@ -38,7 +33,7 @@ void insertLines(QTextCursor &cursor, QStringView text)
     const QTextBlockFormat lineFormat = newLineFormat(cursor);
     qsizetype from = 0;
     for (qsizetype at = 0; at < text.size(); ++at) {
-        if (!isLineBreak(text[at]))
+        if (!isLineEndCharacter(text[at]))
             continue;
         if (at > from)
             cursor.insertText(text.sliced(from, at - from).toString());

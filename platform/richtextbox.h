@@ -24,6 +24,11 @@ constexpr int Text = 1;
 //
 // Undo has one level: EM_UNDO undoes the last change, and sent again undoes
 // that undo.
+//
+// Keys that a window's menu also has go there: the undo, redo, delete and
+// select-all keys are the window's shortcuts where it has them (the control
+// has no undo key of its own). The cut, copy and paste keys reach the control
+// first, which acts on them at once, and then the window's shortcut.
 class RichTextBox : public QPlainTextEdit, public MessageTarget
 {
     Q_OBJECT
