@@ -169,6 +169,18 @@ void frmMainNote::buildMenus()
     connect(mnuWindow, &QMenu::aboutToShow, this, &frmMainNote::fillWindowList);
 
     mnuHelp = bar->addMenu(QStringLiteral("&Help"));
+    // Both Window menus answer Alt+W while they are in the bar, and the
+    // hidden one would take the key: only the one shown stands there.
+    const auto placeWindowMenus = [this, bar] {
+        for (QMenu *menu : {mnuWindow, mnuWindow2}) {
+            bar->removeAction(menu->menuAction());
+            if (menu->menuAction()->isVisible())
+                bar->insertAction(mnuHelp->menuAction(), menu->menuAction());
+        }
+    };
+    connect(mnuWindow->menuAction(), &QAction::visibleChanged, this, placeWindowMenus);
+    connect(mnuWindow2->menuAction(), &QAction::visibleChanged, this, placeWindowMenus);
+    placeWindowMenus();
     addItem(mnuHelp, mnuHelp1, 0, QStringLiteral("&Contents..."), QKeySequence(Qt::Key_F1));
     addItem(mnuHelp, mnuHelp1, 1, QStringLiteral("&Search For..."));
     addItem(mnuHelp, mnuHelp1, 2, QStringLiteral("-"));

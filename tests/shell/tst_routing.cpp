@@ -184,6 +184,26 @@ private slots:
         QCOMPARE(QApplication::focusWidget(), textOf(frame.activeDocument()));
     }
 
+    void altWOpensTheWindowMenuThatIsShown()
+    {
+        frmMainNote &frame = activeFrame();
+        // Each time, not only every other time.
+        const auto altW = [&frame](QMenu *expected) {
+            for (int time = 0; time < 2; ++time) {
+                QTest::keyClick(&frame, Qt::Key_W, Qt::AltModifier);
+                QTRY_VERIFY(expected->isVisible());
+                expected->close();
+            }
+        };
+        altW(frame.mnuWindow);
+        document(1)->close();
+        QVERIFY(Quillo::NoDocuments);
+        altW(frame.mnuWindow2);
+        QVERIFY(!frame.mnuWindow3[0]->isEnabled());
+        frame.mnuFile1[0]->trigger();
+        altW(frame.mnuWindow);
+    }
+
     void tilingShareTheAreaWithoutOverlapAndCascadeKeepsEveryWindowInside()
     {
         frmMainNote &frame = activeFrame(QSize(1000, 700));
