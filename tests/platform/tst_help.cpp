@@ -166,7 +166,6 @@ private slots:
         QTest::addColumn<QString>("selected");
         QTest::newRow("lower case") << "b" << "beta keys";
         QTest::newRow("upper case") << "BR" << "Bravo";
-        QTest::newRow("whole keyword") << "alpha" << "Alpha";
         QTest::newRow("no keyword starts so") << "az" << "beta keys";
         QTest::newRow("markup as text") << "<b>" << "<b>Tags</b> &amp; more";
     }
@@ -208,17 +207,6 @@ private slots:
         }
         verifyScrolledTo(window, QStringLiteral("alpha"));
         QVERIFY(window.browser()->verticalScrollBar()->value() > 0);
-    }
-
-    void theArrowKeysWalkTheListFromTheBox()
-    {
-        HelpWindow &window = showTestGuide(HELP_PARTIALKEY, QStringLiteral("alpha"));
-        QTest::keyClick(window.keywordBox(), Qt::Key_Down);
-        QCOMPARE(window.keywordList()->currentItem()->text(), QStringLiteral("beta keys"));
-        QCOMPARE(window.keywordBox()->text(), QStringLiteral("beta keys"));
-        QCOMPARE(window.focusWidget(), window.keywordBox());
-        QTest::keyClick(window.keywordBox(), Qt::Key_Return);
-        verifyScrolledTo(window, QStringLiteral("beta"));
     }
 
     void aLinkInTheGuideLeadsToItsPlaceAndOthersStayOut()

@@ -79,15 +79,11 @@ private slots:
 
     void editMenuItemsReachTheirCommands()
     {
+        // Cut, Copy, Select All and Insert Date/Time are driven from their
+        // items by the edit commands' tests.
         frmMainNote &frame = activeFrame();
         RichTextBox *text = textOf(document(1));
-        text->setSelText(QStringLiteral("abc"));
-        frame.mnuEdit1[11]->trigger();
-        QCOMPARE(text->SelLength(), 3);
-        frame.mnuEdit1[4]->trigger();
-        QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("abc"));
-        frame.mnuEdit1[3]->trigger();
-        QCOMPARE(text->Text(), QString());
+        QApplication::clipboard()->setText(QStringLiteral("abc"));
         frame.mnuEdit1[5]->trigger();
         frame.mnuEdit1[5]->trigger();
         QCOMPARE(text->Text(), QStringLiteral("abcabc"));
@@ -100,8 +96,6 @@ private slots:
         QVERIFY(text->setSelStart(0).ok());
         frame.mnuEdit1[6]->trigger();
         QCOMPARE(text->Text(), QStringLiteral("bcabc"));
-        frame.mnuEdit1[12]->trigger();
-        QVERIFY(text->Text().size() > 5);
 
         // Find Next with nothing to find yet opens the Find dialog.
         frame.mnuEdit1[9]->trigger();
@@ -119,6 +113,7 @@ private slots:
 
     void toolbarButtonsReachTheirCommands()
     {
+        // Cut, Paste, Undo and Redo are clicked by the edit commands' tests.
         frmMainNote &frame = activeFrame();
         RichTextBox *text = textOf(document(1));
         text->setSelText(QStringLiteral("one two"));
@@ -126,18 +121,8 @@ private slots:
         QVERIFY(text->setSelLength(4).ok());
         clickButton(frame.Toolbar1, 8);
         QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("one "));
-        clickButton(frame.Toolbar1, 7);
-        QCOMPARE(text->Text(), QStringLiteral("two"));
-        QTRY_VERIFY(frame.Toolbar1->Buttons[9]->isEnabled());
-        clickButton(frame.Toolbar1, 9);
-        QCOMPARE(text->Text(), QStringLiteral("one two"));
         QVERIFY(text->setSelStart(0).ok());
         clickButton(frame.Toolbar1, 10);
-        QCOMPARE(text->Text(), QStringLiteral("ne two"));
-        QTRY_VERIFY(frame.Toolbar1->Buttons[12]->isEnabled());
-        clickButton(frame.Toolbar1, 12);
-        QCOMPARE(text->Text(), QStringLiteral("one two"));
-        clickButton(frame.Toolbar1, 13);
         QCOMPARE(text->Text(), QStringLiteral("ne two"));
 
         // The format buttons change nothing of a document of one plain font.
