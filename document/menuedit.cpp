@@ -27,16 +27,6 @@ unsigned char FindDirection = 0;
 unsigned char NewSearch = 0;
 qsizetype LastFindPos = 0;
 
-namespace {
-
-RichTextBox *activeText()
-{
-    frmNotePad *document = Quillo::MainForm ? Quillo::MainForm->activeDocument() : nullptr;
-    return document ? document->Text1 : nullptr;
-}
-
-} // namespace
-
 void EditCut()
 {
     if (!CutAllowed) {
@@ -98,7 +88,7 @@ void EditUndo()
 
 void EditSelectAll()
 {
-    RichTextBox *text = activeText();
+    RichTextBox *text = Quillo::ActiveText();
     if (!text)
         return;
     (void)text->setSelStart(0);
@@ -107,13 +97,13 @@ void EditSelectAll()
 
 void EditInsertDateTime()
 {
-    if (RichTextBox *text = activeText())
+    if (RichTextBox *text = Quillo::ActiveText())
         text->setSelText(GeneralDate(QDateTime::currentDateTime()));
 }
 
 void EditFind()
 {
-    RichTextBox *text = activeText();
+    RichTextBox *text = Quillo::ActiveText();
     frmFindDlg &dialog = frmFindDlg::Get();
     const QString selected = text ? text->SelText() : QString();
     dialog.Combo1->setEditText(selected.isEmpty() ? FindWhat[0] : selected);
@@ -125,7 +115,7 @@ void EditFind()
 
 void EditFindNext()
 {
-    RichTextBox *C = activeText();
+    RichTextBox *C = Quillo::ActiveText();
     if (!C)
         return;
     const qsizetype s = C->SelStart();

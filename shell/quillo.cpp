@@ -90,6 +90,12 @@ bool AnyDocumentOpen()
     return false;
 }
 
+RichTextBox *ActiveText()
+{
+    frmNotePad *document = MainForm ? MainForm->activeDocument() : nullptr;
+    return document ? document->Text1 : nullptr;
+}
+
 void EnableDocumentCommands()
 {
     if (MainForm)

@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <QString>
 
+class RichTextBox;
 class frmMainNote;
 class frmNotePad;
 
@@ -33,6 +34,8 @@ void Main();
 QString GetLongPath(const QString &path);
 int NewDocumentSlot();
 bool AnyDocumentOpen();
+// The edit control of the frame's active document, or null.
+RichTextBox *ActiveText();
 // Switch the commands that need a document (run by the frame).
 void EnableDocumentCommands();
 void DisableDocumentCommands();

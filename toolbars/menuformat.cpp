@@ -11,19 +11,9 @@ namespace MenuFormat {
 
 bool SkipComboClick = false;
 
-namespace {
-
-RichTextBox *activeText()
-{
-    frmNotePad *document = Quillo::MainForm ? Quillo::MainForm->activeDocument() : nullptr;
-    return document ? document->Text1 : nullptr;
-}
-
-} // namespace
-
 void FormatFontName()
 {
-    RichTextBox *text = activeText();
+    RichTextBox *text = Quillo::ActiveText();
     if (!text)
         return;
     text->setHideSelection(true);
@@ -33,7 +23,7 @@ void FormatFontName()
 
 void FormatFontSize()
 {
-    RichTextBox *text = activeText();
+    RichTextBox *text = Quillo::ActiveText();
     if (!text)
         return;
     text->setHideSelection(true);
