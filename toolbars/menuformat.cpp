@@ -1,6 +1,5 @@
 #include "toolbars/menuformat.h"
 
-#include "document/frmnotepad.h"
 #include "platform/richtextbox.h"
 #include "shell/frmmainnote.h"
 #include "shell/quillo.h"
