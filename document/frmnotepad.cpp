@@ -1,6 +1,7 @@
 #include "document/frmnotepad.h"
 
 #include "document/menuedit.h"
+#include "files/registry.h"
 #include "platform/keys.h"
 #include "platform/messages.h"
 #include "platform/msgbox.h"
@@ -186,6 +187,7 @@ void frmNotePad::Form_Unload(int &)
     m_mainForm.mnuWindow2->menuAction()->setVisible(true);
     Quillo::DisableDocumentCommands();
     Quillo::NoDocuments = true;
+    Registry::LoadRecentFiles();
     m_mainForm.showBackground();
 }
 

@@ -1,6 +1,7 @@
 #include "shell/frmmainnote.h"
 
 #include "document/frmnotepad.h"
+#include "files/registry.h"
 #include "platform/program.h"
 #include "platform/richtextbox.h"
 #include "platform/screen.h"
@@ -302,6 +303,7 @@ void frmMainNote::MDIForm_Load()
     MainRebar.Resize(this);
     fillFontNames();
     fillFontSizes();
+    Registry::LoadRecentFiles();
     Quillo::Documents = {nullptr, nullptr};
     Quillo::DocState = {Quillo::DocumentState(), Quillo::DocumentState()};
     Quillo::Documents[1] = new frmNotePad(*this);
