@@ -1,5 +1,6 @@
 #include "platform/dirlistbox.h"
 #include "platform/drivelistbox.h"
+#include "platform/filelistbox.h"
 #include "freshsuite.h"
 #include "suites.h"
 
@@ -273,6 +274,93 @@ private slots:
     }
 };
 
+class FileListTest : public FreshStateSuite
+{
+    Q_OBJECT
+
+private slots:
+    void everyFileIsListedByDefaultAndPatternsMatchInAnyCase()
+    {
+        const QString folder = fresh().path(QStringLiteral("Files"));
+        makeFolders(folder, {QStringLiteral("folder.txt")});
+        makeFiles(folder, {QStringLiteral("b.md"), QStringLiteral("README.TXT"), QStringLiteral("Makefile"),
+                           QStringLiteral("a.txt"), QStringLiteral(".hidden.txt")});
+        FileListBox list;
+        QCOMPARE(list.Pattern(), QStringLiteral("*.*"));
+        QVERIFY(list.setPath(folder).ok());
+        QCOMPARE(texts(list), QStringList({"a.txt", "b.md", "Makefile", "README.TXT"}));
+
+        list.setPattern(QStringLiteral("*.txt"));
+        QCOMPARE(texts(list), QStringList({"a.txt", "README.TXT"}));
+        list.setPattern(QStringLiteral("*.md; *.TXT"));
+        QCOMPARE(texts(list), QStringList({"a.txt", "b.md", "README.TXT"}));
+        list.setPattern(QStringLiteral("?akefile"));
+        QCOMPARE(texts(list), QStringList({"Makefile"}));
+        list.setPattern(QStringLiteral("*.md;*.*"));
+        QCOMPARE(texts(list).size(), 4);
+    }
+
+    void fileNamesWithWildcardCharactersAreListedAsTheFolderHoldsThem()
+    {
+        const QString folder = fresh().path(QStringLiteral("dir[1]"));
+        makeFiles(folder, {QStringLiteral("[x].txt"), QStringLiteral("a*b.txt"), QStringLiteral("q?.txt"),
+                           QStringLiteral("Note.txt"), QStringLiteral("note.txt")});
+        makeFiles(fresh().path(QStringLiteral("dir1")), {QStringLiteral("elsewhere.txt")});
+        FileListBox list;
+        QVERIFY(list.setPath(folder).ok());
+        QCOMPARE(list.Path(), QDir::toNativeSeparators(folder));
+        QStringList listed = texts(list);
+        QCOMPARE(listed.size(), 5);
+        listed.sort();
+        QCOMPARE(listed, QStringList({"Note.txt", "[x].txt", "a*b.txt", "note.txt", "q?.txt"}));
+        list.setCurrentItem(entry(list, QStringLiteral("note.txt")));
+        QCOMPARE(list.FileName(), QStringLiteral("note.txt"));
+    }
+
+    void aPathThatIsNotAReadableFolderIsRefusedAndTheListStays()
+    {
+        const QString folder = fresh().path(QStringLiteral("Files"));
+        makeFiles(folder, {QStringLiteral("a.txt")});
+        FileListBox list;
+        QVERIFY(list.setPath(folder).ok());
+        for (const QString &path : {folder + QStringLiteral("/Missing"), folder + QStringLiteral("/a.txt")})
+            QCOMPARE(list.setPath(path).number, ErrorNumber::PathNotFound);
+        QCOMPARE(list.Path(), QDir::toNativeSeparators(folder));
+        QCOMPARE(texts(list), QStringList {"a.txt"});
+    }
+
+    void clickIsRaisedWhenTheUserChoosesANameButNotWhenTheListIsFilled()
+    {
+        const QString folder = fresh().path(QStringLiteral("Files"));
+        makeFiles(folder, {QStringLiteral("a.txt"), QStringLiteral("b.txt"), QStringLiteral("c.txt")});
+        FileListBox list;
+        list.resize(300, 400);
+        list.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&list));
+        QSignalSpy clicks(&list, &FileListBox::Click);
+        QVERIFY(list.setPath(folder).ok());
+        QCOMPARE(list.FileName(), QString());
+
+        QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, centreOf(list, list.item(1)));
+        QCOMPARE(list.FileName(), QStringLiteral("b.txt"));
+        QCOMPARE(clicks.count(), 1);
+        QTest::keyClick(&list, Qt::Key_Down);
+        QCOMPARE(list.FileName(), QStringLiteral("c.txt"));
+        QCOMPARE(clicks.count(), 2);
+        // Clicking the chosen name again chooses it again.
+        QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, centreOf(list, list.item(2)));
+        QCOMPARE(clicks.count(), 3);
+
+        list.setCurrentRow(0);
+        QVERIFY(list.setPath(folder).ok());
+        list.setPattern(QStringLiteral("a*"));
+        list.setPattern(QStringLiteral("*.*"));
+        QCOMPARE(clicks.count(), 3);
+        QCOMPARE(list.FileName(), QString());
+    }
+};
+
 QUILLORY_SUITE(DriveListTest)
 QUILLORY_SUITE(DirListTest)
+QUILLORY_SUITE(FileListTest)
 #include "tst_filelists.moc"
