@@ -12,6 +12,10 @@ class DirListBox : public QListWidget
     Q_OBJECT
 
 public:
+    // What each entry holds besides its name: the folder it stands for
+    // (absolute, "/" separators), and its depth below the root (the root 0).
+    enum Role { PathRole = Qt::UserRole, DepthRole };
+
     explicit DirListBox(QWidget *parent = nullptr);
 
     // The folder, absolute and in native form.
@@ -23,4 +27,13 @@ public:
 
 signals:
     void Change();
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    void open(QListWidgetItem *item);
+    void fill(const QString &folder);
+
+    QString m_path;
 };

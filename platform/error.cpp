@@ -19,6 +19,7 @@ QString Error::standardDescription(int number)
     case ErrorNumber::FileNotFound: return QStringLiteral("File not found");
     case ErrorNumber::DeviceIOError: return QStringLiteral("Device I/O error");
     case ErrorNumber::DiskFull: return QStringLiteral("Disk full");
+    case ErrorNumber::DeviceUnavailable: return QStringLiteral("Device unavailable");
     case ErrorNumber::PermissionDenied: return QStringLiteral("Permission denied");
     case ErrorNumber::PathFileAccessError: return QStringLiteral("Path/File access error");
     case ErrorNumber::PathNotFound: return QStringLiteral("Path not found");

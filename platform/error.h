@@ -15,6 +15,7 @@ constexpr int InternalError = 51;
 constexpr int FileNotFound = 53;
 constexpr int DeviceIOError = 57;
 constexpr int DiskFull = 61;
+constexpr int DeviceUnavailable = 68;
 constexpr int PermissionDenied = 70;
 constexpr int PathFileAccessError = 75;
 constexpr int PathNotFound = 76;

@@ -26,4 +26,18 @@ public:
 signals:
     // The user chose a name, by mouse or by key.
     void Click();
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+
+private:
+    void fill(const QString &folder);
+
+    QString m_path;
+    QString m_pattern;
+    // Only a current item the user made raises Click, never one the list
+    // set while filling or a caller set.
+    bool m_userChoosing = false;
 };

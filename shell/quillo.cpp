@@ -13,6 +13,8 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <algorithm>
+
 namespace Quillo {
 
 QList<QPointer<frmNotePad>> Documents;
@@ -54,16 +56,28 @@ QString GetLongPath(const QString &path)
     const QString root = QDir(native).isRelative() ? QString() : native.left(native.indexOf(u'/') + 1);
     if (root.isEmpty())
         return QString();
-    // Each folder as its directory holds it, one after the other from the
-    // root; a name that is not there ends the look-up.
-    QDir folder(root);
+    // Each name as its directory holds it, one after the other from the
+    // root; a name that is not there ends the look-up. Names are compared,
+    // not matched: "a[1]" or "*" is a name like any other.
     QString result = root;
     for (const QString &name : native.mid(root.size()).split(u'/', Qt::SkipEmptyParts)) {
-        const QStringList held = folder.entryList({name}, QDir::AllEntries | QDir::Hidden | QDir::System);
-        if (held.isEmpty())
+        const QDir folder(result);
+        if (!QFileInfo::exists(folder.filePath(name)))
             return QString();
-        result = folder.filePath(held.first());
-        folder.setPath(result);
+        const QStringList held
+            = folder.entryList(QDir::AllEntries | QDir::Hidden | QDir::System, QDir::Unsorted);
+        QString heldName = name;
+        // Where names differ only in case the file system does not tell
+        // apart (Windows), the name as the directory spells it; where it
+        // does, or where the directory cannot be listed, the name as given.
+        if (!held.contains(name)) {
+            const auto same = std::find_if(held.begin(), held.end(), [&](const QString &entry) {
+                return entry.compare(name, Qt::CaseInsensitive) == 0;
+            });
+            if (same != held.end())
+                heldName = *same;
+        }
+        result = folder.filePath(heldName);
     }
     return QDir::toNativeSeparators(result);
 }

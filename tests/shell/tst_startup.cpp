@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QTest>
 
 class StartupTest : public ProgramSuite
@@ -58,6 +59,43 @@ private slots:
         QVERIFY(QDir().mkpath(folder));
         QCOMPARE(Quillo::GetLongPath(folder), QDir::toNativeSeparators(folder));
         QCOMPARE(Quillo::GetLongPath(fresh().path(QStringLiteral("One/Missing/Three"))), QString());
+    }
+
+    void namesWithWildcardCharactersOrCaseSiblingsAreFoundAsTheFoldersHoldThem_data()
+    {
+        QTest::addColumn<QString>("path");
+        // Beside each name, one that its characters would match as a pattern,
+        // or that a listing puts first.
+        QTest::addColumn<QStringList>("besides");
+        QTest::newRow("brackets") << "a[1]/In" << QStringList {"a1/In"};
+        QTest::newRow("star") << "*/In" << QStringList {"!x/In"};
+        QTest::newRow("question mark") << "x?y/In" << QStringList {"x!y/In"};
+        QTest::newRow("upper case beside lower") << "Foo/In" << QStringList {"foo/In", "FOO/In"};
+        QTest::newRow("lower case beside upper") << "foo/In" << QStringList {"Foo/In", "FOO/In"};
+    }
+
+    void namesWithWildcardCharactersOrCaseSiblingsAreFoundAsTheFoldersHoldThem()
+    {
+        QFETCH(QString, path);
+        QFETCH(QStringList, besides);
+        const QString top = fresh().path(QStringLiteral("Names"));
+        for (const QString &folder : besides + QStringList {path})
+            QVERIFY(QDir(top).mkpath(folder));
+        if (QDir(top).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size() <= besides.size())
+            QSKIP("this file system does not tell the names apart");
+        const QString folder = top + u'/' + path;
+        QCOMPARE(Quillo::GetLongPath(folder), QDir::toNativeSeparators(folder));
+    }
+
+    void aNameInAnotherCaseIsTheFoldersOwnWhereTheFileSystemIgnoresCaseAndMissingWhereNot()
+    {
+        const QString top = fresh().path(QStringLiteral("Names"));
+        QVERIFY(QDir(top).mkpath(QStringLiteral("Mixed/Inner")));
+        const QString asked = top + QStringLiteral("/MIXED/inner");
+        if (QFileInfo::exists(asked))
+            QCOMPARE(Quillo::GetLongPath(asked), QDir::toNativeSeparators(top + QStringLiteral("/Mixed/Inner")));
+        else
+            QCOMPARE(Quillo::GetLongPath(asked), QString());
     }
 
     void slotsAreTakenLowestFirstAndTheTablesGrowByOneWhenNoneIsFree()
