@@ -3,6 +3,8 @@
 #include "document/frmnotepad.h"
 #include "document/menuedit.h"
 #include "files/menufile.h"
+#include "files/registry.h"
+#include "platform/richtextbox.h"
 #include "platform/screen.h"
 #include "shell/frmmainnote.h"
 #include "shell/frmsplash.h"
@@ -14,6 +16,7 @@
 #include <QStandardPaths>
 
 #include <algorithm>
+#include <utility>
 
 namespace Quillo {
 
@@ -22,6 +25,7 @@ QList<DocumentState> DocState;
 bool NoDocuments = false;
 bool CloseCancelled = false;
 QPointer<frmMainNote> MainForm;
+QStringList StartFiles;
 
 namespace {
 
@@ -82,6 +86,24 @@ QString GetLongPath(const QString &path)
     return QDir::toNativeSeparators(result);
 }
 
+void OpenStartFiles()
+{
+    const QStringList files = std::exchange(StartFiles, {});
+    if (files.isEmpty() || !MainForm)
+        return;
+    frmNotePad *first = Documents.value(1);
+    for (const QString &path : files) {
+        MenuFile::OpenFile(path);
+        Registry::AddRecentFile(path);
+    }
+    // The empty document of the start gives way to the files asked for,
+    // unless none of them could be opened.
+    const bool untouched = first && first->isLoaded() && first->Caption() == QLatin1String("Untitled1")
+                           && !DocState[1].Modified && first->Text1->textLength() == 0;
+    if (untouched && MainForm->activeDocument() != first)
+        first->Unload();
+}
+
 int NewDocumentSlot()
 {
     for (int i = 1; i < DocState.size(); ++i) {
@@ -128,6 +150,7 @@ void resetState()
     DocState.clear();
     NoDocuments = false;
     CloseCancelled = false;
+    StartFiles.clear();
 }
 
 void resetModules()

@@ -3,6 +3,7 @@
 #include <QList>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 
 class RichTextBox;
 class frmMainNote;
@@ -29,9 +30,13 @@ extern bool NoDocuments;
 extern bool CloseCancelled;
 // The frame, while it exists.
 extern QPointer<frmMainNote> MainForm;
+// Files named on the command line, opened once the frame is up.
+extern QStringList StartFiles;
 
 void Main();
 QString GetLongPath(const QString &path);
+// Opens the files named on the command line, each in its own window.
+void OpenStartFiles();
 int NewDocumentSlot();
 bool AnyDocumentOpen();
 // The edit control of the frame's active document, or null.
