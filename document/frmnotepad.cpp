@@ -1,7 +1,10 @@
 #include "document/frmnotepad.h"
 
 #include "document/menuedit.h"
+#include "files/frmsavedlg.h"
+#include "files/menufile.h"
 #include "files/registry.h"
+#include "platform/modal.h"
 #include "platform/keys.h"
 #include "platform/messages.h"
 #include "platform/msgbox.h"
@@ -13,6 +16,7 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMenu>
 #include <QTimer>
@@ -51,6 +55,13 @@ void frmNotePad::setCaption(const QString &caption)
     QString title = caption;
     title.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
     setWindowTitle(title);
+}
+
+QStringList frmNotePad::pathsOf(const QString &list) const
+{
+    if (!m_filePaths.isEmpty() && list == m_caption && m_filePaths.join(QStringLiteral("; ")) == list)
+        return m_filePaths;
+    return MenuFile::SplitPathList(list);
 }
 
 void frmNotePad::Load()
@@ -159,14 +170,36 @@ void frmNotePad::Form_QueryUnload(int &Cancel, int)
         return;
     const QString message = QStringLiteral("Text in [") + m_caption + QStringLiteral("] has been modified.\r\n")
                             + QStringLiteral("Do you want to save the changes?");
+    const bool untitled = MenuFile::IsUntitled(m_caption);
+    bool saved = true;
     switch (MsgBox(message, MsgBoxStyle::YesNoCancel | MsgBoxStyle::Exclamation, m_caption)) {
     case MsgBoxAnswer::No:
         Cancel = 0;
         Quillo::CloseCancelled = false;
         break;
     case MsgBoxAnswer::Yes:
-        // Saving arrives with the file commands; until then Yes keeps the
-        // window open, as Cancel does, so that nothing is lost.
+        if (untitled) {
+            frmSaveDlg dialog(*this, &m_mainForm);
+            // Proposed as File > Save proposes it.
+            dialog.Filename->setText(m_caption);
+            ShowModal(dialog);
+            saved = !MenuFile::SelectedFile.isEmpty();
+            MenuFile::SelectedFile.clear();
+        } else {
+            MenuFile::SaveDocument(*this, m_caption);
+        }
+        // A save that was cancelled, or that left the text unwritten
+        // somewhere, keeps the window open: closing would lose it.
+        if (saved && !Quillo::DocState[index].Modified) {
+            if (untitled) {
+                Cancel = 0;
+                Quillo::CloseCancelled = false;
+            }
+            break;
+        }
+        Cancel = 1;
+        Quillo::CloseCancelled = true;
+        break;
     default:
         Cancel = 1;
         Quillo::CloseCancelled = true;

@@ -23,6 +23,11 @@ public:
     void setTag(const QString &tag);
     QString Caption() const { return m_caption; }
     void setCaption(const QString &caption);
+    // The files the document was opened from or last saved to, main first.
+    void setFilePaths(const QStringList &paths) { m_filePaths = paths; }
+    // The files a path list names: the ones kept while it is the list they
+    // were saved under (a file's own name may hold "; "), else its pieces.
+    QStringList pathsOf(const QString &list) const;
     bool isLoaded() const { return Text1 != nullptr; }
     // Shows the window in the frame (loading it first when needed).
     void Show();
@@ -51,4 +56,5 @@ private:
     frmMainNote &m_mainForm;
     QString m_tag;
     QString m_caption;
+    QStringList m_filePaths;
 };

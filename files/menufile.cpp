@@ -1,24 +1,187 @@
 #include "files/menufile.h"
 
 #include "document/frmnotepad.h"
+#include "files/frmopendlg.h"
+#include "files/frmsavedlg.h"
+#include "files/registry.h"
+#include "platform/dirlistbox.h"
+#include "platform/drivelistbox.h"
+#include "platform/error.h"
+#include "platform/modal.h"
+#include "platform/msgbox.h"
+#include "platform/richtextbox.h"
+#include "platform/screen.h"
+#include "shell/actionarray.h"
 #include "shell/frmmainnote.h"
 #include "shell/quillo.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QListWidget>
 
 namespace MenuFile {
 
 QString SelectedFile;
 
+namespace {
+
+frmNotePad &documentWindow(int slot)
+{
+    if (!Quillo::Documents[slot])
+        Quillo::Documents[slot] = new frmNotePad(*Quillo::MainForm);
+    return *Quillo::Documents[slot];
+}
+
+void setModified(const frmNotePad &window, bool modified)
+{
+    const int slot = window.Tag().toInt();
+    if (slot > 0 && slot < Quillo::DocState.size())
+        Quillo::DocState[slot].Modified = modified;
+}
+
+} // namespace
+
+bool IsUntitled(const QString &caption)
+{
+    return caption.startsWith(QLatin1String("Untitled"));
+}
+
+QStringList SplitPathList(const QString &list)
+{
+    const qsizetype i1 = list.indexOf(u';');
+    if (i1 < 0)
+        return {list};
+    // The character after each ";" is the blank the program writes there.
+    const qsizetype i2 = list.indexOf(u';', i1 + 2);
+    if (i2 < 0)
+        return {list.left(i1), list.mid(i1 + 2)};
+    return {list.left(i1), list.mid(i1 + 2, i2 - i1 - 2), list.mid(i2 + 2)};
+}
+
 void FileNew()
 {
     const int slot = Quillo::NewDocumentSlot();
-    if (!Quillo::Documents[slot])
-        Quillo::Documents[slot] = new frmNotePad(*Quillo::MainForm);
-    frmNotePad &document = *Quillo::Documents[slot];
+    frmNotePad &document = documentWindow(slot);
     document.setTag(QString::number(slot));
     document.setCaption(QStringLiteral("Untitled") + QString::number(slot));
     Quillo::DocState[slot].Modified = false;
     Quillo::DocState[slot].WordWrap = false;
     document.Show();
+}
+
+void FileOpen()
+{
+    frmOpenDlg dialog(Quillo::MainForm);
+    dialog.Filetype->addItem(QStringLiteral("All Files (*.*)"));
+    dialog.Filetype->addItem(QStringLiteral("Text Documents (*.txt)"));
+    dialog.Filetype->setCurrentIndex(1);
+    const ActionArray &items = Quillo::MainForm->mnuFile1;
+    for (int i = 1; i <= 5; ++i) {
+        const QString caption = Caption(items[10 + i]);
+        if (caption != QStringLiteral("RecentFile") + QString::number(i))
+            dialog.List1->addItem(caption.mid(5));
+    }
+    dialog.showFirstTab();
+    ShowModal(dialog);
+    if (!SelectedFile.isEmpty()) {
+        OpenFile(SelectedFile);
+        Registry::AddRecentFile(SelectedFile);
+    }
+    SelectedFile.clear();
+}
+
+void OpenFile(const QString &path)
+{
+    ErrorTrap trap;
+    Screen::setMousePointer(MousePointer::Hourglass);
+    int slot = 0;
+    frmNotePad *document = nullptr;
+    trap.run([&] {
+        slot = Quillo::NewDocumentSlot();
+        document = &documentWindow(slot);
+    });
+    trap.run([&] {
+        document->setTag(QString::number(slot));
+        document->setCaption(path);
+    });
+    trap.run([&] { return document->Text1->LoadFile(path, RichTextFileType::Text); });
+    if (trap.failed()) {
+        MsgBox(QStringLiteral("Error. Can't open file: ") + path, MsgBoxStyle::Exclamation, QStringLiteral("Open"));
+        if (document) {
+            Quillo::DocState[slot].Modified = false;
+            document->Unload();
+        }
+        Screen::setMousePointer(MousePointer::Default);
+        return;
+    }
+    // The caption alone cannot tell a path holding "; " from a list of
+    // copies; the window keeps the path it came from.
+    document->setFilePaths({path});
+    Quillo::DocState[slot].Modified = false;
+    Quillo::DocState[slot].WordWrap = false;
+    document->Show();
+    Screen::setMousePointer(MousePointer::Default);
+}
+
+void FileSave(const QString &caption)
+{
+    frmNotePad *active = Quillo::MainForm ? Quillo::MainForm->activeDocument() : nullptr;
+    if (!active)
+        return;
+    if (IsUntitled(caption)) {
+        frmSaveDlg dialog(*active, Quillo::MainForm);
+        dialog.Filename->setText(caption);
+        ShowModal(dialog);
+        SelectedFile.clear();
+    } else if (!caption.isEmpty()) {
+        SaveDocument(*active, caption);
+    }
+}
+
+void FileSaveAs(const QString &caption)
+{
+    frmNotePad *active = Quillo::MainForm ? Quillo::MainForm->activeDocument() : nullptr;
+    if (!active)
+        return;
+    frmSaveDlg dialog(*active, Quillo::MainForm);
+    const QStringList paths = active->pathsOf(caption);
+    const QString main = paths.isEmpty() ? caption : paths.first();
+    if (IsUntitled(caption)) {
+        dialog.Filename->setText(caption);
+    } else {
+        const QString native = QDir::toNativeSeparators(main);
+        const qsizetype L = native.lastIndexOf(QDir::separator()) + 1;
+        QString folder = native.left(L - 1);
+        // A file in a root folder: the folder is the root itself.
+        if (folder.isEmpty() || folder.endsWith(u':'))
+            folder += QDir::separator();
+        // A folder that has gone leaves the lists where they start.
+        (void)dialog.drvList->setDrive(native);
+        (void)dialog.dirList->setPath(folder);
+        dialog.Filename->setText(native.mid(L));
+    }
+    ShowModal(dialog);
+    SelectedFile.clear();
+}
+
+void SaveDocument(frmNotePad &window, const QString &list)
+{
+    ErrorTrap trap;
+    Screen::setMousePointer(MousePointer::Hourglass);
+    const QStringList pieces = window.pathsOf(list);
+    for (const QString &piece : pieces)
+        trap.run([&] { return window.Text1->SaveFile(piece, RichTextFileType::Text); });
+    if (trap.failed()) {
+        Screen::setMousePointer(MousePointer::Default);
+        MsgBox(QStringLiteral("Error. Unable to Save ") + list, MsgBoxStyle::Exclamation, QStringLiteral("Save"));
+        return;
+    }
+    window.setCaption(list);
+    window.setFilePaths(pieces);
+    setModified(window, false);
+    Registry::AddRecentFile(pieces.first());
+    Screen::setMousePointer(MousePointer::Default);
 }
 
 void resetState()

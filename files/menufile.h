@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
+
+class frmNotePad;
 
 // The file commands.
 namespace MenuFile {
@@ -10,6 +13,17 @@ namespace MenuFile {
 extern QString SelectedFile;
 
 void FileNew();
+void FileOpen();
+void OpenFile(const QString &path);
+void FileSave(const QString &caption);
+void FileSaveAs(const QString &caption);
+void SaveDocument(frmNotePad &window, const QString &list);
+
+// Whether a caption names a document that was never saved.
+bool IsUntitled(const QString &caption);
+// The pieces of a caption's path list: the main path, then up to two
+// backup paths.
+QStringList SplitPathList(const QString &list);
 
 void resetState();
 

@@ -32,6 +32,8 @@ public:
     QMdiArea *mdiArea() const { return m_mdiArea; }
     // The frame's active child window.
     frmNotePad *activeDocument() const;
+    // The active document's caption, or empty.
+    QString activeCaption() const;
     // The frame's outer width and height, in twips.
     int Width() const;
     int Height() const;

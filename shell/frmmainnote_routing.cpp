@@ -4,6 +4,7 @@
 #include "document/frmnotepad.h"
 #include "document/menuedit.h"
 #include "files/menufile.h"
+#include "files/registry.h"
 #include "platform/error.h"
 #include "platform/help.h"
 #include "platform/mdiarrange.h"
@@ -58,16 +59,41 @@ void frmMainNote::mnuFile1_Click(int Index)
     case 0:
         MenuFile::FileNew();
         break;
+    case 1:
+        MenuFile::FileOpen();
+        break;
     case 2:
         if (frmNotePad *active = activeDocument())
             active->Unload();
         break;
+    case 4:
+        MenuFile::FileSave(activeCaption());
+        break;
+    case 5:
+        MenuFile::FileSaveAs(activeCaption());
+        break;
+    case 11:
+    case 12:
+    case 13:
+    case 14:
+    case 15: {
+        const QString path = Caption(mnuFile1[Index]).mid(5);
+        MenuFile::OpenFile(path);
+        Registry::AddRecentFile(path);
+        break;
+    }
     case 17:
         close();
         break;
     default:
         break;
     }
+}
+
+QString frmMainNote::activeCaption() const
+{
+    const frmNotePad *active = activeDocument();
+    return active ? active->Caption() : QString();
 }
 
 void frmMainNote::mnuEdit1_Click(int Index)
@@ -141,6 +167,12 @@ void frmMainNote::Toolbar1_ButtonClick(int Button)
     switch (Button) {
     case 1:
         MenuFile::FileNew();
+        break;
+    case 2:
+        MenuFile::FileOpen();
+        break;
+    case 3:
+        MenuFile::FileSave(activeCaption());
         break;
     case 7:
         MenuEdit::EditCut();

@@ -51,17 +51,6 @@ private slots:
         QVERIFY(!Quillo::CloseCancelled);
     }
 
-    void yesKeepsTheWindowOpenUntilDocumentsCanBeSaved()
-    {
-        loadedFrame();
-        type(document(1), QStringLiteral("x"));
-        TestSeam::queueMessageBoxAnswer(MsgBoxAnswer::Yes);
-        document(1)->close();
-        QVERIFY(document(1)->isLoaded());
-        QVERIFY(Quillo::CloseCancelled);
-        QCOMPARE(document(1)->Text1->Text(), QStringLiteral("x"));
-    }
-
     void anUnchangedDocumentClosesWithoutAPrompt()
     {
         loadedFrame();

@@ -1,0 +1,146 @@
+#include "files/frmopendlg.h"
+
+#include "files/filedialogs.h"
+#include "files/menufile.h"
+#include "platform/dirlistbox.h"
+#include "platform/drivelistbox.h"
+#include "platform/filelistbox.h"
+#include "shell/artwork.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+frmOpenDlg::frmOpenDlg(QWidget *parent)
+    : QDialog(parent)
+{
+    setWindowTitle(QStringLiteral("Open"));
+
+    SSTab1 = new QTabWidget;
+    auto *recentPage = new QWidget;
+    Frame1[1] = new QGroupBox(QStringLiteral("Look In:"));
+    List1 = new QListWidget;
+    imgAdvert = new QLabel;
+    imgAdvert->setPixmap(logoPicture().scaled(48, 48, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    auto *recentLayout = new QHBoxLayout(Frame1[1]);
+    recentLayout->addWidget(List1, 1);
+    recentLayout->addWidget(imgAdvert, 0, Qt::AlignTop);
+    (new QVBoxLayout(recentPage))->addWidget(Frame1[1]);
+    SSTab1->addTab(recentPage, QStringLiteral("&Recent Files"));
+
+    auto *browsePage = new QWidget;
+    Frame1[0] = new QGroupBox(QStringLiteral("Look In:"));
+    drvList = new DriveListBox;
+    dirList = new DirListBox;
+    filList = new FileListBox;
+    auto *browseLayout = new QGridLayout(Frame1[0]);
+    browseLayout->addWidget(drvList, 0, 0);
+    browseLayout->addWidget(dirList, 1, 0);
+    browseLayout->addWidget(filList, 0, 1, 2, 1);
+    (new QVBoxLayout(browsePage))->addWidget(Frame1[0]);
+    SSTab1->addTab(browsePage, QStringLiteral("&Existing Files"));
+
+    Label1[0] = new QLabel(QStringLiteral("File &name:"));
+    Filename = new QLineEdit;
+    Label1[0]->setBuddy(Filename);
+    Label1[1] = new QLabel(QStringLiteral("Files of &type:"));
+    Filetype = new QComboBox;
+    Label1[1]->setBuddy(Filetype);
+
+    cmdOpen = new QPushButton(QStringLiteral("&Open"));
+    cmdOpen->setDefault(true);
+    cmdCancel = new QPushButton(QStringLiteral("&Cancel"));
+    cmdCancel->setAutoDefault(false);
+
+    auto *fields = new QGridLayout;
+    fields->addWidget(Label1[0], 0, 0);
+    fields->addWidget(Filename, 0, 1);
+    fields->addWidget(cmdOpen, 0, 2);
+    fields->addWidget(Label1[1], 1, 0);
+    fields->addWidget(Filetype, 1, 1);
+    fields->addWidget(cmdCancel, 1, 2);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(SSTab1, 1);
+    layout->addLayout(fields);
+    resize(560, 400);
+
+    connect(Filetype, &QComboBox::currentIndexChanged, this, &frmOpenDlg::Filetype_Click);
+    connect(drvList, &DriveListBox::Change, this, &frmOpenDlg::drvList_Change);
+    connect(dirList, &DirListBox::Change, this, &frmOpenDlg::dirList_Change);
+    connect(filList, &FileListBox::Click, this, &frmOpenDlg::filList_Click);
+    // A double click chooses and opens in one go.
+    connect(filList, &QListWidget::itemDoubleClicked, this, &frmOpenDlg::cmdOpen_Click);
+    connect(List1, &QListWidget::itemDoubleClicked, this, &frmOpenDlg::cmdOpen_Click);
+    connect(cmdOpen, &QPushButton::clicked, this, &frmOpenDlg::cmdOpen_Click);
+    connect(cmdCancel, &QPushButton::clicked, this, &frmOpenDlg::cmdCancel_Click);
+
+    Form_Load();
+}
+
+void frmOpenDlg::showFirstTab()
+{
+    SSTab1->setCurrentIndex(List1->count() > 0 ? 0 : 1);
+    if (SSTab1->currentIndex() == 0)
+        List1->setFocus();
+    else
+        Filename->setFocus();
+}
+
+void frmOpenDlg::Form_Load()
+{
+    MenuFile::SelectedFile.clear();
+    (void)drvList->setDrive(dirList->Path());
+    (void)filList->setPath(dirList->Path());
+}
+
+void frmOpenDlg::Filetype_Click()
+{
+    filList->setPattern(FileDialogs::TypePattern(Filetype->currentText()));
+}
+
+void frmOpenDlg::drvList_Change()
+{
+    FileDialogs::FollowDrive(*drvList, *dirList);
+}
+
+void frmOpenDlg::dirList_Change()
+{
+    (void)filList->setPath(dirList->Path());
+}
+
+void frmOpenDlg::filList_Click()
+{
+    Filename->setText(filList->FileName());
+}
+
+void frmOpenDlg::cmdOpen_Click()
+{
+    if (SSTab1->currentIndex() == 0) {
+        const QListWidgetItem *line = List1->currentItem();
+        if (!line || !line->isSelected())
+            return;
+        MenuFile::SelectedFile = line->text();
+    } else {
+        if (Filename->text().isEmpty())
+            return;
+        // A whole path typed in the box names its file wherever the lists are.
+        const QString name = Filename->text();
+        MenuFile::SelectedFile = QDir::isAbsolutePath(name) ? QDir::toNativeSeparators(name)
+                                                            : FileDialogs::JoinPath(filList->Path(), name);
+    }
+    accept();
+}
+
+void frmOpenDlg::cmdCancel_Click()
+{
+    MenuFile::SelectedFile.clear();
+    reject();
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QDialog>
+
+class DirListBox;
+class DriveListBox;
+class FileListBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QTabWidget;
+
+// The Open dialog: chooses a file, from the recent files or by browsing,
+// and leaves its path in SelectedFile. It opens nothing itself.
+class frmOpenDlg : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit frmOpenDlg(QWidget *parent);
+
+    // The recent files' tab when it lists any, else the browsing tab.
+    void showFirstTab();
+
+    QTabWidget *SSTab1 = nullptr;
+    QGroupBox *Frame1[2] = {};
+    QListWidget *List1 = nullptr;
+    DriveListBox *drvList = nullptr;
+    DirListBox *dirList = nullptr;
+    FileListBox *filList = nullptr;
+    QLabel *Label1[2] = {};
+    QLineEdit *Filename = nullptr;
+    QComboBox *Filetype = nullptr;
+    QPushButton *cmdOpen = nullptr;
+    QPushButton *cmdCancel = nullptr;
+    QLabel *imgAdvert = nullptr;
+
+private:
+    void Form_Load();
+    void Filetype_Click();
+    void drvList_Change();
+    void dirList_Change();
+    void filList_Click();
+    void cmdOpen_Click();
+    void cmdCancel_Click();
+};

@@ -1,0 +1,251 @@
+#include "files/frmsavedlg.h"
+
+#include "document/frmnotepad.h"
+#include "files/filedialogs.h"
+#include "files/menufile.h"
+#include "files/registry.h"
+#include "platform/dirlistbox.h"
+#include "platform/drivelistbox.h"
+#include "platform/filelistbox.h"
+#include "platform/msgbox.h"
+#include "platform/richtextbox.h"
+#include "platform/screen.h"
+#include "shell/artwork.h"
+#include "shell/quillo.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+const QColor unticked(128, 128, 128);
+const QColor ticked(255, 255, 255);
+
+void setListColour(QWidget *list, const QColor &colour)
+{
+    QPalette palette = list->palette();
+    palette.setColor(QPalette::Base, colour);
+    palette.setColor(QPalette::Button, colour);
+    list->setPalette(palette);
+}
+
+// Whether a file is at path; a folder that cannot be reached is an error,
+// as a drive that is not ready is.
+Error targetExists(const QString &path, bool &exists)
+{
+    const QFileInfo target(path);
+    if (!QFileInfo(target.absolutePath()).isDir())
+        return Error::make(ErrorNumber::PathNotFound, path);
+    exists = target.exists();
+    return Error::none();
+}
+
+} // namespace
+
+frmSaveDlg::frmSaveDlg(frmNotePad &target, QWidget *parent)
+    : QDialog(parent)
+    , m_target(target)
+{
+    setWindowTitle(QStringLiteral("Save"));
+
+    SSTab1 = new QTabWidget;
+    auto *mainPage = new QWidget;
+    Frame1[0] = new QGroupBox(QStringLiteral("Store In:"));
+    drvList = new DriveListBox;
+    dirList = new DirListBox;
+    filList = new FileListBox;
+    // The main location is always written; its box only says so.
+    Check1 = new QCheckBox;
+    Check1->setChecked(true);
+    Check1->setEnabled(false);
+    auto *mainLayout = new QGridLayout(Frame1[0]);
+    mainLayout->addWidget(Check1, 0, 0);
+    mainLayout->addWidget(drvList, 0, 1);
+    mainLayout->addWidget(dirList, 1, 1);
+    mainLayout->addWidget(filList, 0, 2, 2, 1);
+    (new QVBoxLayout(mainPage))->addWidget(Frame1[0]);
+    SSTab1->addTab(mainPage, QStringLiteral("&Actual Drive"));
+
+    auto *backupPage = new QWidget;
+    Frame1[1] = new QGroupBox(QStringLiteral("Store In:"));
+    Check2 = new QCheckBox(QStringLiteral("Backup copy &1"));
+    Drive1 = new DriveListBox;
+    Dir1 = new DirListBox;
+    Check3 = new QCheckBox(QStringLiteral("Backup copy &2"));
+    Drive2 = new DriveListBox;
+    Dir2 = new DirListBox;
+    auto *backupLayout = new QGridLayout(Frame1[1]);
+    backupLayout->addWidget(Check2, 0, 0);
+    backupLayout->addWidget(Drive1, 0, 1);
+    backupLayout->addWidget(Dir1, 1, 1);
+    backupLayout->addWidget(Check3, 2, 0);
+    backupLayout->addWidget(Drive2, 2, 1);
+    backupLayout->addWidget(Dir2, 3, 1);
+    (new QVBoxLayout(backupPage))->addWidget(Frame1[1]);
+    SSTab1->addTab(backupPage, QStringLiteral("&Other Drives"));
+
+    Label1[0] = new QLabel(QStringLiteral("File &name:"));
+    Filename = new QLineEdit;
+    Label1[0]->setBuddy(Filename);
+    Label1[1] = new QLabel(QStringLiteral("Files of &type:"));
+    Filetype = new QComboBox;
+    Label1[1]->setBuddy(Filetype);
+    cmdSave = new QPushButton(QStringLiteral("&Save"));
+    cmdSave->setDefault(true);
+    cmdCancel = new QPushButton(QStringLiteral("&Cancel"));
+    cmdCancel->setAutoDefault(false);
+    imgAdvert = new QLabel;
+    imgAdvert->setPixmap(logoPicture().scaled(48, 48, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+
+    auto *fields = new QGridLayout;
+    fields->addWidget(Label1[0], 0, 0);
+    fields->addWidget(Filename, 0, 1);
+    fields->addWidget(cmdSave, 0, 2);
+    fields->addWidget(Label1[1], 1, 0);
+    fields->addWidget(Filetype, 1, 1);
+    fields->addWidget(cmdCancel, 1, 2);
+    fields->addWidget(imgAdvert, 0, 3, 2, 1);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(SSTab1, 1);
+    layout->addLayout(fields);
+    resize(600, 440);
+
+    connect(Filetype, &QComboBox::currentIndexChanged, this, &frmSaveDlg::Filetype_Click);
+    connect(drvList, &DriveListBox::Change, this, [this] { FileDialogs::FollowDrive(*drvList, *dirList); });
+    connect(Drive1, &DriveListBox::Change, this, [this] { FileDialogs::FollowDrive(*Drive1, *Dir1); });
+    connect(Drive2, &DriveListBox::Change, this, [this] { FileDialogs::FollowDrive(*Drive2, *Dir2); });
+    connect(dirList, &DirListBox::Change, this, &frmSaveDlg::dirList_Change);
+    connect(filList, &FileListBox::Click, this, &frmSaveDlg::filList_Click);
+    connect(Check2, &QCheckBox::toggled, this, [this] { Check_Click(Check2, Drive1, Dir1); });
+    connect(Check3, &QCheckBox::toggled, this, [this] { Check_Click(Check3, Drive2, Dir2); });
+    connect(cmdSave, &QPushButton::clicked, this, &frmSaveDlg::cmdSave_Click);
+    connect(cmdCancel, &QPushButton::clicked, this, &frmSaveDlg::cmdCancel_Click);
+
+    Form_Load();
+}
+
+void frmSaveDlg::Form_Load()
+{
+    for (auto [drive, folder] : {std::pair {drvList, dirList}, {Drive1, Dir1}, {Drive2, Dir2}})
+        (void)drive->setDrive(folder->Path());
+    (void)filList->setPath(dirList->Path());
+    Check_Click(Check2, Drive1, Dir1);
+    Check_Click(Check3, Drive2, Dir2);
+    Filetype->addItem(QStringLiteral(" All Files (*.*)"));
+    Filetype->addItem(QStringLiteral("Text Documents (*.txt)"));
+    Filetype->setCurrentIndex(1);
+    SSTab1->setCurrentIndex(0);
+    Filename->setFocus();
+}
+
+void frmSaveDlg::Filetype_Click()
+{
+    filList->setPattern(FileDialogs::TypePattern(Filetype->currentText()));
+}
+
+void frmSaveDlg::dirList_Change()
+{
+    (void)filList->setPath(dirList->Path());
+}
+
+void frmSaveDlg::filList_Click()
+{
+    Filename->setText(filList->FileName());
+}
+
+void frmSaveDlg::Check_Click(QCheckBox *check, DriveListBox *drive, DirListBox *folder)
+{
+    const bool on = check->isChecked();
+    for (QWidget *list : {static_cast<QWidget *>(drive), static_cast<QWidget *>(folder)}) {
+        list->setEnabled(on);
+        setListColour(list, on ? ticked : unticked);
+    }
+}
+
+void frmSaveDlg::cmdSave_Click()
+{
+    QString name = Filename->text();
+    if (name.isEmpty())
+        return;
+    if (Filetype->currentIndex() != 0 && !name.contains(u'.')) {
+        const QString entry = Filetype->currentText();
+        name += entry.mid(entry.size() - 5, 4);
+        Filename->setText(name);
+    }
+
+    const QString main = FileDialogs::JoinPath(filList->Path(), name);
+    const QString backup1 = Check2->isChecked() ? FileDialogs::JoinPath(Dir1->Path(), name) : QString();
+    const QString backup2 = Check3->isChecked() ? FileDialogs::JoinPath(Dir2->Path(), name) : QString();
+    if ((Check2->isChecked() || Check3->isChecked())
+        && (main == backup1 || main == backup2 || backup1 == backup2)) {
+        MsgBox(QStringLiteral("Error. Cannot backup file in the same drive and directory!"), MsgBoxStyle::Exclamation,
+               QStringLiteral("Save"));
+        return;
+    }
+
+    if (!writeTargets(main, backup1, backup2)) {
+        Screen::setMousePointer(MousePointer::Default);
+        MsgBox(QStringLiteral("Error. Unable to Save ") + Filename->text(), MsgBoxStyle::Exclamation,
+               QStringLiteral("Save"));
+        reject();
+    }
+}
+
+bool frmSaveDlg::writeTargets(const QString &main, const QString &backup1, const QString &backup2)
+{
+    QStringList targets {main};
+    if (Check2->isChecked())
+        targets << backup1;
+    if (Check3->isChecked())
+        targets << backup2;
+
+    QStringList existing;
+    for (const QString &target : targets) {
+        bool exists = false;
+        if (targetExists(target, exists).failed())
+            return false;
+        if (exists)
+            existing << target;
+    }
+    if (!existing.isEmpty()) {
+        const QString question = existing.join(QStringLiteral("; "))
+                                 + (existing.size() == 1 ? QStringLiteral(" exists, do you want to overwrite this file?")
+                                                         : QStringLiteral(" exist, do you want to overwrite these files?"));
+        if (MsgBox(question, MsgBoxStyle::YesNo | MsgBoxStyle::Question, QStringLiteral("Save")) != MsgBoxAnswer::Yes)
+            return true;
+    }
+
+    Screen::setMousePointer(MousePointer::Hourglass);
+    QStringList written;
+    for (const QString &target : targets) {
+        if (m_target.Text1->SaveFile(target, RichTextFileType::Text).failed())
+            return false;
+        written << target;
+        if (written.size() == 1)
+            MenuFile::SelectedFile = target;
+        m_target.setCaption(written.join(QStringLiteral("; ")));
+        // The caption alone cannot tell a name holding "; " from a list.
+        m_target.setFilePaths(written);
+    }
+    const int slot = m_target.Tag().toInt();
+    if (slot > 0 && slot < Quillo::DocState.size())
+        Quillo::DocState[slot].Modified = false;
+    Screen::setMousePointer(MousePointer::Default);
+    Registry::AddRecentFile(main);
+    accept();
+    return true;
+}
+
+void frmSaveDlg::cmdCancel_Click()
+{
+    reject();
+}
