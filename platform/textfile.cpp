@@ -333,6 +333,27 @@ void EncodedTextWriter::writeByteOrderMark()
 
 void EncodedTextWriter::write(QStringView text)
 {
+    if (text.isEmpty())
+        return;
+    if (m_heldSurrogate) {
+        const char16_t pair[2] = {m_heldSurrogate, text.front().unicode()};
+        m_heldSurrogate = 0;
+        const bool paired = QChar::isLowSurrogate(pair[1]);
+        encodeInChunks(QStringView(pair, paired ? 2 : 1));
+        if (paired)
+            text = text.sliced(1);
+    }
+    // UTF-8 encodes a pair as one character; half of one alone would become
+    // a replacement character.
+    if (!text.isEmpty() && text.back().isHighSurrogate()) {
+        m_heldSurrogate = text.back().unicode();
+        text.chop(1);
+    }
+    encodeInChunks(text);
+}
+
+void EncodedTextWriter::encodeInChunks(QStringView text)
+{
     const qsizetype perCharacter = bytesPerCharacter(m_encoding);
     while (!text.isEmpty()) {
         // A long line goes in pieces that fit the buffer, never cutting a
@@ -344,6 +365,15 @@ void EncodedTextWriter::write(QStringView text)
         m_used = end - m_buffer.constData();
         text = text.sliced(length);
     }
+}
+
+void EncodedTextWriter::writeHeldSurrogate()
+{
+    if (!m_heldSurrogate)
+        return;
+    const char16_t alone = m_heldSurrogate;
+    m_heldSurrogate = 0;
+    encodeInChunks(QStringView(&alone, 1));
 }
 
 char *EncodedTextWriter::encode(QStringView text, char *out)
@@ -369,12 +399,19 @@ char *EncodedTextWriter::encode(QStringView text, char *out)
 
 void EncodedTextWriter::writeLineEnd(LineEnd lineEnd)
 {
+    writeHeldSurrogate();
     const QByteArray &bytes = m_lineEnds[size_t(lineEnd)];
     std::copy(bytes.begin(), bytes.end(), room(bytes.size()));
     m_used += bytes.size();
 }
 
 void EncodedTextWriter::flush()
+{
+    writeHeldSurrogate();
+    writeBuffer();
+}
+
+void EncodedTextWriter::writeBuffer()
 {
     m_file.write(QByteArrayView(m_buffer.constData(), m_used));
     m_used = 0;
@@ -383,7 +420,6 @@ void EncodedTextWriter::flush()
 char *EncodedTextWriter::room(qsizetype bytes)
 {
     if (m_used + bytes > m_buffer.size())
-        flush();
+        writeBuffer();
     return m_buffer.data() + m_used;
 }
-

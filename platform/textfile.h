@@ -81,7 +81,8 @@ private:
 };
 
 // Writes text to a file in the file's encoding, a few megabytes at a time,
-// so that saving never holds a second copy of the whole text.
+// so that saving never holds a second copy of the whole text. A surrogate
+// pair is written whole even when it comes in two pieces of text.
 class EncodedTextWriter
 {
 public:
@@ -96,12 +97,18 @@ private:
     // Room for bytes at the end of the buffer, written out first when full.
     char *room(qsizetype bytes);
     char *encode(QStringView text, char *out);
+    void encodeInChunks(QStringView text);
+    void writeHeldSurrogate();
+    void writeBuffer();
 
     SafeFileWriter &m_file;
     TextEncoding m_encoding;
     QStringEncoder m_utf8;
     QByteArray m_buffer;
     qsizetype m_used = 0;
+    // The high surrogate that ended the last piece of text, waiting for the
+    // low one that may start the next.
+    char16_t m_heldSurrogate = 0;
     std::array<QByteArray, lineEndKinds> m_lineEnds;
 };
 
