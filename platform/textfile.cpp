@@ -10,6 +10,7 @@
 #include <array>
 
 #ifdef Q_OS_UNIX
+#include <csignal>
 #include <sys/stat.h>
 #endif
 
@@ -127,6 +128,24 @@ QString shownPath(const QString &path)
     return QLatin1Char('\'') + QDir::toNativeSeparators(path) + QLatin1Char('\'');
 }
 
+// A write beyond the file size limit raises SIGXFSZ, which ends the program
+// with every unsaved document; ignored, the write fails with EFBIG and the
+// save reports it. Checked at every save, since the program (or a test) may
+// have put the default back since; a handler of the program's own stays.
+void letTooLargeWritesFail()
+{
+#ifdef Q_OS_UNIX
+    struct sigaction current {};
+    if (::sigaction(SIGXFSZ, nullptr, &current) == 0 && !(current.sa_flags & SA_SIGINFO)
+        && current.sa_handler == SIG_DFL) {
+        struct sigaction ignore {};
+        ignore.sa_handler = SIG_IGN;
+        sigemptyset(&ignore.sa_mask);
+        ::sigaction(SIGXFSZ, &ignore, nullptr);
+    }
+#endif
+}
+
 } // namespace
 
 bool isLineEndCharacter(QChar c)
@@ -217,6 +236,7 @@ SafeFileWriter::~SafeFileWriter() = default;
 Error SafeFileWriter::open(const QString &path)
 {
     m_path = path;
+    letTooLargeWritesFail();
     const QFileInfo info(path);
     if (path.isEmpty() || !info.dir().exists())
         return Error::make(ErrorNumber::PathNotFound, shownPath(path));

@@ -59,7 +59,8 @@ bool canEncode(QStringView text, TextEncoding encoding);
 // before untouched: the bytes go to a temporary file that replaces it only
 // once everything is written. The file keeps its permissions. A character
 // device (such as /dev/null) is written in place; other special files are
-// refused.
+// refused. A write beyond the user's file size limit fails rather than
+// ending the program.
 class SafeFileWriter
 {
 public:

@@ -2,12 +2,21 @@
 #include "freshsuite.h"
 #include "suites.h"
 
+#include <QDir>
 #include <QFile>
 #include <QStringEncoder>
 #include <QTextCursor>
 #include <QTest>
 
 #include <algorithm>
+#include <functional>
+
+#ifdef Q_OS_LINUX
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -23,6 +32,58 @@ bool writeBytes(const QString &path, const QByteArray &bytes)
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
+// About size characters in lines of a hundred, which the edit control takes
+// in far sooner than one long line.
+QString textOfSize(qsizetype size)
+{
+    return (QString(99, u'n') + u'\n').repeated(size / 100);
+}
+
+#ifdef Q_OS_LINUX
+// A forked copy of the tests that does one piece of work and says what it
+// found; it never returns into Qt Test.
+class Child
+{
+public:
+    explicit Child(const std::function<QByteArray()> &work)
+    {
+        int ends[2];
+        if (::pipe(ends) != 0)
+            return;
+        m_pid = ::fork();
+        if (m_pid == 0) {
+            ::close(ends[0]);
+            const QByteArray report = work();
+            [[maybe_unused]] const auto written = ::write(ends[1], report.constData(), size_t(report.size()));
+            ::_exit(0);
+        }
+        ::close(ends[1]);
+        m_pipe = ends[0];
+    }
+
+    pid_t pid() const { return m_pid; }
+
+    // What the child said, or how it ended when it could not say.
+    QByteArray report()
+    {
+        QByteArray said;
+        char buffer[256];
+        for (ssize_t n; (n = ::read(m_pipe, buffer, sizeof buffer)) > 0;)
+            said.append(buffer, n);
+        ::close(m_pipe);
+        int status = 0;
+        ::waitpid(m_pid, &status, 0);
+        if (WIFSIGNALED(status))
+            said += " (ended by signal " + QByteArray::number(WTERMSIG(status)) + ')';
+        return said;
+    }
+
+private:
+    pid_t m_pid = -1;
+    int m_pipe = -1;
+};
+#endif
+
 } // namespace
 
 class SafeSave : public FreshStateSuite
@@ -30,6 +91,26 @@ class SafeSave : public FreshStateSuite
     Q_OBJECT
 
 private slots:
+    void saveBeyondTheFileSizeLimitFailsInsteadOfEndingTheProgram()
+    {
+#ifndef Q_OS_LINUX
+        QSKIP("the file size limit is a Unix resource limit");
+#else
+        const QString path = fresh().path(QStringLiteral("limited.txt"));
+        QVERIFY(writeBytes(path, "old"));
+        RichTextBox box;
+        box.setSelText(textOfSize(3 << 20));
+        const QByteArray report = Child([&] {
+            const rlimit limit {1 << 20, RLIM_INFINITY};
+            ::signal(SIGXFSZ, SIG_DFL);
+            return ::setrlimit(RLIMIT_FSIZE, &limit) == 0 ? QByteArray::number(box.SaveFile(path).number) : "no limit";
+        }).report();
+        QCOMPARE(report, QByteArray::number(ErrorNumber::DeviceIOError));
+        QCOMPARE(readBytes(path), QByteArray("old"));
+        QCOMPARE(QDir(fresh().folder()).entryList(QDir::Files), QStringList {QStringLiteral("limited.txt")});
+#endif
+    }
+
     void textFullOfEmojiComesBackByteForByte_data()
     {
         QTest::addColumn<int>("encoding");
