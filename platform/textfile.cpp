@@ -12,6 +12,7 @@
 #ifdef Q_OS_UNIX
 #include <csignal>
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace {
@@ -146,6 +147,28 @@ void letTooLargeWritesFail()
 #endif
 }
 
+// The new file is made by whoever saves; root saving someone else's file
+// gives it back its owner and group, and a user in the file's group keeps
+// that at least. Where neither is allowed the file becomes the user's, as
+// any new file would.
+void keepOwnerAndGroup(QSaveFile &file, const QString &path)
+{
+#ifdef Q_OS_UNIX
+    struct stat old {};
+    struct stat fresh {};
+    const int fd = file.handle();
+    if (::stat(QFile::encodeName(path).constData(), &old) != 0 || ::fstat(fd, &fresh) != 0)
+        return;
+    if (old.st_uid == fresh.st_uid && old.st_gid == fresh.st_gid)
+        return;
+    if (::fchown(fd, old.st_uid, old.st_gid) != 0 && old.st_gid != fresh.st_gid)
+        (void)::fchown(fd, uid_t(-1), old.st_gid);
+#else
+    Q_UNUSED(file);
+    Q_UNUSED(path);
+#endif
+}
+
 } // namespace
 
 bool isLineEndCharacter(QChar c)
@@ -260,6 +283,8 @@ Error SafeFileWriter::open(const QString &path)
         m_file = nullptr;
         return error;
     }
+    if (m_saveFile && info.exists())
+        keepOwnerAndGroup(*m_saveFile, path);
     return Error::none();
 }
 

@@ -57,7 +57,8 @@ bool canEncode(QStringView text, TextEncoding encoding);
 
 // Writes a file so that a failed write leaves the file that was there
 // before untouched: the bytes go to a temporary file that replaces it only
-// once everything is written. The file keeps its permissions. A character
+// once everything is written. The file keeps its permissions, and its owner
+// and group where the user may give them (root always may). A character
 // device (such as /dev/null) is written in place; other special files are
 // refused. A write beyond the user's file size limit fails rather than
 // ending the program.

@@ -14,6 +14,7 @@
 #ifdef Q_OS_LINUX
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -40,6 +41,10 @@ QString textOfSize(qsizetype size)
 }
 
 #ifdef Q_OS_LINUX
+constexpr uid_t nobody = 65534;
+
+bool runningAsRoot() { return ::geteuid() == 0; }
+
 // A forked copy of the tests that does one piece of work and says what it
 // found; it never returns into Qt Test.
 class Child
@@ -91,6 +96,30 @@ class SafeSave : public FreshStateSuite
     Q_OBJECT
 
 private slots:
+    void rootSavingSomeoneElsesFileKeepsItsOwnerGroupAndMode()
+    {
+#ifndef Q_OS_LINUX
+        QSKIP("owners are checked on Linux");
+#else
+        if (!runningAsRoot())
+            QSKIP("only root can give a file to someone else");
+        const QString path = fresh().path(QStringLiteral("theirs.txt"));
+        QVERIFY(writeBytes(path, "theirs"));
+        QCOMPARE(::chown(QFile::encodeName(path).constData(), nobody, nobody), 0);
+        QCOMPARE(::chmod(QFile::encodeName(path).constData(), 0640), 0);
+        RichTextBox box;
+        box.setSelText(QStringLiteral("edited by root"));
+        QVERIFY(box.SaveFile(path).ok());
+
+        struct stat status {};
+        QCOMPARE(::stat(QFile::encodeName(path).constData(), &status), 0);
+        QCOMPARE(status.st_uid, nobody);
+        QCOMPARE(status.st_gid, gid_t(nobody));
+        QCOMPARE(status.st_mode & 07777, mode_t(0640));
+        QCOMPARE(readBytes(path), QByteArray("edited by root"));
+#endif
+    }
+
     void saveBeyondTheFileSizeLimitFailsInsteadOfEndingTheProgram()
     {
 #ifndef Q_OS_LINUX
