@@ -1,9 +1,11 @@
 #include "platform/richtextbox.h"
+#include "platform/textfile.h"
 #include "freshsuite.h"
 #include "suites.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStringEncoder>
 #include <QTextCursor>
 #include <QTest>
@@ -118,6 +120,26 @@ private slots:
         QCOMPARE(status.st_mode & 07777, mode_t(0640));
         QCOMPARE(readBytes(path), QByteArray("edited by root"));
 #endif
+    }
+
+    void saveIntoAFolderThatVanishedFailsAndCreatesNothing()
+    {
+        const QString folder = fresh().path(QStringLiteral("gone"));
+        QVERIFY(QDir().mkpath(folder));
+        QVERIFY(QDir().rmdir(folder));
+        RichTextBox box;
+        box.setSelText(QStringLiteral("text"));
+        QCOMPARE(box.SaveFile(folder + QStringLiteral("/x.txt")).number, ErrorNumber::PathNotFound);
+        QVERIFY(!QFileInfo::exists(folder));
+
+        // The folder goes while the text is being written.
+        QVERIFY(QDir().mkpath(folder));
+        SafeFileWriter file;
+        QVERIFY(file.open(folder + QStringLiteral("/x.txt")).ok());
+        file.write("text");
+        QVERIFY(QDir(folder).removeRecursively());
+        QVERIFY(file.commit().failed());
+        QVERIFY(!QFileInfo::exists(folder));
     }
 
     void saveBeyondTheFileSizeLimitFailsInsteadOfEndingTheProgram()
