@@ -1,5 +1,7 @@
 #include "platform/textfile.h"
 
+#include "platform/inplacefile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -147,6 +149,17 @@ void letTooLargeWritesFail()
 #endif
 }
 
+// Whether no new file can be made in the folder of path (for the temporary
+// file that would replace it).
+bool folderTakesNoNewFile(const QFileInfo &info)
+{
+#ifdef Q_OS_UNIX
+    return ::access(QFile::encodeName(info.absolutePath()).constData(), W_OK | X_OK) != 0;
+#else
+    return !QFileInfo(info.absolutePath()).isWritable();
+#endif
+}
+
 // The new file is made by whoever saves; root saving someone else's file
 // gives it back its owner and group, and a user in the file's group keeps
 // that at least. Where neither is allowed the file becomes the user's, as
@@ -272,12 +285,20 @@ Error SafeFileWriter::open(const QString &path)
         m_file = m_device.get();
     } else {
         m_saveFile = std::make_unique<QSaveFile>(path);
-        // A writable file in a folder where no temporary file can be made is
-        // written in place: the only way it can be saved at all.
-        m_saveFile->setDirectWriteFallback(true);
         m_file = m_saveFile.get();
     }
     if (!m_file->open(QIODevice::WriteOnly)) {
+        // A writable file in a folder where no temporary file can be made
+        // can only be saved in place.
+        if (m_saveFile && m_saveFile->error() == QFileDevice::OpenError && info.isFile() && folderTakesNoNewFile(info)) {
+            m_saveFile.reset();
+            m_file = nullptr;
+            m_inPlace = std::make_unique<InPlaceFile>();
+            const Error error = m_inPlace->open(path);
+            if (error.failed())
+                m_inPlace.reset();
+            return error;
+        }
         const Error error = Error::make(ErrorNumber::PathFileAccessError,
                                         shownPath(path) + QStringLiteral(" (") + m_file->errorString() + QLatin1Char(')'));
         m_file = nullptr;
@@ -288,9 +309,22 @@ Error SafeFileWriter::open(const QString &path)
     return Error::none();
 }
 
+Error SafeFileWriter::reserve(qint64 size)
+{
+    if (m_inPlace && m_writeError.ok() && !m_inPlace->begun())
+        m_writeError = m_inPlace->begin(size);
+    return m_writeError;
+}
+
 void SafeFileWriter::write(QByteArrayView bytes)
 {
-    if (!m_file || m_writeError.failed())
+    if (m_writeError.failed())
+        return;
+    if (m_inPlace) {
+        m_writeError = m_inPlace->write(bytes);
+        return;
+    }
+    if (!m_file)
         return;
     // A write can take only part of the bytes (the device is full, or the
     // file has grown to its size limit); the rest is written again so that
@@ -307,6 +341,11 @@ void SafeFileWriter::write(QByteArrayView bytes)
 
 Error SafeFileWriter::commit()
 {
+    if (m_inPlace) {
+        const Error error = m_inPlace->finish(m_writeError);
+        m_inPlace.reset();
+        return error;
+    }
     if (!m_file)
         return Error::make(ErrorNumber::PathFileAccessError, shownPath(m_path));
     if (m_writeError.ok() && !m_file->flush())
@@ -350,7 +389,13 @@ qsizetype bytesPerCharacter(TextEncoding encoding)
 } // namespace
 
 EncodedTextWriter::EncodedTextWriter(SafeFileWriter &file, TextEncoding encoding)
-    : m_file(file)
+    : EncodedTextWriter(encoding)
+{
+    m_file = &file;
+}
+
+EncodedTextWriter::EncodedTextWriter(TextEncoding encoding)
+    : m_file(nullptr)
     , m_encoding(encoding)
     , m_utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless)
 {
@@ -458,7 +503,9 @@ void EncodedTextWriter::flush()
 
 void EncodedTextWriter::writeBuffer()
 {
-    m_file.write(QByteArrayView(m_buffer.constData(), m_used));
+    if (m_file)
+        m_file->write(QByteArrayView(m_buffer.constData(), m_used));
+    m_flushed += m_used;
     m_used = 0;
 }
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 class QFile;
+class InPlaceFile;
 
 enum class TextEncoding { Utf8, Utf16LE, Utf16BE, Windows1252 };
 
@@ -60,14 +61,26 @@ bool canEncode(QStringView text, TextEncoding encoding);
 // once everything is written. The file keeps its permissions, and its owner
 // and group where the user may give them (root always may). A character
 // device (such as /dev/null) is written in place; other special files are
-// refused. A write beyond the user's file size limit fails rather than
-// ending the program.
+// refused.
+//
+// A file whose folder takes no new file (but the file itself may be written)
+// is written in place, keeping a copy of its old text until the new one is on
+// the disk (see InPlaceFile). Then the size of the whole new text must be
+// given to reserve() before the first write, so that a text that cannot fit
+// fails before the file changes.
+//
+// A write beyond the user's file size limit fails rather than ending the
+// program.
 class SafeFileWriter
 {
 public:
     SafeFileWriter();
     ~SafeFileWriter();
     Error open(const QString &path);
+    bool writesInPlace() const { return m_inPlace != nullptr; }
+    // Keeps the copy of the old text and makes room for size bytes; does
+    // nothing unless the file is written in place.
+    Error reserve(qint64 size);
     // A failed write is kept for commit to report; later writes do nothing.
     void write(QByteArrayView bytes);
     Error commit();
@@ -78,6 +91,7 @@ private:
     QString m_path;
     std::unique_ptr<QSaveFile> m_saveFile;
     std::unique_ptr<QFile> m_device;
+    std::unique_ptr<InPlaceFile> m_inPlace;
     QFileDevice *m_file = nullptr;
     Error m_writeError;
 };
@@ -89,11 +103,16 @@ class EncodedTextWriter
 {
 public:
     EncodedTextWriter(SafeFileWriter &file, TextEncoding encoding);
+    // Writes nothing, only counts the bytes: the size a file written in place
+    // needs first.
+    explicit EncodedTextWriter(TextEncoding encoding);
     void writeByteOrderMark();
     void write(QStringView text);
     void writeLineEnd(LineEnd lineEnd);
     // Writes what is still in the buffer.
     void flush();
+    // The bytes written (or counted) so far, up to the last flush.
+    qint64 size() const { return m_flushed; }
 
 private:
     // Room for bytes at the end of the buffer, written out first when full.
@@ -103,14 +122,14 @@ private:
     void writeHeldSurrogate();
     void writeBuffer();
 
-    SafeFileWriter &m_file;
+    SafeFileWriter *m_file;
     TextEncoding m_encoding;
     QStringEncoder m_utf8;
     QByteArray m_buffer;
     qsizetype m_used = 0;
+    qint64 m_flushed = 0;
     // The high surrogate that ended the last piece of text, waiting for the
     // low one that may start the next.
     char16_t m_heldSurrogate = 0;
     std::array<QByteArray, lineEndKinds> m_lineEnds;
 };
-
