@@ -414,15 +414,26 @@ Error RichTextBox::SaveFile(const QString &path, int fileType)
         }
     }
 
+    const auto writeText = [&](EncodedTextWriter &out) {
+        if (format.byteOrderMark)
+            out.writeByteOrderMark();
+        readDocument([&](QStringView run) { out.write(run); },
+                     [&](const QTextBlock &line) { out.writeLineEnd(lineEndAfter(line, format.lineEnd)); });
+        out.flush();
+    };
     SafeFileWriter file;
     if (const Error error = file.open(path); error.failed())
         return error;
+    // A file written in place must know the size of its new text before
+    // its first byte changes; the text is encoded once more to count it.
+    if (file.writesInPlace()) {
+        EncodedTextWriter counter(format.encoding);
+        writeText(counter);
+        if (const Error error = file.reserve(counter.size()); error.failed())
+            return error;
+    }
     EncodedTextWriter out(file, format.encoding);
-    if (format.byteOrderMark)
-        out.writeByteOrderMark();
-    readDocument([&](QStringView run) { out.write(run); },
-                 [&](const QTextBlock &line) { out.writeLineEnd(lineEndAfter(line, format.lineEnd)); });
-    out.flush();
+    writeText(out);
     if (const Error error = file.commit(); error.failed())
         return error;
     m_format = format;

@@ -1,5 +1,7 @@
 #include "platform/textfile.h"
 
+#include "platform/inplacefile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -10,7 +12,9 @@
 #include <array>
 
 #ifdef Q_OS_UNIX
+#include <csignal>
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace {
@@ -127,6 +131,57 @@ QString shownPath(const QString &path)
     return QLatin1Char('\'') + QDir::toNativeSeparators(path) + QLatin1Char('\'');
 }
 
+// A write beyond the file size limit raises SIGXFSZ, which ends the program
+// with every unsaved document; ignored, the write fails with EFBIG and the
+// save reports it. Checked at every save, since the program (or a test) may
+// have put the default back since; a handler of the program's own stays.
+void letTooLargeWritesFail()
+{
+#ifdef Q_OS_UNIX
+    struct sigaction current {};
+    if (::sigaction(SIGXFSZ, nullptr, &current) == 0 && !(current.sa_flags & SA_SIGINFO)
+        && current.sa_handler == SIG_DFL) {
+        struct sigaction ignore {};
+        ignore.sa_handler = SIG_IGN;
+        sigemptyset(&ignore.sa_mask);
+        ::sigaction(SIGXFSZ, &ignore, nullptr);
+    }
+#endif
+}
+
+// Whether no new file can be made in the folder of path (for the temporary
+// file that would replace it).
+bool folderTakesNoNewFile(const QFileInfo &info)
+{
+#ifdef Q_OS_UNIX
+    return ::access(QFile::encodeName(info.absolutePath()).constData(), W_OK | X_OK) != 0;
+#else
+    return !QFileInfo(info.absolutePath()).isWritable();
+#endif
+}
+
+// The new file is made by whoever saves; root saving someone else's file
+// gives it back its owner and group, and a user in the file's group keeps
+// that at least. Where neither is allowed the file becomes the user's, as
+// any new file would.
+void keepOwnerAndGroup(QSaveFile &file, const QString &path)
+{
+#ifdef Q_OS_UNIX
+    struct stat old {};
+    struct stat fresh {};
+    const int fd = file.handle();
+    if (::stat(QFile::encodeName(path).constData(), &old) != 0 || ::fstat(fd, &fresh) != 0)
+        return;
+    if (old.st_uid == fresh.st_uid && old.st_gid == fresh.st_gid)
+        return;
+    if (::fchown(fd, old.st_uid, old.st_gid) != 0 && old.st_gid != fresh.st_gid)
+        (void)::fchown(fd, uid_t(-1), old.st_gid);
+#else
+    Q_UNUSED(file);
+    Q_UNUSED(path);
+#endif
+}
+
 } // namespace
 
 bool isLineEndCharacter(QChar c)
@@ -217,6 +272,7 @@ SafeFileWriter::~SafeFileWriter() = default;
 Error SafeFileWriter::open(const QString &path)
 {
     m_path = path;
+    letTooLargeWritesFail();
     const QFileInfo info(path);
     if (path.isEmpty() || !info.dir().exists())
         return Error::make(ErrorNumber::PathNotFound, shownPath(path));
@@ -229,23 +285,46 @@ Error SafeFileWriter::open(const QString &path)
         m_file = m_device.get();
     } else {
         m_saveFile = std::make_unique<QSaveFile>(path);
-        // A writable file in a folder where no temporary file can be made is
-        // written in place: the only way it can be saved at all.
-        m_saveFile->setDirectWriteFallback(true);
         m_file = m_saveFile.get();
     }
     if (!m_file->open(QIODevice::WriteOnly)) {
+        // A writable file in a folder where no temporary file can be made
+        // can only be saved in place.
+        if (m_saveFile && m_saveFile->error() == QFileDevice::OpenError && info.isFile() && folderTakesNoNewFile(info)) {
+            m_saveFile.reset();
+            m_file = nullptr;
+            m_inPlace = std::make_unique<InPlaceFile>();
+            const Error error = m_inPlace->open(path);
+            if (error.failed())
+                m_inPlace.reset();
+            return error;
+        }
         const Error error = Error::make(ErrorNumber::PathFileAccessError,
                                         shownPath(path) + QStringLiteral(" (") + m_file->errorString() + QLatin1Char(')'));
         m_file = nullptr;
         return error;
     }
+    if (m_saveFile && info.exists())
+        keepOwnerAndGroup(*m_saveFile, path);
     return Error::none();
+}
+
+Error SafeFileWriter::reserve(qint64 size)
+{
+    if (m_inPlace && m_writeError.ok() && !m_inPlace->begun())
+        m_writeError = m_inPlace->begin(size);
+    return m_writeError;
 }
 
 void SafeFileWriter::write(QByteArrayView bytes)
 {
-    if (!m_file || m_writeError.failed())
+    if (m_writeError.failed())
+        return;
+    if (m_inPlace) {
+        m_writeError = m_inPlace->write(bytes);
+        return;
+    }
+    if (!m_file)
         return;
     // A write can take only part of the bytes (the device is full, or the
     // file has grown to its size limit); the rest is written again so that
@@ -262,6 +341,11 @@ void SafeFileWriter::write(QByteArrayView bytes)
 
 Error SafeFileWriter::commit()
 {
+    if (m_inPlace) {
+        const Error error = m_inPlace->finish(m_writeError);
+        m_inPlace.reset();
+        return error;
+    }
     if (!m_file)
         return Error::make(ErrorNumber::PathFileAccessError, shownPath(m_path));
     if (m_writeError.ok() && !m_file->flush())
@@ -305,7 +389,13 @@ qsizetype bytesPerCharacter(TextEncoding encoding)
 } // namespace
 
 EncodedTextWriter::EncodedTextWriter(SafeFileWriter &file, TextEncoding encoding)
-    : m_file(file)
+    : EncodedTextWriter(encoding)
+{
+    m_file = &file;
+}
+
+EncodedTextWriter::EncodedTextWriter(TextEncoding encoding)
+    : m_file(nullptr)
     , m_encoding(encoding)
     , m_utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless)
 {
@@ -333,6 +423,27 @@ void EncodedTextWriter::writeByteOrderMark()
 
 void EncodedTextWriter::write(QStringView text)
 {
+    if (text.isEmpty())
+        return;
+    if (m_heldSurrogate) {
+        const char16_t pair[2] = {m_heldSurrogate, text.front().unicode()};
+        m_heldSurrogate = 0;
+        const bool paired = QChar::isLowSurrogate(pair[1]);
+        encodeInChunks(QStringView(pair, paired ? 2 : 1));
+        if (paired)
+            text = text.sliced(1);
+    }
+    // UTF-8 encodes a pair as one character; half of one alone would become
+    // a replacement character.
+    if (!text.isEmpty() && text.back().isHighSurrogate()) {
+        m_heldSurrogate = text.back().unicode();
+        text.chop(1);
+    }
+    encodeInChunks(text);
+}
+
+void EncodedTextWriter::encodeInChunks(QStringView text)
+{
     const qsizetype perCharacter = bytesPerCharacter(m_encoding);
     while (!text.isEmpty()) {
         // A long line goes in pieces that fit the buffer, never cutting a
@@ -344,6 +455,15 @@ void EncodedTextWriter::write(QStringView text)
         m_used = end - m_buffer.constData();
         text = text.sliced(length);
     }
+}
+
+void EncodedTextWriter::writeHeldSurrogate()
+{
+    if (!m_heldSurrogate)
+        return;
+    const char16_t alone = m_heldSurrogate;
+    m_heldSurrogate = 0;
+    encodeInChunks(QStringView(&alone, 1));
 }
 
 char *EncodedTextWriter::encode(QStringView text, char *out)
@@ -369,6 +489,7 @@ char *EncodedTextWriter::encode(QStringView text, char *out)
 
 void EncodedTextWriter::writeLineEnd(LineEnd lineEnd)
 {
+    writeHeldSurrogate();
     const QByteArray &bytes = m_lineEnds[size_t(lineEnd)];
     std::copy(bytes.begin(), bytes.end(), room(bytes.size()));
     m_used += bytes.size();
@@ -376,14 +497,21 @@ void EncodedTextWriter::writeLineEnd(LineEnd lineEnd)
 
 void EncodedTextWriter::flush()
 {
-    m_file.write(QByteArrayView(m_buffer.constData(), m_used));
+    writeHeldSurrogate();
+    writeBuffer();
+}
+
+void EncodedTextWriter::writeBuffer()
+{
+    if (m_file)
+        m_file->write(QByteArrayView(m_buffer.constData(), m_used));
+    m_flushed += m_used;
     m_used = 0;
 }
 
 char *EncodedTextWriter::room(qsizetype bytes)
 {
     if (m_used + bytes > m_buffer.size())
-        flush();
+        writeBuffer();
     return m_buffer.data() + m_used;
 }
-

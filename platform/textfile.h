@@ -12,6 +12,7 @@
 #include <vector>
 
 class QFile;
+class InPlaceFile;
 
 enum class TextEncoding { Utf8, Utf16LE, Utf16BE, Windows1252 };
 
@@ -57,15 +58,29 @@ bool canEncode(QStringView text, TextEncoding encoding);
 
 // Writes a file so that a failed write leaves the file that was there
 // before untouched: the bytes go to a temporary file that replaces it only
-// once everything is written. The file keeps its permissions. A character
+// once everything is written. The file keeps its permissions, and its owner
+// and group where the user may give them (root always may). A character
 // device (such as /dev/null) is written in place; other special files are
 // refused.
+//
+// A file whose folder takes no new file (but the file itself may be written)
+// is written in place, keeping a copy of its old text until the new one is on
+// the disk (see InPlaceFile). Then the size of the whole new text must be
+// given to reserve() before the first write, so that a text that cannot fit
+// fails before the file changes.
+//
+// A write beyond the user's file size limit fails rather than ending the
+// program.
 class SafeFileWriter
 {
 public:
     SafeFileWriter();
     ~SafeFileWriter();
     Error open(const QString &path);
+    bool writesInPlace() const { return m_inPlace != nullptr; }
+    // Keeps the copy of the old text and makes room for size bytes; does
+    // nothing unless the file is written in place.
+    Error reserve(qint64 size);
     // A failed write is kept for commit to report; later writes do nothing.
     void write(QByteArrayView bytes);
     Error commit();
@@ -76,32 +91,45 @@ private:
     QString m_path;
     std::unique_ptr<QSaveFile> m_saveFile;
     std::unique_ptr<QFile> m_device;
+    std::unique_ptr<InPlaceFile> m_inPlace;
     QFileDevice *m_file = nullptr;
     Error m_writeError;
 };
 
 // Writes text to a file in the file's encoding, a few megabytes at a time,
-// so that saving never holds a second copy of the whole text.
+// so that saving never holds a second copy of the whole text. A surrogate
+// pair is written whole even when it comes in two pieces of text.
 class EncodedTextWriter
 {
 public:
     EncodedTextWriter(SafeFileWriter &file, TextEncoding encoding);
+    // Writes nothing, only counts the bytes: the size a file written in place
+    // needs first.
+    explicit EncodedTextWriter(TextEncoding encoding);
     void writeByteOrderMark();
     void write(QStringView text);
     void writeLineEnd(LineEnd lineEnd);
     // Writes what is still in the buffer.
     void flush();
+    // The bytes written (or counted) so far, up to the last flush.
+    qint64 size() const { return m_flushed; }
 
 private:
     // Room for bytes at the end of the buffer, written out first when full.
     char *room(qsizetype bytes);
     char *encode(QStringView text, char *out);
+    void encodeInChunks(QStringView text);
+    void writeHeldSurrogate();
+    void writeBuffer();
 
-    SafeFileWriter &m_file;
+    SafeFileWriter *m_file;
     TextEncoding m_encoding;
     QStringEncoder m_utf8;
     QByteArray m_buffer;
     qsizetype m_used = 0;
+    qint64 m_flushed = 0;
+    // The high surrogate that ended the last piece of text, waiting for the
+    // low one that may start the next.
+    char16_t m_heldSurrogate = 0;
     std::array<QByteArray, lineEndKinds> m_lineEnds;
 };
-
