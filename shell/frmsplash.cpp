@@ -42,6 +42,7 @@ void frmSplash::tmrSplash_Timer()
         new frmMainNote;
     Quillo::MainForm->Show();
     close();
+    Quillo::ReportInterruptedSaves();
     Quillo::OpenStartFiles();
 }
 

@@ -4,6 +4,8 @@
 #include "document/menuedit.h"
 #include "files/menufile.h"
 #include "files/registry.h"
+#include "platform/inplacefile.h"
+#include "platform/msgbox.h"
 #include "platform/richtextbox.h"
 #include "platform/screen.h"
 #include "shell/frmmainnote.h"
@@ -102,6 +104,15 @@ void OpenStartFiles()
                            && !DocState[1].Modified && first->Text1->textLength() == 0;
     if (untouched && MainForm->activeDocument() != first)
         first->Unload();
+}
+
+void ReportInterruptedSaves()
+{
+    const QStringList copies = leftRecoveryCopies();
+    if (copies.isEmpty())
+        return;
+    MsgBox(QStringLiteral("Error. A save was cut short: ") + copies.join(QStringLiteral(";\r\n")) + u'.',
+           MsgBoxStyle::Exclamation, QStringLiteral("Save"));
 }
 
 int NewDocumentSlot()

@@ -37,6 +37,8 @@ void Main();
 QString GetLongPath(const QString &path);
 // Opens the files named on the command line, each in its own window.
 void OpenStartFiles();
+// Tells where the old text of files is kept whose save was cut short.
+void ReportInterruptedSaves();
 int NewDocumentSlot();
 bool AnyDocumentOpen();
 // The edit control of the frame's active document, or null.

@@ -1,5 +1,6 @@
 #include "filetestsupport.h"
 #include "files/menufile.h"
+#include "platform/inplacefile.h"
 #include "platform/msgbox.h"
 #include "platform/richtextbox.h"
 #include "platform/screen.h"
@@ -227,6 +228,25 @@ private slots:
         QCOMPARE(TestSeam::shownMessages().size(), 1);
         QCOMPARE(TestSeam::shownMessages().at(0).text, QStringLiteral("Error. Can't open file: ") + missing);
         QCOMPARE(frame.activeCaption(), second);
+    }
+
+    void aSaveCutShortIsReportedAtStartWithWhereItsOldTextIs()
+    {
+        loadedFrame();
+        Quillo::ReportInterruptedSaves();
+        QVERIFY(TestSeam::shownMessages().isEmpty());
+
+        // What a save in place leaves when the program is killed during it.
+        QDir().mkpath(recoveryFolder());
+        const QString copy = QDir(recoveryFolder()).filePath(QStringLiteral("notes 2026-12-06 10.00.00.txt"));
+        write(copy, "old text");
+        write(copy + QStringLiteral(".note"), fresh().path(QStringLiteral("notes.txt")).toUtf8());
+        Quillo::ReportInterruptedSaves();
+        QCOMPARE(TestSeam::shownMessages().size(), 1);
+        const QString text = TestSeam::shownMessages().at(0).text;
+        QVERIFY2(text.startsWith(QStringLiteral("Error. A save was cut short: ")), qPrintable(text));
+        QVERIFY2(text.contains(native(fresh().path(QStringLiteral("notes.txt")))), qPrintable(text));
+        QVERIFY2(text.contains(native(copy)), qPrintable(text));
     }
 
     void onlyMissingFilesOnTheCommandLineLeaveTheNewDocument()

@@ -21,6 +21,9 @@ FreshProgramState::FreshProgramState()
     m_homeWasSet = qEnvironmentVariableIsSet("HOME");
     m_previousHome = qgetenv("HOME");
     qputenv("HOME", QFile::encodeName(homeFolder()));
+    // Copies kept by saves in place go to the cache folder.
+    m_previousCache = qgetenv("XDG_CACHE_HOME");
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(root.filePath(QStringLiteral("cache"))));
     m_previousCurrentDir = QDir::currentPath();
     QDir::setCurrent(root.filePath(QStringLiteral("work")));
 
@@ -38,6 +41,10 @@ FreshProgramState::~FreshProgramState()
     Help::resetState();
     Screen::resetState();
     QDir::setCurrent(m_previousCurrentDir);
+    if (m_previousCache.isEmpty())
+        qunsetenv("XDG_CACHE_HOME");
+    else
+        qputenv("XDG_CACHE_HOME", m_previousCache);
     if (m_homeWasSet)
         qputenv("HOME", m_previousHome);
     else

@@ -5,9 +5,9 @@
 #include <QTemporaryDir>
 
 // A fresh program state for one test: the seam enabled and emptied, the
-// per-user store, the home folder and the current directory pointed at
-// temporary folders of its own, the mouse pointer back to normal. Everything
-// is put back when it goes.
+// per-user store, the home and cache folders and the current directory
+// pointed at temporary folders of its own, the mouse pointer back to normal.
+// Everything is put back when it goes.
 class FreshProgramState
 {
 public:
@@ -26,5 +26,6 @@ private:
     QTemporaryDir m_root;
     bool m_homeWasSet = false;
     QByteArray m_previousHome;
+    QByteArray m_previousCache;
     QString m_previousCurrentDir;
 };
