@@ -3,7 +3,12 @@
 #include "platform/dirlistbox.h"
 #include "platform/drivelistbox.h"
 
+#include <QComboBox>
 #include <QDir>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QSignalBlocker>
 
 namespace FileDialogs {
@@ -28,6 +33,30 @@ void FollowDrive(DriveListBox &drive, DirListBox &folder)
         const QSignalBlocker quiet(drive);
         (void)drive.setDrive(folder.Path());
     }
+}
+
+QGridLayout *NameAndTypeFields(QLabel *(&labels)[2], QLineEdit *&name, QComboBox *&type, QPushButton *&ok,
+                               const QString &okCaption, QPushButton *&cancel)
+{
+    labels[0] = new QLabel(QStringLiteral("File &name:"));
+    name = new QLineEdit;
+    labels[0]->setBuddy(name);
+    labels[1] = new QLabel(QStringLiteral("Files of &type:"));
+    type = new QComboBox;
+    labels[1]->setBuddy(type);
+    ok = new QPushButton(okCaption);
+    ok->setDefault(true);
+    cancel = new QPushButton(QStringLiteral("&Cancel"));
+    cancel->setAutoDefault(false);
+
+    auto *fields = new QGridLayout;
+    fields->addWidget(labels[0], 0, 0);
+    fields->addWidget(name, 0, 1);
+    fields->addWidget(ok, 0, 2);
+    fields->addWidget(labels[1], 1, 0);
+    fields->addWidget(type, 1, 1);
+    fields->addWidget(cancel, 1, 2);
+    return fields;
 }
 
 } // namespace FileDialogs

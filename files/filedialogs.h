@@ -5,6 +5,10 @@
 class DirListBox;
 class DriveListBox;
 class QComboBox;
+class QGridLayout;
+class QLabel;
+class QLineEdit;
+class QPushButton;
 
 // What the Open and Save dialogs do alike.
 namespace FileDialogs {
@@ -17,5 +21,10 @@ QString JoinPath(const QString &folder, const QString &name);
 // Follows a drive chosen in drive to its folder list; a drive that cannot
 // be read puts the drive of the list's folder back, without a message.
 void FollowDrive(DriveListBox &drive, DirListBox &folder);
+
+// The fields below the tabs: "File &name:" and "Files of &type:" with their
+// boxes, and beside them the dialog's default button and Cancel.
+QGridLayout *NameAndTypeFields(QLabel *(&labels)[2], QLineEdit *&name, QComboBox *&type, QPushButton *&ok,
+                               const QString &okCaption, QPushButton *&cancel);
 
 } // namespace FileDialogs

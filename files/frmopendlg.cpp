@@ -48,25 +48,8 @@ frmOpenDlg::frmOpenDlg(QWidget *parent)
     (new QVBoxLayout(browsePage))->addWidget(Frame1[0]);
     SSTab1->addTab(browsePage, QStringLiteral("&Existing Files"));
 
-    Label1[0] = new QLabel(QStringLiteral("File &name:"));
-    Filename = new QLineEdit;
-    Label1[0]->setBuddy(Filename);
-    Label1[1] = new QLabel(QStringLiteral("Files of &type:"));
-    Filetype = new QComboBox;
-    Label1[1]->setBuddy(Filetype);
-
-    cmdOpen = new QPushButton(QStringLiteral("&Open"));
-    cmdOpen->setDefault(true);
-    cmdCancel = new QPushButton(QStringLiteral("&Cancel"));
-    cmdCancel->setAutoDefault(false);
-
-    auto *fields = new QGridLayout;
-    fields->addWidget(Label1[0], 0, 0);
-    fields->addWidget(Filename, 0, 1);
-    fields->addWidget(cmdOpen, 0, 2);
-    fields->addWidget(Label1[1], 1, 0);
-    fields->addWidget(Filetype, 1, 1);
-    fields->addWidget(cmdCancel, 1, 2);
+    QGridLayout *fields
+        = FileDialogs::NameAndTypeFields(Label1, Filename, Filetype, cmdOpen, QStringLiteral("&Open"), cmdCancel);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(SSTab1, 1);
     layout->addLayout(fields);

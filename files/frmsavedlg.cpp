@@ -93,26 +93,10 @@ frmSaveDlg::frmSaveDlg(frmNotePad &target, QWidget *parent)
     (new QVBoxLayout(backupPage))->addWidget(Frame1[1]);
     SSTab1->addTab(backupPage, QStringLiteral("&Other Drives"));
 
-    Label1[0] = new QLabel(QStringLiteral("File &name:"));
-    Filename = new QLineEdit;
-    Label1[0]->setBuddy(Filename);
-    Label1[1] = new QLabel(QStringLiteral("Files of &type:"));
-    Filetype = new QComboBox;
-    Label1[1]->setBuddy(Filetype);
-    cmdSave = new QPushButton(QStringLiteral("&Save"));
-    cmdSave->setDefault(true);
-    cmdCancel = new QPushButton(QStringLiteral("&Cancel"));
-    cmdCancel->setAutoDefault(false);
+    QGridLayout *fields
+        = FileDialogs::NameAndTypeFields(Label1, Filename, Filetype, cmdSave, QStringLiteral("&Save"), cmdCancel);
     imgAdvert = new QLabel;
     imgAdvert->setPixmap(logoPicture().scaled(48, 48, Qt::KeepAspectRatio, Qt::SmoothTransformation));
-
-    auto *fields = new QGridLayout;
-    fields->addWidget(Label1[0], 0, 0);
-    fields->addWidget(Filename, 0, 1);
-    fields->addWidget(cmdSave, 0, 2);
-    fields->addWidget(Label1[1], 1, 0);
-    fields->addWidget(Filetype, 1, 1);
-    fields->addWidget(cmdCancel, 1, 2);
     fields->addWidget(imgAdvert, 0, 3, 2, 1);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(SSTab1, 1);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "filebytes.h"
 #include "files/frmopendlg.h"
 #include "files/frmsavedlg.h"
 #include "platform/dirlistbox.h"
@@ -13,6 +14,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QString>
+#include <QTest>
 
 #include <functional>
 
@@ -21,15 +23,12 @@ namespace FileTest {
 
 inline QByteArray read(const QString &path)
 {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+    return readBytes(path);
 }
 
 inline void write(const QString &path, const QByteArray &bytes)
 {
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly))
-        file.write(bytes);
+    QVERIFY(writeBytes(path, bytes));
 }
 
 inline QString native(const QString &path)

@@ -7,6 +7,8 @@
 #include <QClipboard>
 #include <QDir>
 #include <QFile>
+#include "filebytes.h"
+
 #include <QFileInfo>
 #include <QSignalSpy>
 #include <QTest>
@@ -21,18 +23,6 @@
 
 namespace {
 
-QByteArray readBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
-void writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
 
 QByteArray utf16(const QString &text, bool bigEndian)
 {
@@ -103,7 +93,7 @@ private slots:
         QFETCH(QByteArray, bytes);
         const QString original = fresh().path(QStringLiteral("original.txt"));
         const QString copy = fresh().path(QStringLiteral("copy.txt"));
-        writeBytes(original, bytes);
+        QVERIFY(writeBytes(original, bytes));
 
         RichTextBox box;
         QVERIFY(box.LoadFile(original).ok());
@@ -117,7 +107,7 @@ private slots:
     void textShowsEveryLineBreakAsCrLf()
     {
         const QString path = fresh().path(QStringLiteral("mixed.txt"));
-        writeBytes(path, QByteArray("a\nb\rc\r\nd\xE2\x80\xA9" "e\xE2\x80\xA8" "f\xC2\xA0"));
+        QVERIFY(writeBytes(path, QByteArray("a\nb\rc\r\nd\xE2\x80\xA9" "e\xE2\x80\xA8" "f\xC2\xA0")));
         RichTextBox box;
         QVERIFY(box.LoadFile(path).ok());
         const QString expected = QStringLiteral("a\r\nb\r\nc\r\nd\r\ne\u2028f\u00A0");
@@ -128,7 +118,7 @@ private slots:
     void windows1252FileShowsItsLetters()
     {
         const QString path = fresh().path(QStringLiteral("ansi.txt"));
-        writeBytes(path, QByteArray("caf\xE9 \x80 \x93q\x94 \x81"));
+        QVERIFY(writeBytes(path, QByteArray("caf\xE9 \x80 \x93q\x94 \x81")));
         RichTextBox box;
         QVERIFY(box.LoadFile(path).ok());
         QCOMPARE(box.Text(), QStringLiteral("caf\u00E9 \u20AC \u201Cq\u201D \u0081"));
@@ -138,7 +128,7 @@ private slots:
     void eightBitFileWithATypedCharacterItCannotHoldIsSavedAsUtf8()
     {
         const QString path = fresh().path(QStringLiteral("ansi.txt"));
-        writeBytes(path, QByteArray("caf\xE9\r\n"));
+        QVERIFY(writeBytes(path, QByteArray("caf\xE9\r\n")));
         RichTextBox box;
         QVERIFY(box.LoadFile(path).ok());
         QVERIFY(box.setSelStart(box.textLength()).ok());
@@ -161,7 +151,7 @@ private slots:
     void newLinesTakeTheFilesMostCommonLineEnd()
     {
         const QString path = fresh().path(QStringLiteral("lf.txt"));
-        writeBytes(path, QByteArray("one\ntwo\r\nthree\nfour\n"));
+        QVERIFY(writeBytes(path, QByteArray("one\ntwo\r\nthree\nfour\n")));
         RichTextBox box;
         QVERIFY(box.LoadFile(path).ok());
         QVERIFY(box.setSelStart(box.textLength()).ok());
@@ -173,7 +163,7 @@ private slots:
     void splittingAndJoiningLinesKeepsEachLinesOwnEnd()
     {
         const QString path = fresh().path(QStringLiteral("mixed.txt"));
-        writeBytes(path, QByteArray("aa\r\nbbbb\ncc\r\ndd\r\n"));
+        QVERIFY(writeBytes(path, QByteArray("aa\r\nbbbb\ncc\r\ndd\r\n")));
         RichTextBox box;
         QVERIFY(box.LoadFile(path).ok());
 
@@ -195,7 +185,7 @@ private slots:
     {
         const QString path = fresh().path(QStringLiteral("mostly-crlf.txt"));
         const QByteArray bytes("one\r\ntwo\nthree\r\nfour\r\n");
-        writeBytes(path, bytes);
+        QVERIFY(writeBytes(path, bytes));
         RichTextBox box;
         QVERIFY(box.LoadFile(path).ok());
         const auto saved = [&] {
@@ -242,7 +232,7 @@ private slots:
     {
         const QString path = fresh().path(QStringLiteral("mixed.txt"));
         const QByteArray bytes("a\r\nb\nc\rd\r\n");
-        writeBytes(path, bytes);
+        QVERIFY(writeBytes(path, bytes));
         RichTextBox box;
         QVERIFY(box.LoadFile(path).ok());
         box.setFontName(QStringLiteral("Fixedsys"));
@@ -259,7 +249,7 @@ private slots:
 #else
         const QString target = fresh().path(QStringLiteral("target.txt"));
         const QString link = fresh().path(QStringLiteral("link.txt"));
-        writeBytes(target, "old");
+        QVERIFY(writeBytes(target, "old"));
         QVERIFY(QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
         QVERIFY(QFile::link(target, link));
 
@@ -309,7 +299,7 @@ private slots:
         const QString folder = fresh().path(QStringLiteral("locked"));
         QVERIFY(QDir().mkpath(folder));
         const QString path = folder + QStringLiteral("/old.txt");
-        writeBytes(path, "old");
+        QVERIFY(writeBytes(path, "old"));
         QVERIFY(QFile::setPermissions(path, QFile::ReadOwner));
         QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
 
@@ -341,7 +331,7 @@ private slots:
         QSKIP("the file size limit is a Unix resource limit");
 #else
         const QString path = fresh().path(QStringLiteral("precious.txt"));
-        writeBytes(path, "the previous content\r\n");
+        QVERIFY(writeBytes(path, "the previous content\r\n"));
         RichTextBox box;
         box.setSelText(QString(3 * 1024 * 1024, u'y'));
 
@@ -397,7 +387,7 @@ private slots:
         if (runningAsRoot())
             QSKIP("root reads every file; /proc/self/mem covers a failing read");
         const QString path = fresh().path(QStringLiteral("secret.txt"));
-        writeBytes(path, "secret");
+        QVERIFY(writeBytes(path, "secret"));
         QVERIFY(QFile::setPermissions(path, QFile::WriteOwner));
         RichTextBox box;
         box.setSelText(QStringLiteral("keep"));
@@ -421,7 +411,7 @@ private slots:
     void loadReplacesTheTextRaisesChangeAndEmptiesUndo()
     {
         const QString path = fresh().path(QStringLiteral("a.txt"));
-        writeBytes(path, "from the file");
+        QVERIFY(writeBytes(path, "from the file"));
         RichTextBox box;
         box.setSelText(QStringLiteral("typed"));
         QSignalSpy changes(&box, &RichTextBox::Change);
@@ -434,7 +424,7 @@ private slots:
     void onlyPlainTextFilesAreRead()
     {
         const QString path = fresh().path(QStringLiteral("a.rtf"));
-        writeBytes(path, "{\\rtf1 x}");
+        QVERIFY(writeBytes(path, "{\\rtf1 x}"));
         RichTextBox box;
         QCOMPARE(box.LoadFile(path, RichTextFileType::RichText).number, ErrorNumber::InvalidPropertyValue);
         QVERIFY(box.LoadFile(path, RichTextFileType::Text).ok());

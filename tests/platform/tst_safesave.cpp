@@ -1,6 +1,7 @@
 #include "platform/inplacefile.h"
 #include "platform/richtextbox.h"
 #include "platform/textfile.h"
+#include "filebytes.h"
 #include "freshsuite.h"
 #include "suites.h"
 
@@ -27,17 +28,6 @@
 
 namespace {
 
-QByteArray readBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
-bool writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
 
 #ifdef Q_OS_LINUX
 QString lines(const char *line, int count)
@@ -143,7 +133,8 @@ public:
     {
         QDir().mkpath(folder);
         QDir().mkpath(cache);
-        writeBytes(file, old);
+        if (!writeBytes(file, old))
+            qWarning("cannot write %s", qPrintable(file));
         setModified(file, longAgo);
         qputenv("XDG_CACHE_HOME", QFile::encodeName(cache));
         if (runningAsRoot()) {
