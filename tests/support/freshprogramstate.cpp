@@ -1,6 +1,7 @@
 #include "freshprogramstate.h"
 
 #include "platform/help.h"
+#include "platform/printer.h"
 #include "platform/screen.h"
 #include "platform/testseam.h"
 
@@ -34,10 +35,12 @@ FreshProgramState::FreshProgramState()
 
     Screen::resetState();
     Help::resetState();
+    resetThePrinter();
 }
 
 FreshProgramState::~FreshProgramState()
 {
+    resetThePrinter();
     Help::resetState();
     Screen::resetState();
     QDir::setCurrent(m_previousCurrentDir);
