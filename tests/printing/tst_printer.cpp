@@ -299,11 +299,13 @@ private slots:
         QCOMPARE(lines(pdfPages(pdf(QStringLiteral("chosen.pdf"))).value(0)), QStringList({"chosen"}));
     }
 
+    // A font set during a job applies from there on, not to what came before.
     void theFontReachesThePage()
     {
         Printer printer;
         toFile(printer, 10);
         const double small = printer.TextHeight(QStringLiteral("x"));
+        printer.Print(QStringLiteral("light"));
         QFont font(QStringLiteral("DejaVu Sans"));
         font.setPointSize(20);
         font.setBold(true);
@@ -314,7 +316,9 @@ private slots:
         printer.Print(QStringLiteral("heavy"));
         printer.EndDoc();
         const QString fonts = runPoppler(QStringLiteral("pdffonts"), {pdf()});
+        QVERIFY2(fonts.contains(QRegularExpression(QStringLiteral("(?m)^DejaVuSans\\s"))), qPrintable(fonts));
         QVERIFY2(fonts.contains(QStringLiteral("DejaVuSans-BoldOblique")), qPrintable(fonts));
+        QCOMPARE(pdfPages(pdf()).value(0).simplified(), QStringLiteral("light heavy"));
     }
 };
 
