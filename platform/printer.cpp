@@ -248,6 +248,7 @@ const QFontMetricsF &Printer::metrics() const
         QFont measured = m_font;
         measured.setKerning(false);
         m_metrics.emplace(measured, &m_printer);
+        m_widths.clear();
         m_metricsResolution = resolution;
     }
     return *m_metrics;
@@ -256,9 +257,24 @@ const QFontMetricsF &Printer::metrics() const
 double Printer::ScaleWidth() const { return m_printer.pageRect(QPrinter::Point).width() * 20.0; }
 double Printer::ScaleHeight() const { return m_printer.pageRect(QPrinter::Point).height() * 20.0; }
 
+// Prose repeats its words, and each is measured more than once on its way to
+// the page; shaping is most of the cost of a job, so the widths of short texts
+// are kept for the font.
 double Printer::TextWidth(const QString &text) const
 {
-    return metrics().horizontalAdvance(text) * twipsPerUnitX();
+    constexpr qsizetype longestKept = 48;
+    constexpr qsizetype mostKept = 65536;
+    const QFontMetricsF &measure = metrics();
+    if (text.size() > longestKept)
+        return measure.horizontalAdvance(text) * twipsPerUnitX();
+    const auto known = m_widths.constFind(text);
+    if (known != m_widths.constEnd())
+        return *known;
+    if (m_widths.size() >= mostKept)
+        m_widths.clear();
+    const double width = measure.horizontalAdvance(text) * twipsPerUnitX();
+    m_widths.insert(text, width);
+    return width;
 }
 
 double Printer::TextHeight(const QString &text) const

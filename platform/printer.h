@@ -4,6 +4,7 @@
 
 #include <QFont>
 #include <QFontMetricsF>
+#include <QHash>
 #include <QPainter>
 #include <QPrinter>
 #include <QString>
@@ -99,6 +100,7 @@ private:
     QFont m_font;
     mutable std::optional<QFontMetricsF> m_metrics;
     mutable int m_metricsResolution = 0;
+    mutable QHash<QString, double> m_widths;
 
     double m_x = 0;
     double m_y = 0;

@@ -305,6 +305,7 @@ private slots:
         Printer printer;
         toFile(printer, 10);
         const double small = printer.TextHeight(QStringLiteral("x"));
+        const double narrow = printer.TextWidth(QStringLiteral("light"));
         printer.Print(QStringLiteral("light"));
         QFont font(QStringLiteral("DejaVu Sans"));
         font.setPointSize(20);
@@ -313,6 +314,7 @@ private slots:
         printer.setFont(font);
         QCOMPARE(printer.Font(), font);
         QVERIFY(printer.TextHeight(QStringLiteral("x")) > 1.8 * small);
+        QVERIFY(printer.TextWidth(QStringLiteral("light")) > 1.8 * narrow);
         printer.Print(QStringLiteral("heavy"));
         printer.EndDoc();
         const QString fonts = runPoppler(QStringLiteral("pdffonts"), {pdf()});
