@@ -209,9 +209,13 @@ bool frmSaveDlg::writeTargets(const QString &main, const QString &backup1, const
     }
 
     Screen::setMousePointer(MousePointer::Hourglass);
+    // Main first, then the backups, from one reading of the text; a file that
+    // fails leaves the ones after it unwritten.
+    const QList<Error> results = m_target.Text1->SaveFiles(targets, RichTextFileType::Text, true);
     QStringList written;
-    for (const QString &target : targets) {
-        if (m_target.Text1->SaveFile(target, RichTextFileType::Text).failed())
+    for (qsizetype i = 0; i < targets.size(); ++i) {
+        const QString &target = targets[i];
+        if (results[i].failed())
             return false;
         written << target;
         if (written.size() == 1)

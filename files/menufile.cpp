@@ -170,8 +170,12 @@ void SaveDocument(frmNotePad &window, const QString &list)
     ErrorTrap trap;
     Screen::setMousePointer(MousePointer::Hourglass);
     const QStringList pieces = window.pathsOf(list);
-    for (const QString &piece : pieces)
-        trap.run([&] { return window.Text1->SaveFile(piece, RichTextFileType::Text); });
+    // Every copy is written from one reading of the text; a failed one does
+    // not stop the others.
+    trap.run([&] {
+        for (const Error &error : window.Text1->SaveFiles(pieces, RichTextFileType::Text))
+            trap.record(error);
+    });
     if (trap.failed()) {
         Screen::setMousePointer(MousePointer::Default);
         MsgBox(QStringLiteral("Error. Unable to Save ") + list, MsgBoxStyle::Exclamation, QStringLiteral("Save"));

@@ -399,8 +399,16 @@ Error RichTextBox::LoadFile(const QString &path, int fileType)
 
 Error RichTextBox::SaveFile(const QString &path, int fileType)
 {
-    if (fileType != RichTextFileType::Text)
-        return Error::make(ErrorNumber::InvalidPropertyValue, QStringLiteral("file type"));
+    return SaveFiles({path}, fileType).constFirst();
+}
+
+QList<Error> RichTextBox::SaveFiles(const QStringList &paths, int fileType, bool stopAtFailure)
+{
+    QList<Error> results(paths.size());
+    if (fileType != RichTextFileType::Text) {
+        results.fill(Error::make(ErrorNumber::InvalidPropertyValue, QStringLiteral("file type")));
+        return results;
+    }
     TextFileFormat format = m_format;
     // A character the file's 8-bit code cannot hold makes the file UTF-8
     // rather than be lost.
@@ -421,23 +429,48 @@ Error RichTextBox::SaveFile(const QString &path, int fileType)
                      [&](const QTextBlock &line) { out.writeLineEnd(lineEndAfter(line, format.lineEnd)); });
         out.flush();
     };
-    SafeFileWriter file;
-    if (const Error error = file.open(path); error.failed())
-        return error;
+    std::vector<std::unique_ptr<SafeFileWriter>> files;
+    bool inPlace = false;
+    for (qsizetype i = 0; i < paths.size(); ++i) {
+        files.push_back(std::make_unique<SafeFileWriter>());
+        results[i] = files.back()->open(paths[i]);
+        inPlace = inPlace || (results[i].ok() && files.back()->writesInPlace());
+    }
     // A file written in place must know the size of its new text before
     // its first byte changes; the text is encoded once more to count it.
-    if (file.writesInPlace()) {
+    if (inPlace) {
         EncodedTextWriter counter(format.encoding);
         writeText(counter);
-        if (const Error error = file.reserve(counter.size()); error.failed())
-            return error;
+        for (qsizetype i = 0; i < paths.size(); ++i) {
+            if (results[i].ok() && files[size_t(i)]->writesInPlace())
+                results[i] = files[size_t(i)]->reserve(counter.size());
+        }
     }
-    EncodedTextWriter out(file, format.encoding);
+    std::vector<SafeFileWriter *> writing;
+    for (qsizetype i = 0; i < paths.size(); ++i) {
+        if (results[i].ok())
+            writing.push_back(files[size_t(i)].get());
+    }
+    EncodedTextWriter out(writing, format.encoding);
     writeText(out);
-    if (const Error error = file.commit(); error.failed())
-        return error;
-    m_format = format;
-    return Error::none();
+
+    bool anySaved = false;
+    bool stopped = false;
+    for (qsizetype i = 0; i < paths.size(); ++i) {
+        if (stopped) {
+            // Left unfinished, the file stays as it was.
+            files[size_t(i)].reset();
+            results[i] = Error::make(ErrorNumber::PathFileAccessError, paths[i] + QStringLiteral(" (not written)"));
+            continue;
+        }
+        if (results[i].ok())
+            results[i] = files[size_t(i)]->commit();
+        anySaved = anySaved || results[i].ok();
+        stopped = stopAtFailure && results[i].failed();
+    }
+    if (anySaved)
+        m_format = format;
+    return results;
 }
 
 template <typename OnText, typename OnBreak>

@@ -84,6 +84,12 @@ public:
     // Writes the whole text, creating or replacing the file; on failure the
     // file that was there stays as it was.
     [[nodiscard]] Error SaveFile(const QString &path, int fileType = RichTextFileType::Text);
+    // Writes the whole text to each of paths, reading it out of the control
+    // once; the files are completed in their order. Gives each path's
+    // outcome. With stopAtFailure, the files after the first that fails are
+    // left as they were (their outcome is an error too).
+    [[nodiscard]] QList<Error> SaveFiles(const QStringList &paths, int fileType = RichTextFileType::Text,
+                                         bool stopAtFailure = false);
 
     // The encoding and line end that the next save writes.
     const TextFileFormat &fileFormat() const { return m_format; }

@@ -389,14 +389,18 @@ qsizetype bytesPerCharacter(TextEncoding encoding)
 } // namespace
 
 EncodedTextWriter::EncodedTextWriter(SafeFileWriter &file, TextEncoding encoding)
+    : EncodedTextWriter(std::vector<SafeFileWriter *> {&file}, encoding)
+{
+}
+
+EncodedTextWriter::EncodedTextWriter(std::vector<SafeFileWriter *> files, TextEncoding encoding)
     : EncodedTextWriter(encoding)
 {
-    m_file = &file;
+    m_files = std::move(files);
 }
 
 EncodedTextWriter::EncodedTextWriter(TextEncoding encoding)
-    : m_file(nullptr)
-    , m_encoding(encoding)
+    : m_encoding(encoding)
     , m_utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless)
 {
     m_buffer.resize(chunkBytes);
@@ -503,8 +507,8 @@ void EncodedTextWriter::flush()
 
 void EncodedTextWriter::writeBuffer()
 {
-    if (m_file)
-        m_file->write(QByteArrayView(m_buffer.constData(), m_used));
+    for (SafeFileWriter *file : m_files)
+        file->write(QByteArrayView(m_buffer.constData(), m_used));
     m_flushed += m_used;
     m_used = 0;
 }

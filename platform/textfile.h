@@ -103,6 +103,8 @@ class EncodedTextWriter
 {
 public:
     EncodedTextWriter(SafeFileWriter &file, TextEncoding encoding);
+    // Writes the same bytes to every one of files, encoding them once.
+    EncodedTextWriter(std::vector<SafeFileWriter *> files, TextEncoding encoding);
     // Writes nothing, only counts the bytes: the size a file written in place
     // needs first.
     explicit EncodedTextWriter(TextEncoding encoding);
@@ -122,7 +124,7 @@ private:
     void writeHeldSurrogate();
     void writeBuffer();
 
-    SafeFileWriter *m_file;
+    std::vector<SafeFileWriter *> m_files;
     TextEncoding m_encoding;
     QStringEncoder m_utf8;
     QByteArray m_buffer;

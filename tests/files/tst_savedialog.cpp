@@ -189,6 +189,18 @@ private slots:
         QCOMPARE(TestSeam::modalWindowsLeftOpen(), 0);
         // The recent files are left alone.
         QVERIFY(!frame.mnuFile1[11]->isVisible());
+
+        // A main file that cannot be written leaves its backups unwritten.
+        QDir(fresh().folder()).mkpath(QStringLiteral("keep"));
+        saveThroughDialog(QStringLiteral("/proc"), QStringLiteral("other.txt"), [&](frmSaveDlg &save) {
+            save.Check2->setChecked(true);
+            (void)save.Dir1->setPath(fresh().path(QStringLiteral("keep")));
+        });
+        frame.mnuFile1[5]->trigger();
+        QCOMPARE(TestSeam::shownMessages().size(), 2);
+        QCOMPARE(TestSeam::shownMessages().at(1).text, QStringLiteral("Error. Unable to Save other.txt"));
+        QVERIFY(!QFileInfo::exists(fresh().path(QStringLiteral("keep/other.txt"))));
+        QCOMPARE(frame.activeCaption(), main);
     }
 };
 
