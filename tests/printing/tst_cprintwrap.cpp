@@ -205,10 +205,9 @@ private slots:
         QTest::newRow("on the second stop") << 720.0 << 100.0 << repeated(u'a', 10) << 2720.0;
         QTest::newRow("stops stay when the margin moves") << 1440.0 << 100.0 << QString() << 1720.0;
         QTest::newRow("stops stay left of the margin") << 0.0 << 100.0 << QString() << 1720.0;
-        // With "0" 200 wide: 8.5 zeros rounds down to 8 and 9.5 up to 10,
-        // halves going to the even one.
-        QTest::newRow("half a zero before a stop rounds to even (8)") << 720.0 << 200.0 << repeated(u'a', 17) << 2720.0;
-        QTest::newRow("half a zero before a stop rounds to even (10)") << 720.0 << 200.0 << repeated(u'a', 19) << 4720.0;
+        // With "0" 200 wide, positions half a zero apart.
+        QTest::newRow("a zero before a stop goes to it") << 720.0 << 200.0 << repeated(u'a', 18) << 2720.0;
+        QTest::newRow("half a zero before a stop counts as on it") << 720.0 << 200.0 << repeated(u'a', 19) << 4720.0;
     }
 
     void tabsMoveToStopsEveryTenZerosFrom720()
