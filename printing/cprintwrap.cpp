@@ -1,0 +1,243 @@
+#include "printing/cprintwrap.h"
+
+#include "platform/printsurface.h"
+#include "platform/screen.h"
+#include "platform/textfile.h"
+
+#include <QDate>
+#include <QLocale>
+
+#include <cmath>
+
+namespace {
+
+// Space, tab, line ends and every other control character end a word.
+bool isSeparator(QChar c)
+{
+    return c.unicode() <= 32;
+}
+
+// The length of the code point at at: 2 for a whole surrogate pair, else 1.
+qsizetype codePointLength(const QString &word, qsizetype at)
+{
+    return word.at(at).isHighSurrogate() && at + 1 < word.size() && word.at(at + 1).isLowSurrogate() ? 2 : 1;
+}
+
+// How many characters from at a long word may not be broken between. A
+// character of the upper half of the 8-bit code page (Windows-1252) keeps the
+// character after it on its line, and a surrogate pair is never split.
+qsizetype unitLength(const QString &word, qsizetype at)
+{
+    const QChar c = word.at(at);
+    if (c.unicode() < 0x80 || at + 1 >= word.size())
+        return 1;
+    if (c.isHighSurrogate())
+        return codePointLength(word, at);
+    if (!canEncode(QStringView(&c, 1), TextEncoding::Windows1252))
+        return 1;
+    return 1 + codePointLength(word, at + 1);
+}
+
+} // namespace
+
+CPrintWrap::CPrintWrap(PrintSurface &printer) : m_printer(printer) { }
+
+Error CPrintWrap::PrintText(const QString &text)
+{
+    Screen::setMousePointer(MousePointer::Hourglass);
+    ErrorTrap trap(ErrorTrap::Mode::StopAtFirstFailure);
+    trap.run([&] { return printJob(text); });
+    // Nothing half printed may be left waiting at the printer.
+    if (trap.failed())
+        m_printer.AbortDoc();
+    Screen::setMousePointer(MousePointer::Default);
+    return trap.firstError();
+}
+
+Error CPrintWrap::printJob(const QString &text)
+{
+    m_unitWidths.clear();
+    // The first page is not ejected first.
+    if (Error error = StartPage(false); error.failed())
+        return error;
+    const qsizetype length = text.size();
+    qsizetype i = 0;
+    while (i < length) {
+        const qsizetype wordStart = i;
+        while (i < length && !isSeparator(text.at(i)))
+            ++i;
+        if (Error error = printWord(text.mid(wordStart, i - wordStart)); error.failed())
+            return error;
+        // Spaces are never measured: they may run past the right limit, and a
+        // wrapped line never starts with them. CR prints nothing, so CR LF
+        // ends one line.
+        for (; i < length && isSeparator(text.at(i)); ++i) {
+            Error error;
+            switch (text.at(i).unicode()) {
+            case u' ': error = m_printer.Print(QStringLiteral(" ")); break;
+            case u'\n': error = endLine(); break;
+            case u'\t': moveToNextTabStop(); break;
+            default: break;
+            }
+            if (error.failed())
+                return error;
+        }
+    }
+    return m_printer.EndDoc();
+}
+
+Error CPrintWrap::printWord(const QString &word)
+{
+    if (word.isEmpty())
+        return Error::none();
+    const float right = rightLimit();
+    const float width = float(m_printer.TextWidth(word));
+    if (width + float(m_printer.CurrentX()) > right) {
+        if (width + m_MarginLeft <= right) {
+            if (Error error = endLine(); error.failed())
+                return error;
+        } else {
+            // Wider than a whole line: it is broken from the left margin, on
+            // a line of its own rather than over text already printed.
+            if (m_lineHoldsText) {
+                if (Error error = endLine(); error.failed())
+                    return error;
+            } else {
+                m_printer.setCurrentX(m_MarginLeft);
+            }
+            return breakLongWord(word);
+        }
+    }
+    m_lineHoldsText = true;
+    return m_printer.Print(word);
+}
+
+// Cuts line-sized pieces off the front of the word, each filling its line up
+// to the right limit without passing it, until the rest fits; the rest stays
+// on its line and the text goes on after it. A piece is measured as the sum
+// of its units' widths, so a long word costs time in proportion to its
+// length. A line always takes at least one unit, so that margins leaving no
+// room for one still print everything.
+Error CPrintWrap::breakLongWord(const QString &word)
+{
+    const qsizetype length = word.size();
+    qsizetype from = 0;
+    for (;;) {
+        const float x = float(m_printer.CurrentX());
+        const float right = rightLimit();
+        double width = 0;
+        qsizetype end = from;
+        qsizetype lastUnit = from;
+        do {
+            lastUnit = end;
+            const qsizetype unit = unitLength(word, end);
+            width += unitWidth(word, end, unit);
+            end += unit;
+        } while (end < length && float(width) + x < right);
+
+        const bool overshoots = float(width) + x > right;
+        if (end == length && (!overshoots || lastUnit == from)) {
+            m_lineHoldsText = true;
+            return m_printer.Print(word.mid(from));
+        }
+        if (overshoots && lastUnit > from)
+            end = lastUnit;
+        if (Error error = m_printer.Print(word.mid(from, end - from)); error.failed())
+            return error;
+        if (Error error = endLine(); error.failed())
+            return error;
+        from = end;
+    }
+}
+
+Error CPrintWrap::endLine()
+{
+    if (Error error = m_printer.EndLine(); error.failed())
+        return error;
+    return lineEndCheck();
+}
+
+// A page is full only once a line end has gone below the bottom limit.
+Error CPrintWrap::lineEndCheck()
+{
+    m_lineHoldsText = false;
+    if (float(m_printer.CurrentY()) > bottomLimit())
+        return StartPage(true);
+    m_printer.setCurrentX(m_MarginLeft);
+    return Error::none();
+}
+
+// Tab stops lie every ten widths of "0" from 720 twips, whatever the left
+// margin. A tab always advances, and a position less than half a digit before
+// a stop counts as on it. It never wraps: the next word does.
+void CPrintWrap::moveToNextTabStop()
+{
+    const float w = float(unitWidth(QStringLiteral("0"), 0, 1));
+    if (!(w > 0))
+        return;
+    // Rounded to the nearest, halves to the even one.
+    const qint64 k = qint64(std::nearbyint((float(m_printer.CurrentX()) - 720) / w));
+    const qint64 n = 10 - k % 10 + k;
+    m_printer.setCurrentX(w * float(n) + 720);
+}
+
+// Header and footer come first on every page, in the body's font.
+Error CPrintWrap::StartPage(bool bNewPage)
+{
+    if (bNewPage) {
+        if (Error error = m_printer.NewPage(); error.failed())
+            return error;
+    }
+    const float width = float(m_printer.ScaleWidth());
+    const float height = float(m_printer.ScaleHeight());
+
+    // Centred on the whole printable width, and within the top margin.
+    m_printer.setCurrentY((m_MarginTop - float(m_printer.TextHeight(m_HeaderText))) / 2);
+    m_printer.setCurrentX((width - float(m_printer.TextWidth(m_HeaderText))) / 2);
+    if (Error error = m_printer.Print(m_HeaderText); error.failed())
+        return error;
+
+    // The footer's top lies halfway into the bottom margin.
+    const float footerY = height - m_MarginBottom / 2;
+    m_printer.setCurrentX(m_MarginLeft);
+    m_printer.setCurrentY(footerY);
+    if (Error error = m_printer.Print(QLocale().toString(QDate::currentDate(), QLocale::ShortFormat));
+        error.failed())
+        return error;
+
+    // Its right end on the right limit.
+    const QString label = QStringLiteral("Page ") + QString::number(m_printer.Page());
+    m_printer.setCurrentX(width - (float(m_printer.TextWidth(label)) + m_MarginRight));
+    m_printer.setCurrentY(footerY);
+    if (Error error = m_printer.Print(label); error.failed())
+        return error;
+
+    m_printer.setCurrentX(m_MarginLeft);
+    m_printer.setCurrentY(m_MarginTop);
+    m_lineHoldsText = false;
+    return Error::none();
+}
+
+float CPrintWrap::rightLimit() const
+{
+    return float(m_printer.ScaleWidth()) - m_MarginRight;
+}
+
+float CPrintWrap::bottomLimit() const
+{
+    return float(m_printer.ScaleHeight()) - m_MarginBottom;
+}
+
+double CPrintWrap::unitWidth(const QString &word, qsizetype at, qsizetype length)
+{
+    // A unit is at most three UTF-16 characters; none is 0, a separator.
+    quint64 key = 0;
+    for (qsizetype c = at; c < at + length; ++c)
+        key = key << 16 | word.at(c).unicode();
+    const auto found = m_unitWidths.constFind(key);
+    if (found != m_unitWidths.constEnd())
+        return *found;
+    const double width = m_printer.TextWidth(word.mid(at, length));
+    m_unitWidths.insert(key, width);
+    return width;
+}
