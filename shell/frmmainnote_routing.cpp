@@ -11,6 +11,7 @@
 #include "platform/modal.h"
 #include "platform/msgbox.h"
 #include "platform/program.h"
+#include "printing/frmprintdlg.h"
 #include "shell/frmabout.h"
 #include "shell/frmmainnote.h"
 #include "toolbars/menuformat.h"
@@ -72,6 +73,11 @@ void frmMainNote::mnuFile1_Click(int Index)
     case 5:
         MenuFile::FileSaveAs(activeCaption());
         break;
+    case 7: {
+        frmPrintDlg dialog(this);
+        ShowModal(dialog);
+        break;
+    }
     case 11:
     case 12:
     case 13:
@@ -174,6 +180,11 @@ void frmMainNote::Toolbar1_ButtonClick(int Button)
     case 3:
         MenuFile::FileSave(activeCaption());
         break;
+    case 5: {
+        frmPrintDlg dialog(this);
+        ShowModal(dialog);
+        break;
+    }
     case 7:
         MenuEdit::EditCut();
         break;

@@ -1,0 +1,215 @@
+#include "filebytes.h"
+#include "platform/msgbox.h"
+#include "platform/printer.h"
+#include "platform/richtextbox.h"
+#include "platform/screen.h"
+#include "printing/frmprintdlg.h"
+#include "programsuite.h"
+#include "suites.h"
+
+#include <QDate>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTest>
+
+namespace {
+
+// The pages of a PDF as pdftotext reads them, one entry per page.
+QStringList pdfPages(const QString &path)
+{
+    QProcess process;
+    process.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")});
+    if (!process.waitForFinished(20000) || process.exitCode() != 0)
+        return {QStringLiteral("<pdftotext failed on %1>").arg(path)};
+    QStringList pages = QString::fromUtf8(process.readAllStandardOutput()).split(u'\f');
+    if (pages.size() > 1 && pages.last().trimmed().isEmpty())
+        pages.removeLast();
+    return pages;
+}
+
+// The words of a text, in order.
+QStringList words(const QString &text)
+{
+    return text.simplified().split(u' ', Qt::SkipEmptyParts);
+}
+
+// The next Print dialog prints, after prepare, and tells where it printed.
+QString printThroughDialog(frmMainNote &frame, const std::function<void(frmPrintDlg &)> &prepare = {})
+{
+    QString port;
+    TestSeam::queueModalAction([&](QDialog &dialog) {
+        auto &print = static_cast<frmPrintDlg &>(dialog);
+        port = print.Label1[5]->text();
+        if (prepare)
+            prepare(print);
+        print.cmdPrint->click();
+    });
+    frame.mnuFile1[7]->trigger();
+    return port;
+}
+
+QString numbered(const QString &pdf, int job)
+{
+    return pdf.chopped(4) + QStringLiteral(" (%1).pdf").arg(job);
+}
+
+} // namespace
+
+class PrintDialogTest : public ProgramSuite
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
+            QSKIP("pdftotext (poppler-utils) reads the printed PDF back");
+    }
+
+    void aDocumentPrintsToAFileWithHeaderFooterAndEveryWord()
+    {
+        resetThePrinter();
+        frmMainNote &frame = loadedFrame();
+        QString text;
+        for (int line = 1; line <= 120; ++line)
+            text += QStringLiteral("line%1 alpha beta\r\n").arg(line);
+        document(1)->Text1->setSelText(text);
+
+        const QString pdf = printThroughDialog(frame);
+        QVERIFY(TestSeam::shownMessages().isEmpty());
+        const QStringList pages = pdfPages(pdf);
+        QVERIFY2(pages.size() >= 2, qPrintable(pages.join(u'|')));
+        const QString date = QLocale().toString(QDate::currentDate(), QLocale::ShortFormat);
+        QStringList printed;
+        for (int page = 0; page < pages.size(); ++page) {
+            QStringList pageWords = words(pages[page]);
+            QCOMPARE(pageWords.mid(0, 3), (QStringList {QStringLiteral("Quillory"), QStringLiteral("-"),
+                                                        QStringLiteral("Untitled1")}));
+            QVERIFY2(pages[page].contains(date), qPrintable(pages[page]));
+            QCOMPARE(pageWords.mid(pageWords.size() - 2),
+                     (QStringList {QStringLiteral("Page"), QString::number(page + 1)}));
+            printed += pageWords.mid(3, pageWords.size() - 3 - 2 - words(date).size());
+        }
+        QCOMPARE(printed, words(text));
+    }
+
+    void threeCopiesAreThreeJobsEachFromPageOne()
+    {
+        resetThePrinter();
+        frmMainNote &frame = loadedFrame();
+        document(1)->Text1->setSelText(QStringLiteral("copy me"));
+        const QString pdf = printThroughDialog(frame, [](frmPrintDlg &print) {
+            print.Text2->setText(QStringLiteral("3"));
+        });
+        for (const QString &job : {pdf, numbered(pdf, 2), numbered(pdf, 3)}) {
+            const QStringList pages = pdfPages(job);
+            QCOMPARE(pages.size(), 1);
+            QVERIFY2(pages[0].contains(QStringLiteral("copy me")) && pages[0].contains(QStringLiteral("Page 1")),
+                     qPrintable(job + QStringLiteral(": ") + pages[0]));
+        }
+        QVERIFY(!QFileInfo::exists(numbered(pdf, 4)));
+    }
+
+    void selectedTextPrintsOnlyTheSelection()
+    {
+        resetThePrinter();
+        frmMainNote &frame = loadedFrame();
+        RichTextBox &text = *document(1)->Text1;
+        text.setSelText(QStringLiteral("before chosen after"));
+        QVERIFY(text.setSelStart(7).ok());
+        QVERIFY(text.setSelLength(6).ok());
+        const QString pdf = printThroughDialog(frame, [](frmPrintDlg &print) { print.Option2[1]->setChecked(true); });
+        const QStringList printed = words(pdfPages(pdf).value(0));
+        QVERIFY(printed.contains(QStringLiteral("chosen")));
+        QVERIFY(!printed.contains(QStringLiteral("before")));
+        QVERIFY(!printed.contains(QStringLiteral("after")));
+    }
+
+    void noCopiesAreRefusedAndNothingIsPrinted()
+    {
+        resetThePrinter();
+        frmMainNote &frame = loadedFrame();
+        bool stayedOpen = false;
+        const QString pdf = printThroughDialog(frame, [&](frmPrintDlg &print) {
+            print.Text2->setText(QStringLiteral("0"));
+            QObject::connect(print.cmdPrint, &QPushButton::clicked, &print, [&] { stayedOpen = print.isVisible(); });
+        });
+        QVERIFY(stayedOpen);
+        QCOMPARE(TestSeam::shownMessages().size(), 1);
+        QCOMPARE(TestSeam::shownMessages().at(0).text, QStringLiteral("Error. Number of copies cannont be less than 1!"));
+        QCOMPARE(TestSeam::shownMessages().at(0).title, QStringLiteral("Print"));
+        QVERIFY(!QFileInfo::exists(pdf));
+    }
+
+    void aPrinterThatFailsIsReportedOnceAndThePointerComesBack()
+    {
+        resetThePrinter();
+        frmMainNote &frame = loadedFrame();
+        document(1)->Text1->setSelText(QStringLiteral("lost"));
+        QCOMPARE(ThePrinter().setOutputFile(fresh().path(QStringLiteral("gone/out.pdf"))).number, 0);
+        printThroughDialog(frame);
+        QCOMPARE(TestSeam::shownMessages().size(), 1);
+        const TestSeam::ShownMessage &message = TestSeam::shownMessages().at(0);
+        QVERIFY2(message.text.startsWith(QStringLiteral("Error. ")) && message.text.contains(QStringLiteral("out.pdf")),
+                 qPrintable(message.text));
+        QCOMPARE(message.title, QStringLiteral("Print"));
+        QCOMPARE(Screen::mousePointer(), MousePointer::Default);
+    }
+
+    void theCopyBoxTakesDigitsOnlyAndFollowsTheSpinner()
+    {
+        resetThePrinter();
+        loadedFrame();
+        frmPrintDlg print(Quillo::MainForm);
+        print.show();
+        print.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&print));
+        print.Text2->setFocus();
+        print.Text2->selectAll();
+        QTest::keyClicks(print.Text2, QStringLiteral("x2-5y"));
+        QCOMPARE(print.Text2->text(), QStringLiteral("25"));
+        print.cmdPrint->setFocus(); // leaving the box
+        QCOMPARE(print.VScroll1->value(), 25);
+        print.VScroll1->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+        QCOMPARE(print.Text2->text(), QStringLiteral("26"));
+
+        print.Text2->setFocus();
+        print.Text2->clear();
+        print.Option2[0]->setFocus();
+        QCOMPARE(print.Text2->text(), QStringLiteral("1"));
+
+        // Enter in the box presses Print, which takes an empty box as 1.
+        print.Text2->setFocus();
+        print.Text2->clear();
+        QSignalSpy pressed(print.cmdPrint, &QPushButton::clicked);
+        QTest::keyClick(print.Text2, Qt::Key_Return);
+        QCOMPARE(pressed.count(), 1);
+        QCOMPARE(print.Text2->text(), QStringLiteral("1"));
+    }
+
+    void aPrinterWithoutDuplexDisablesTheDoubleSidedOptions()
+    {
+        resetThePrinter();
+        loadedFrame();
+        if (ThePrinter().DeviceName() != Printer::pdfDeviceName())
+            QSKIP("this system has a printer; the file stands in only where there is none");
+        frmPrintDlg print(Quillo::MainForm);
+        QVERIFY(print.Option3[0]->isEnabled());
+        QVERIFY(!print.Option3[1]->isEnabled() && !print.Option3[2]->isEnabled());
+        TestSeam::queueModalAction([](QDialog &setup) { setup.accept(); });
+        print.cmdSetup->click();
+        QVERIFY(!print.Option3[1]->isEnabled() && !print.Option3[2]->isEnabled());
+        QCOMPARE(print.Label1[6]->text(), Printer::pdfDeviceName());
+    }
+};
+
+QUILLORY_SUITE(PrintDialogTest)
+#include "tst_printdialog.moc"
