@@ -88,5 +88,20 @@ int main(int argc, char *argv[])
         printFigure(QStringLiteral("print %1 MB of prose to PDF, the whole text").arg(megabytes), oursMs,
                     QStringLiteral("ms"), theirsMs, QStringLiteral("enscript | ps2pdf"), QStringLiteral("1 or less"));
     }
+
+    // One line without a blank: the long-word breaking must stay linear.
+    const QString prose = QString::fromUtf8(generateProse(5 * MB, true));
+    const QString line = QString::fromUtf8(generateProse(5 * MB, false)).remove(u' ');
+    resetThePrinter();
+    (void)ThePrinter().setOutputFile(folder.filePath(QStringLiteral("prose5.pdf")));
+    (void)ThePrinter().setFont(font);
+    const double proseMs = elapsedMs([&] { (void)CPrintWrap(ThePrinter()).PrintText(prose); });
+    resetThePrinter();
+    (void)ThePrinter().setOutputFile(folder.filePath(QStringLiteral("line5.pdf")));
+    (void)ThePrinter().setFont(font);
+    const double lineMs = elapsedMs([&] { (void)CPrintWrap(ThePrinter()).PrintText(line); });
+    printFigure(QStringLiteral("print a 5 MB line without blanks"), lineMs / line.size() * 1e3,
+                QStringLiteral("us per character"), proseMs / prose.size() * 1e3, QStringLiteral("5 MB of prose"),
+                QStringLiteral("3 or less"));
     return 0;
 }
