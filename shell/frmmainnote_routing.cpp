@@ -180,11 +180,10 @@ void frmMainNote::Toolbar1_ButtonClick(int Button)
     case 3:
         MenuFile::FileSave(activeCaption());
         break;
-    case 5: {
-        frmPrintDlg dialog(this);
-        ShowModal(dialog);
+    case 5:
+        // The same Print dialog as File > Print.
+        mnuFile1_Click(7);
         break;
-    }
     case 7:
         MenuEdit::EditCut();
         break;
