@@ -1,0 +1,122 @@
+#pragma once
+
+#include "platform/textfile.h"
+
+#include <QString>
+#include <QStringView>
+
+#include <array>
+
+#include <functional>
+#include <vector>
+
+// The text of a document, as the edit control keeps it: its characters, with
+// each line break stored as one character (so a position counts a break as
+// one), each break's own line end, and one level of undo.
+//
+// The characters sit in one buffer with a gap at the place of the last edit,
+// so typing moves nothing, and the start of every line is kept in a second
+// buffer with a gap at the same line, so finding a line is a binary search
+// and an edit that makes or joins no line touches none of them.
+class TextStore
+{
+public:
+    // The character that stands for a line break in the store.
+    static constexpr char16_t lineBreak = u'\n';
+
+    // How an edit joins the edit before it for undo.
+    enum class EditKind {
+        // A step of its own.
+        Separate,
+        // Typed characters: joins typing that ended where it starts.
+        Typing,
+        // A character deleted by a key: joins key deletions next to it.
+        Deleting,
+    };
+
+    TextStore();
+
+    // Replaces the whole text by text, whose line breaks are as a file has
+    // them (CR LF, LF, CR, U+2029, U+FDD0, U+FDD1). Each break keeps its own
+    // line end. Clears undo. Takes the text over, converting it in place.
+    // Returns how many breaks of each kind there were.
+    std::array<qsizetype, lineEndKinds> load(QString &&text);
+
+    // Characters, line breaks counting one.
+    qsizetype length() const;
+    qsizetype lineCount() const;
+    // The position of the line's first character.
+    qsizetype lineStart(qsizetype line) const;
+    // The characters of the line, without its break.
+    qsizetype lineLength(qsizetype line) const;
+    // The line that holds position (a break belongs to the line it ends);
+    // the end of the text is on the last line.
+    qsizetype lineAt(qsizetype position) const;
+    // How the line ends in a file; the last line has no break (its value is
+    // then meaningless).
+    LineEnd lineEnd(qsizetype line) const;
+
+    QChar at(qsizetype position) const;
+    // A copy of [position, position + count), breaks as lineBreak.
+    QString text(qsizetype position, qsizetype count) const;
+    // The characters of [position, position + count) in order, as at most a
+    // few views without copying (breaks as lineBreak); each view is given
+    // with the position of its first character. Valid until the next edit.
+    void read(qsizetype position, qsizetype count,
+              const std::function<void(QStringView part, qsizetype start)> &onPart) const;
+
+    // Replaces [position, position + removed) by text. Each CR LF, LF, CR,
+    // U+2029, U+FDD0 or U+FDD1 in text makes a line break with line end
+    // newLineEnd. position and removed are clamped to the text.
+    void replace(qsizetype position, qsizetype removed, QStringView text, LineEnd newLineEnd,
+                 EditKind kind = EditKind::Separate);
+
+    // One level of undo: undo() takes back the last edit (typing or deleting
+    // that joined counts as one), and called again puts it back.
+    bool canUndo() const;
+    // The edit it made, for the caret: where it starts, and how much text
+    // stands there now. False when there was nothing to undo.
+    bool undo(qsizetype *position = nullptr, qsizetype *length = nullptr);
+    void clearUndo();
+    // The next edit does not join the one before it.
+    void breakUndoJoin();
+
+private:
+    struct Undo
+    {
+        qsizetype position = 0;
+        // The text the edit removed, breaks as lineBreak, and their line ends
+        // in order.
+        QString removed;
+        std::vector<LineEnd> removedLineEnds;
+        // How much the edit put there.
+        qsizetype inserted = 0;
+        EditKind kind = EditKind::Separate;
+        bool valid = false;
+        bool joinable = false;
+    };
+
+    void moveGap(qsizetype position);
+    void ensureGap(qsizetype characters);
+    void moveLineGap(qsizetype line);
+    void ensureLineGap(qsizetype lines);
+    // Removes without keeping anything; gives the removed line ends in order.
+    void erase(qsizetype position, qsizetype count, std::vector<LineEnd> *lineEnds);
+    // Inserts text already in the store's form: breaks as lineBreak, each
+    // taking the next of lineEnds.
+    void insertStored(qsizetype position, QStringView text, const LineEnd *lineEnds);
+    qsizetype lineEntryStart(qsizetype line) const;
+
+    // The characters: [0, m_gapStart) and [m_gapEnd, m_chars.size()).
+    std::vector<char16_t> m_chars;
+    qsizetype m_gapStart = 0;
+    qsizetype m_gapEnd = 0;
+    // One entry per line after the first: the line's start and, in the low
+    // three bits, the line end of the break before it. Entries before the gap
+    // count from the start of the text, those after it from the end, so
+    // that edits before them change nothing.
+    std::vector<quint64> m_lines;
+    qsizetype m_lineGapStart = 0;
+    qsizetype m_lineGapEnd = 0;
+    Undo m_undo;
+};
