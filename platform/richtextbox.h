@@ -4,8 +4,7 @@
 #include "platform/messages.h"
 #include "platform/textfile.h"
 #include "platform/textsearch.h"
-
-#include <QPlainTextEdit>
+#include "platform/textview.h"
 
 // File types of LoadFile and SaveFile; the program uses plain text only.
 namespace RichTextFileType {
@@ -29,7 +28,7 @@ constexpr int Text = 1;
 // select-all keys are the window's shortcuts where it has them (the control
 // has no undo key of its own). The cut, copy and paste keys reach the control
 // first, which acts on them at once, and then the window's shortcut.
-class RichTextBox : public QPlainTextEdit, public MessageTarget
+class RichTextBox : public TextView, public MessageTarget
 {
     Q_OBJECT
 
@@ -73,8 +72,7 @@ public:
     Error setRightMargin(int twips);
 
     // Whether the selection disappears while the control has no focus.
-    bool HideSelection() const { return m_hideSelection; }
-    void setHideSelection(bool hide);
+    bool HideSelection() const { return hideSelection(); }
 
     WindowHandle hwnd() { return this; }
 
@@ -108,8 +106,6 @@ signals:
     void overwriteModeChanged(bool overwrite);
 
 protected:
-    QMimeData *createMimeDataFromSelection() const override;
-    void insertFromMimeData(const QMimeData *source) override;
     bool event(QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void keyReleaseEvent(QKeyEvent *event) override;
@@ -118,28 +114,16 @@ protected:
 private:
     enum class BreakSide { Before, After };
 
-    // Calls onText for each run of characters and onBreak for each line
-    // break (with the line it ends), in order, without copying the text.
+    qsizetype textPosition(qsizetype storePosition) const;
+    qsizetype storePosition(qsizetype textPosition, BreakSide side) const;
+    // Calls onText for each stretch of characters and onBreak with the line
+    // end of each line break, in order, without copying the text.
     template <typename OnText, typename OnBreak>
-    void readDocument(OnText &&onText, OnBreak &&onBreak) const;
-    qsizetype textPosition(int documentPosition) const;
-    int documentPosition(qsizetype textPosition, BreakSide side) const;
-    void onContentsChange(int position, int removed, int added);
-    bool canUndo() const;
-    bool undoOrRedo();
-    void applyHideSelection();
+    void readText(OnText &&onText, OnBreak &&onBreak) const;
 
     TextFileFormat m_format;
     QString m_fontName;
     int m_rightMargin = 0;
-    bool m_hideSelection = true;
-    bool m_loading = false;
-    // Some line of the loaded file ends otherwise than the file's line end;
-    // the line after it carries that line end in its format.
-    bool m_hasOwnLineEnds = false;
-    bool m_undoing = false;
-    // The last EM_UNDO undid a change, so the next one redoes it.
-    bool m_lastWasUndo = false;
     // A clipboard key that the control handled when it was announced, before
     // the window's shortcuts saw it.
     bool m_keyTakenEarly = false;

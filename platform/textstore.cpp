@@ -171,7 +171,16 @@ void TextStore::read(qsizetype position, qsizetype count,
         onPart(QStringView(chars() + physical(position), end - position), position);
 }
 
-void TextStore::moveGap(qsizetype position)
+QStringView TextStore::contiguous(qsizetype from, qsizetype to) const
+{
+    from = std::clamp<qsizetype>(from, 0, length());
+    to = std::clamp<qsizetype>(to, from, length());
+    if (from < m_gapStart && m_gapStart < to)
+        moveGap(m_gapStart - from < to - m_gapStart ? from : to);
+    return QStringView(chars() + physical(from), to - from);
+}
+
+void TextStore::moveGap(qsizetype position) const
 {
     char16_t *p = chars();
     if (position < m_gapStart) {

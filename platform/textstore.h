@@ -65,6 +65,11 @@ public:
     void read(qsizetype position, qsizetype count,
               const std::function<void(QStringView part, qsizetype start)> &onPart) const;
 
+    // [from, to) as one view, moving the gap out of it where it lies inside
+    // (which changes no text, and costs as much as the characters it passes).
+    // Valid until the next edit or read of another stretch.
+    QStringView contiguous(qsizetype from, qsizetype to) const;
+
     // Replaces [position, position + removed) by text. Each CR LF, LF, CR,
     // U+2029, U+FDD0 or U+FDD1 in text makes a line break with line end
     // newLineEnd. position and removed are clamped to the text.
@@ -96,7 +101,7 @@ private:
         bool joinable = false;
     };
 
-    void moveGap(qsizetype position);
+    void moveGap(qsizetype position) const;
     void ensureGap(qsizetype characters);
     void moveLineGap(qsizetype line);
     void ensureLineGap(qsizetype lines);
@@ -106,8 +111,7 @@ private:
     // taking the next of lineEnds.
     void insertStored(qsizetype position, QStringView text, const LineEnd *lineEnds);
 
-    char16_t *chars() { return reinterpret_cast<char16_t *>(m_chars.data()); }
-    const char16_t *chars() const { return reinterpret_cast<const char16_t *>(m_chars.constData()); }
+    char16_t *chars() const { return reinterpret_cast<char16_t *>(m_chars.data()); }
     qsizetype physical(qsizetype position) const { return position < m_gapStart ? position : position + (m_gapEnd - m_gapStart); }
     // The entry of the line break that ends line, wherever it lies.
     quint64 lineEntry(qsizetype line) const;
@@ -116,9 +120,10 @@ private:
 
     // The characters: [0, m_gapStart) and [m_gapEnd, m_chars.size()). A
     // QString, so that a loaded file's text becomes the store without a copy.
-    QString m_chars;
-    qsizetype m_gapStart = 0;
-    qsizetype m_gapEnd = 0;
+    // Where the gap lies is no part of the text, so reading may move it.
+    mutable QString m_chars;
+    mutable qsizetype m_gapStart = 0;
+    mutable qsizetype m_gapEnd = 0;
     // One entry per line after the first: the line's start and, in the low
     // three bits, the line end of the break before it. Entries before the gap
     // count from the start of the text, those after it from the end, so
