@@ -43,11 +43,13 @@ void TextLayoutCache::setFont(const QFont &font)
     m_metrics = QFontMetricsF(font);
     m_lineHeight = std::max<qreal>(1, std::ceil(m_metrics.lineSpacing()));
     m_ascent = m_metrics.ascent();
-    // A fixed-pitch font is measured exactly by this; others are estimated.
-    m_charWidth = QFontInfo(font).fixedPitch() ? m_metrics.horizontalAdvance(QLatin1Char('x'))
-                                               : m_metrics.averageCharWidth();
+    // A fixed-pitch font is measured exactly by this; for others the first
+    // text laid out tells the width of a character better.
+    m_fixedPitch = QFontInfo(font).fixedPitch();
+    m_charWidth = m_fixedPitch ? m_metrics.horizontalAdvance(QLatin1Char('x')) : m_metrics.averageCharWidth();
     if (m_charWidth <= 0)
         m_charWidth = 1;
+    m_charWidthKnown = m_fixedPitch;
     invalidateMeasures();
 }
 
@@ -101,6 +103,7 @@ void TextLayoutCache::reset()
 {
     invalidateMeasures();
     m_longestLength = -1;
+    m_charWidthKnown = m_fixedPitch;
     m_preedit.clear();
     m_preeditPosition = m_preeditLine = m_preeditOffset = -1;
 }
@@ -271,6 +274,16 @@ void TextLayoutCache::splitPiece(qsizetype lineIndex, Line &l, size_t pieceIndex
                     std::make_move_iterator(parts.end()));
 }
 
+int TextLayoutCache::rowsOf(const Piece &p) const
+{
+    return p.measured ? p.rows : estimatePieceRows(p.length);
+}
+
+qreal TextLayoutCache::widthOf(const Piece &p) const
+{
+    return p.measured ? p.width : estimateWidth(p.length);
+}
+
 int TextLayoutCache::estimatePieceRows(qsizetype length) const
 {
     if (!wraps())
@@ -336,6 +349,7 @@ void TextLayoutCache::measure(qsizetype lineIndex, Line &l, size_t pieceIndex)
     p.layout->beginLayout();
     qreal y = 0;
     qreal width = 0;
+    qreal allRows = 0;
     for (;;) {
         QTextLine row = p.layout->createLine();
         if (!row.isValid())
@@ -344,11 +358,17 @@ void TextLayoutCache::measure(qsizetype lineIndex, Line &l, size_t pieceIndex)
         row.setPosition(QPointF(0, y));
         y += m_lineHeight;
         width = std::max(width, row.naturalTextWidth());
+        allRows += row.horizontalAdvance();
     }
     p.layout->endLayout();
     p.rows = std::max(1, p.layout->lineCount());
     p.width = width;
     p.measured = true;
+    if (!m_charWidthKnown && p.length >= 64 && allRows > 0) {
+        m_charWidth = allRows / qreal(p.length);
+        m_charWidthKnown = true;
+        m_estimatesChanged = true;
+    }
     if (!wraps() && l.pieces.size() == 1)
         m_widestMeasured = std::max(m_widestMeasured, width);
 }
@@ -374,8 +394,8 @@ TextLayoutCache::PieceRef TextLayoutCache::pieceAtOffset(qsizetype lineIndex, qs
             return ref;
         }
         ref.start += l.pieces[i].length;
-        ref.firstRow += l.pieces[i].rows;
-        ref.x += l.pieces[i].width;
+        ref.firstRow += rowsOf(l.pieces[i]);
+        ref.x += widthOf(l.pieces[i]);
     }
     // Past the end: the last piece.
     return pieceAtOffset(lineIndex, l.length);
@@ -387,20 +407,20 @@ TextLayoutCache::PieceRef TextLayoutCache::pieceAtRow(qsizetype lineIndex, int r
     PieceRef ref;
     for (size_t i = 0; i < l.pieces.size(); ++i) {
         const bool last = i + 1 == l.pieces.size();
-        if (row < ref.firstRow + l.pieces[i].rows || last) {
+        if (row < ref.firstRow + rowsOf(l.pieces[i]) || last) {
             const qsizetype before = qsizetype(l.pieces.size());
             measure(lineIndex, l, i);
             if (qsizetype(l.pieces.size()) != before)
                 return pieceAtRow(lineIndex, row);
-            if (row < ref.firstRow + l.pieces[i].rows || last) {
+            if (row < ref.firstRow + rowsOf(l.pieces[i]) || last) {
                 ref.piece = &l.pieces[i];
                 ref.layout = ref.piece->layout.get();
                 return ref;
             }
         }
         ref.start += l.pieces[i].length;
-        ref.firstRow += l.pieces[i].rows;
-        ref.x += l.pieces[i].width;
+        ref.firstRow += rowsOf(l.pieces[i]);
+        ref.x += widthOf(l.pieces[i]);
     }
     return ref;
 }
@@ -430,7 +450,7 @@ int TextLayoutCache::rowCount(qsizetype lineIndex)
         measure(lineIndex, l, 0);
     int rows = 0;
     for (const Piece &p : l.pieces)
-        rows += p.rows;
+        rows += rowsOf(p);
     return rows;
 }
 
@@ -485,16 +505,16 @@ qsizetype TextLayoutCache::offsetAt(qsizetype lineIndex, int row, qreal x)
     qreal left = 0;
     for (size_t i = 0; i < l.pieces.size(); ++i) {
         const bool last = i + 1 == l.pieces.size();
-        if (x < left + l.pieces[i].width || last) {
+        if (x < left + widthOf(l.pieces[i]) || last) {
             const qsizetype before = qsizetype(l.pieces.size());
             QTextLayout *layout = layoutOf(lineIndex, l, i);
             if (qsizetype(l.pieces.size()) != before)
                 return offsetAt(lineIndex, row, x);
-            if (x < left + l.pieces[i].width || last)
+            if (x < left + widthOf(l.pieces[i]) || last)
                 return start + fromLayout(l.pieces[i], layout->lineAt(0).xToCursor(x - left));
         }
         start += l.pieces[i].length;
-        left += l.pieces[i].width;
+        left += widthOf(l.pieces[i]);
     }
     return l.length;
 }
@@ -506,7 +526,9 @@ qreal TextLayoutCache::lineWidth(qsizetype lineIndex)
         measure(lineIndex, l, 0);
     qreal width = 0;
     for (const Piece &p : l.pieces)
-        width += p.width;
+        width += widthOf(p);
+    if (!wraps())
+        m_widestMeasured = std::max(m_widestMeasured, width);
     return width;
 }
 
@@ -522,16 +544,16 @@ void TextLayoutCache::draw(qsizetype lineIndex, const DrawContext &c)
     for (size_t i = 0; i < l.pieces.size(); ++i) {
         bool visible;
         if (wraps())
-            visible = firstRow <= c.lastRow && firstRow + l.pieces[i].rows > c.firstRow;
+            visible = firstRow <= c.lastRow && firstRow + rowsOf(l.pieces[i]) > c.firstRow;
         else
-            visible = c.origin.x() + left <= c.clipRight && c.origin.x() + left + l.pieces[i].width >= c.clipLeft;
+            visible = c.origin.x() + left <= c.clipRight && c.origin.x() + left + widthOf(l.pieces[i]) >= c.clipLeft;
         const bool lastPiece = i + 1 == l.pieces.size();
         if (!visible && !(lastPiece && c.selectionEnd > l.length && wraps())) {
             if (wraps() && firstRow > c.lastRow)
                 break;
             start += l.pieces[i].length;
-            firstRow += l.pieces[i].rows;
-            left += l.pieces[i].width;
+            firstRow += rowsOf(l.pieces[i]);
+            left += widthOf(l.pieces[i]);
             continue;
         }
         const qsizetype before = qsizetype(l.pieces.size());
@@ -590,6 +612,10 @@ void TextLayoutCache::draw(qsizetype lineIndex, const DrawContext &c)
         start += p.length;
         firstRow += p.rows;
         left += p.width;
+    }
+    if (!wraps() && left > m_widestMeasured + 0.5) {
+        m_widestMeasured = left;
+        m_estimatesChanged = true;
     }
 }
 

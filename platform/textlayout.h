@@ -97,6 +97,9 @@ public:
     qsizetype lineForRow(qint64 row, qint64 *rowInLine);
     int estimatedRows(qsizetype line) const;
     qreal widestLineEstimate();
+    // Whether estimates changed since last asked (the width of a character
+    // was learnt from the text).
+    bool takeEstimatesChanged() { return std::exchange(m_estimatesChanged, false); }
 
     // Keep layouts of lines in [first, last] and drop the rest when many.
     void trim(qsizetype first, qsizetype last);
@@ -142,6 +145,8 @@ private:
     PieceRef pieceAtOffset(qsizetype lineIndex, qsizetype offset);
     PieceRef pieceAtRow(qsizetype lineIndex, int row);
     int estimatePieceRows(qsizetype length) const;
+    int rowsOf(const Piece &p) const;
+    qreal widthOf(const Piece &p) const;
     qreal estimateWidth(qsizetype length) const;
     int toLayout(const Piece &p, qsizetype offset) const;
     qsizetype fromLayout(const Piece &p, int index) const;
@@ -155,6 +160,9 @@ private:
     qreal m_lineHeight = 1;
     qreal m_ascent = 0;
     qreal m_charWidth = 1;
+    bool m_fixedPitch = false;
+    bool m_charWidthKnown = false;
+    bool m_estimatesChanged = false;
     qreal m_wrapWidth = 0;
     qreal m_tabStopDistance = 80;
     std::unordered_map<qsizetype, Line> m_lines;

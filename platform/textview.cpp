@@ -13,6 +13,7 @@
 #include <QScrollBar>
 #include <QStyleHints>
 #include <QTextBoundaryFinder>
+#include <QTimer>
 
 #include <algorithm>
 #include <cmath>
@@ -563,6 +564,16 @@ void TextView::paintEvent(QPaintEvent *)
         }
     }
     m_layout->trim(m_top.line, line);
+    if (m_layout->takeEstimatesChanged())
+        QTimer::singleShot(0, this, [this] {
+            // Scrolled to the right end, the view stays at the end of what is now known.
+            QScrollBar *bar = horizontalScrollBar();
+            const bool atEnd = bar->value() > 0 && bar->value() == bar->maximum();
+            updateScrollBars();
+            setTop(m_top);
+            if (atEnd)
+                bar->setValue(bar->maximum());
+        });
 }
 
 void TextView::resizeEvent(QResizeEvent *event)
