@@ -116,6 +116,53 @@ protected:
     void timerEvent(QTimerEvent *event) override;
 
 private:
+    friend class TextViewAccessible;
+
+    // A visual row: a line and a row of it when wrapped.
+    struct RowPos
+    {
+        qsizetype line = 0;
+        int row = 0;
+    };
+
+    enum class Move { Stay, Left, Right, WordLeft, WordRight, Up, Down, RowStart, RowEnd, TextStart, TextEnd,
+                      PageUp, PageDown };
+
+    // Replaces [position, position + removed) with text in the store, keeping
+    // the layout and screen readers up to date; gives the inserted length.
+    qsizetype edit(qsizetype position, qsizetype removed, QStringView text, TextStore::EditKind kind);
+    // After an edit: the selection set, the signals raised, the caret shown.
+    void finishEdit(qsizetype anchor, qsizetype position);
+    // Sets the selection without clamping or scrolling; raises the signals.
+    void moveCaret(qsizetype anchor, qsizetype position);
+    qsizetype target(Move move, qsizetype from);
+    void moveBy(Move move, bool select);
+    qsizetype nextGrapheme(qsizetype position) const;
+    qsizetype previousGrapheme(qsizetype position) const;
+    qsizetype nextWord(qsizetype position) const;
+    qsizetype previousWord(qsizetype position) const;
+    std::pair<qsizetype, qsizetype> wordAt(qsizetype position) const;
+    bool handlesKey(QKeyEvent *event) const;
+    void typeText(const QString &text);
+    void deleteKey(bool forward, bool word);
+
+    int pageRows() const;
+    qreal leftX() const;
+    qreal topY() const;
+    RowPos rowOfPosition(qsizetype position) const;
+    RowPos stepRows(RowPos from, qint64 rows) const;
+    RowPos lastTop() const;
+    // Rows from the top row to p; a far p gives a value beyond the screen.
+    qint64 rowsFromTop(RowPos p) const;
+    void setTop(RowPos top);
+    void updateScrollBars();
+    void updateWrapWidth();
+    void relayout();
+    void restartBlink();
+    void setSelectionClipboard();
+    void startDrag();
+    void notifyCursor();
+
     TextStore m_store;
     LineEnd m_newLineEnd = platformLineEnd();
     qsizetype m_anchor = 0;
@@ -128,4 +175,21 @@ private:
     // Layout of the lines, glyph advances of long lines, scrolling; the
     // view's implementation adds what else it keeps here.
     std::unique_ptr<TextLayoutCache> m_layout;
+
+    RowPos m_top;
+    bool m_syncingScrollBars = false;
+    // The x that Up and Down keep, or negative.
+    qreal m_preferredX = -1;
+    int m_blinkTimer = 0;
+    bool m_caretShown = true;
+    int m_autoScrollTimer = 0;
+    QPoint m_mousePoint;
+    bool m_selecting = false;
+    // A press on the selection: it may start a drag, or place the caret.
+    bool m_mightDrag = false;
+    QPoint m_pressPoint;
+    bool m_droppedHere = false;
+    qsizetype m_dropPosition = -1;
+    bool m_lastWasUndo = false;
+    QString m_preedit;
 };

@@ -1,0 +1,1319 @@
+#include "platform/textview.h"
+
+#include "platform/textlayout.h"
+
+#include <QAccessible>
+#include <QApplication>
+#include <QClipboard>
+#include <QDrag>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QPainter>
+#include <QScrollBar>
+#include <QStyleHints>
+#include <QTextBoundaryFinder>
+#include <QTimer>
+
+#include <algorithm>
+#include <cmath>
+
+void installTextViewAccessibility();
+
+namespace {
+
+// Blank space around the text, as Qt's plain text editor keeps.
+constexpr int documentMargin = 4;
+// Around the caret, the part of a long line that word and character moves
+// and input methods look at.
+constexpr qsizetype lookAround = 256;
+
+} // namespace
+
+TextView::TextView(QWidget *parent)
+    : QAbstractScrollArea(parent)
+    , m_layout(std::make_unique<TextLayoutCache>(m_store))
+{
+    installTextViewAccessibility();
+    setAttribute(Qt::WA_InputMethodEnabled);
+    setFocusPolicy(Qt::StrongFocus);
+    setAcceptDrops(true);
+    viewport()->setCursor(Qt::IBeamCursor);
+    viewport()->setBackgroundRole(QPalette::Base);
+    viewport()->setAutoFillBackground(true);
+    m_layout->setFont(font());
+    m_layout->setTabStopDistance(m_tabStopDistance);
+    updateWrapWidth();
+    updateScrollBars();
+}
+
+TextView::~TextView() = default;
+
+// ---- Text and selection -------------------------------------------------
+
+void TextView::storeReset()
+{
+    m_layout->reset();
+    m_preedit.clear();
+    m_top = RowPos();
+    m_preferredX = -1;
+    m_lastWasUndo = false;
+    horizontalScrollBar()->setValue(0);
+    const bool hadSelection = hasSelection();
+    const bool moved = m_position != 0;
+    m_anchor = m_position = 0;
+    updateScrollBars();
+    viewport()->update();
+    if (QAccessible::isActive()) {
+        QAccessibleEvent event(this, QAccessible::TextUpdated);
+        QAccessible::updateAccessibility(&event);
+    }
+    if (moved)
+        emit cursorPositionChanged();
+    if (hadSelection)
+        emit selectionChanged();
+    emit textChanged();
+}
+
+qsizetype TextView::selectionStart() const
+{
+    return std::min(m_anchor, m_position);
+}
+
+qsizetype TextView::selectionEnd() const
+{
+    return std::max(m_anchor, m_position);
+}
+
+void TextView::setSelection(qsizetype anchor, qsizetype position)
+{
+    const qsizetype length = m_store.length();
+    m_store.breakUndoJoin();
+    m_preferredX = -1;
+    moveCaret(std::clamp<qsizetype>(anchor, 0, length), std::clamp<qsizetype>(position, 0, length));
+    ensureCursorVisible();
+}
+
+QString TextView::selectedText() const
+{
+    return m_store.text(selectionStart(), selectionEnd() - selectionStart());
+}
+
+void TextView::moveCaret(qsizetype anchor, qsizetype position)
+{
+    const bool moved = position != m_position;
+    const bool selectionChanges = (anchor != m_anchor || moved) && (hasSelection() || anchor != position);
+    m_anchor = anchor;
+    m_position = position;
+    if (moved || selectionChanges) {
+        restartBlink();
+        viewport()->update();
+    }
+    if (moved) {
+        notifyCursor();
+        emit cursorPositionChanged();
+    }
+    if (selectionChanges) {
+        if (QAccessible::isActive()) {
+            QAccessibleTextSelectionEvent event(this, int(selectionStart()), int(selectionEnd()));
+            event.setCursorPosition(int(m_position));
+            QAccessible::updateAccessibility(&event);
+        }
+        emit selectionChanged();
+    }
+}
+
+void TextView::notifyCursor()
+{
+    if (!QAccessible::isActive())
+        return;
+    QAccessibleTextCursorEvent event(this, int(m_position));
+    QAccessible::updateAccessibility(&event);
+}
+
+qsizetype TextView::edit(qsizetype position, qsizetype removed, QStringView text, TextStore::EditKind kind)
+{
+    const qsizetype before = m_store.length();
+    position = std::clamp<qsizetype>(position, 0, before);
+    removed = std::clamp<qsizetype>(removed, 0, before - position);
+    QString removedText;
+    if (QAccessible::isActive() && removed > 0)
+        removedText = m_store.text(position, removed);
+    if (!m_preedit.isEmpty())
+        m_layout->setPreedit(-1, QString(), 0);
+    m_layout->aboutToReplace(position, removed);
+    m_store.replace(position, removed, text, m_newLineEnd, kind);
+    const qsizetype inserted = m_store.length() - before + removed;
+    m_layout->replaced(position, inserted);
+    if (!m_preedit.isEmpty())
+        m_layout->setPreedit(m_position, m_preedit, 0);
+    m_lastWasUndo = false;
+    if (QAccessible::isActive()) {
+        const QString insertedText = m_store.text(position, inserted);
+        if (removed > 0 && inserted > 0) {
+            QAccessibleTextUpdateEvent event(this, int(position), removedText, insertedText);
+            QAccessible::updateAccessibility(&event);
+        } else if (removed > 0) {
+            QAccessibleTextRemoveEvent event(this, int(position), removedText);
+            QAccessible::updateAccessibility(&event);
+        } else if (inserted > 0) {
+            QAccessibleTextInsertEvent event(this, int(position), insertedText);
+            QAccessible::updateAccessibility(&event);
+        }
+    }
+    return inserted;
+}
+
+void TextView::finishEdit(qsizetype anchor, qsizetype position)
+{
+    // The caret's old place may be beyond the new end.
+    m_anchor = std::min(m_anchor, m_store.length());
+    m_position = std::min(m_position, m_store.length());
+    m_preferredX = -1;
+    moveCaret(anchor, position);
+    updateScrollBars();
+    setTop(m_top);
+    ensureCursorVisible();
+    viewport()->update();
+    emit textChanged();
+}
+
+void TextView::replaceSelection(QStringView text, TextStore::EditKind kind)
+{
+    const qsizetype start = selectionStart();
+    const qsizetype removed = selectionEnd() - start;
+    if (removed == 0 && text.isEmpty())
+        return;
+    const qsizetype inserted = edit(start, removed, text, kind);
+    finishEdit(start + inserted, start + inserted);
+}
+
+bool TextView::undo()
+{
+    const qsizetype oldLength = m_store.length();
+    const qsizetype oldLines = m_store.lineCount();
+    const qsizetype firstCached = m_top.line;
+    qsizetype position = 0;
+    qsizetype length = 0;
+    QString removedText;
+    if (!m_store.canUndo())
+        return false;
+    const bool wasUndo = m_lastWasUndo;
+    if (!m_store.undo(&position, &length))
+        return false;
+    Q_UNUSED(oldLines);
+    Q_UNUSED(firstCached);
+    m_layout->changedFrom(m_store.lineAt(std::min(position, m_store.length())));
+    if (QAccessible::isActive()) {
+        // What stood there before is gone; screen readers read the text again.
+        QAccessibleEvent event(this, QAccessible::TextUpdated);
+        QAccessible::updateAccessibility(&event);
+    }
+    Q_UNUSED(oldLength);
+    finishEdit(position + length, position + length);
+    m_lastWasUndo = !wasUndo;
+    return true;
+}
+
+void TextView::setWrapsAtEdge(bool wrap)
+{
+    if (wrap == m_wrapsAtEdge)
+        return;
+    m_wrapsAtEdge = wrap;
+    horizontalScrollBar()->setValue(0);
+    setHorizontalScrollBarPolicy(wrap ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded);
+    updateWrapWidth();
+    m_top.row = 0;
+    relayout();
+}
+
+void TextView::setOverwriteMode(bool overwrite)
+{
+    m_overwrite = overwrite;
+    viewport()->update();
+}
+
+void TextView::setHideSelection(bool hide)
+{
+    m_hideSelection = hide;
+    viewport()->update();
+}
+
+void TextView::setReadOnly(bool readOnly)
+{
+    m_readOnly = readOnly;
+    setAttribute(Qt::WA_InputMethodEnabled, !readOnly);
+    viewport()->update();
+}
+
+void TextView::setTabStopDistance(qreal distance)
+{
+    m_tabStopDistance = distance;
+    m_layout->setTabStopDistance(distance);
+    relayout();
+}
+
+void TextView::relayout()
+{
+    if (!m_preedit.isEmpty())
+        m_layout->setPreedit(m_position, m_preedit, 0);
+    m_top.row = std::min(m_top.row, m_layout->rowCount(m_top.line) - 1);
+    updateScrollBars();
+    setTop(m_top);
+    viewport()->update();
+}
+
+// ---- Clipboard ----------------------------------------------------------
+
+void TextView::cut()
+{
+    if (!hasSelection() || m_readOnly)
+        return;
+    copy();
+    replaceSelection(QStringView());
+}
+
+void TextView::copy()
+{
+    if (!hasSelection())
+        return;
+    QGuiApplication::clipboard()->setMimeData(createMimeDataFromSelection());
+}
+
+void TextView::paste()
+{
+    if (m_readOnly)
+        return;
+    const QMimeData *data = QGuiApplication::clipboard()->mimeData();
+    if (data && canInsertFromMimeData(data))
+        insertFromMimeData(data);
+}
+
+void TextView::selectAll()
+{
+    m_store.breakUndoJoin();
+    moveCaret(0, m_store.length());
+    setSelectionClipboard();
+}
+
+void TextView::setSelectionClipboard()
+{
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    if (hasSelection() && clipboard->supportsSelection())
+        clipboard->setText(selectedText(), QClipboard::Selection);
+}
+
+QMimeData *TextView::createMimeDataFromSelection() const
+{
+    auto *data = new QMimeData;
+    // Breaks are stored as LF already.
+    data->setText(selectedText());
+    return data;
+}
+
+bool TextView::canInsertFromMimeData(const QMimeData *source) const
+{
+    return source && source->hasText();
+}
+
+void TextView::insertFromMimeData(const QMimeData *source)
+{
+    if (source && source->hasText())
+        replaceSelection(source->text());
+}
+
+// ---- Geometry -----------------------------------------------------------
+
+int TextView::pageRows() const
+{
+    return std::max(1, int(viewport()->height() / m_layout->lineHeight()));
+}
+
+qreal TextView::leftX() const
+{
+    return documentMargin - (m_wrapsAtEdge ? 0 : horizontalScrollBar()->value());
+}
+
+qreal TextView::topY() const
+{
+    return (m_top.line == 0 && m_top.row == 0) ? documentMargin : 0;
+}
+
+TextView::RowPos TextView::rowOfPosition(qsizetype position) const
+{
+    const qsizetype line = m_store.lineAt(position);
+    return {line, m_layout->rowOf(line, position - m_store.lineStart(line))};
+}
+
+TextView::RowPos TextView::stepRows(RowPos p, qint64 rows) const
+{
+    const qsizetype lines = m_store.lineCount();
+    while (rows > 0) {
+        const int count = m_layout->rowCount(p.line);
+        if (p.row + rows < count) {
+            p.row += int(rows);
+            break;
+        }
+        if (p.line + 1 >= lines) {
+            p.row = count - 1;
+            break;
+        }
+        rows -= count - p.row;
+        ++p.line;
+        p.row = 0;
+    }
+    while (rows < 0) {
+        if (p.row + rows >= 0) {
+            p.row += int(rows);
+            break;
+        }
+        if (p.line == 0) {
+            p.row = 0;
+            break;
+        }
+        rows += p.row + 1;
+        --p.line;
+        p.row = m_layout->rowCount(p.line) - 1;
+    }
+    return p;
+}
+
+TextView::RowPos TextView::lastTop() const
+{
+    const qsizetype last = m_store.lineCount() - 1;
+    if (!m_wrapsAtEdge)
+        return {std::max<qsizetype>(0, last + 1 - pageRows()), 0};
+    return stepRows({last, m_layout->rowCount(last) - 1}, -(pageRows() - 1));
+}
+
+qint64 TextView::rowsFromTop(RowPos p) const
+{
+    const qint64 far = qint64(pageRows()) + 2;
+    if (p.line < m_top.line || (p.line == m_top.line && p.row < m_top.row)) {
+        if (m_top.line - p.line > far)
+            return -far - 1;
+        qint64 rows = m_top.row - p.row;
+        for (qsizetype l = p.line; l < m_top.line; ++l)
+            rows += m_layout->rowCount(l);
+        return -rows;
+    }
+    if (p.line - m_top.line > far)
+        return far + 1;
+    qint64 rows = p.row - m_top.row;
+    for (qsizetype l = m_top.line; l < p.line; ++l)
+        rows += m_layout->rowCount(l);
+    return rows;
+}
+
+void TextView::setTop(RowPos top)
+{
+    const RowPos last = lastTop();
+    if (top.line > last.line || (top.line == last.line && top.row > last.row))
+        top = last;
+    top.line = std::clamp<qsizetype>(top.line, 0, m_store.lineCount() - 1);
+    top.row = std::clamp(top.row, 0, m_layout->rowCount(top.line) - 1);
+    const bool changed = top.line != m_top.line || top.row != m_top.row;
+    m_top = top;
+    qint64 value = m_top.line;
+    if (m_wrapsAtEdge) {
+        // The scroll bar counts estimated rows; the top line's own rows are
+        // scaled to its estimate.
+        const int rows = m_layout->rowCount(m_top.line);
+        const int estimate = m_layout->estimatedRows(m_top.line);
+        value = m_layout->rowsBefore(m_top.line) + qint64(m_top.row) * estimate / std::max(1, rows);
+    }
+    m_syncingScrollBars = true;
+    verticalScrollBar()->setValue(int(std::min<qint64>(value, verticalScrollBar()->maximum())));
+    m_syncingScrollBars = false;
+    if (changed) {
+        viewport()->update();
+        if (!m_preedit.isEmpty())
+            updateMicroFocus();
+    }
+}
+
+void TextView::updateScrollBars()
+{
+    m_syncingScrollBars = true;
+    const int page = pageRows();
+    const qint64 rows = m_layout->totalRows();
+    verticalScrollBar()->setRange(0, int(std::clamp<qint64>(rows - page, 0, INT_MAX)));
+    verticalScrollBar()->setPageStep(page);
+    verticalScrollBar()->setSingleStep(1);
+    if (m_wrapsAtEdge) {
+        horizontalScrollBar()->setRange(0, 0);
+    } else {
+        const qreal content = m_layout->widestLineEstimate() + 2 * documentMargin + 1;
+        const int width = viewport()->width();
+        horizontalScrollBar()->setRange(0, std::max(0, int(std::ceil(content)) - width));
+        horizontalScrollBar()->setPageStep(width);
+        horizontalScrollBar()->setSingleStep(std::max(1, int(m_layout->metrics().averageCharWidth() * 2)));
+    }
+    m_syncingScrollBars = false;
+}
+
+void TextView::updateWrapWidth()
+{
+    m_layout->setWrapWidth(m_wrapsAtEdge ? std::max(1, viewport()->width() - 2 * documentMargin) : 0);
+}
+
+void TextView::ensureCursorVisible()
+{
+    const RowPos caret = rowOfPosition(m_position);
+    const qint64 fromTop = rowsFromTop(caret);
+    const int page = pageRows();
+    if (fromTop < 0)
+        setTop(caret);
+    else if (fromTop >= page)
+        setTop(stepRows(caret, -(page - 1)));
+    if (!m_wrapsAtEdge) {
+        const qsizetype line = m_store.lineAt(m_position);
+        const qreal x = m_layout->xOf(line, m_position - m_store.lineStart(line));
+        QScrollBar *bar = horizontalScrollBar();
+        const int visible = viewport()->width() - 2 * documentMargin;
+        if (x > bar->maximum() + visible) {
+            // Wider than the estimate of the widest line.
+            updateScrollBars();
+        }
+        if (x < bar->value())
+            bar->setValue(int(std::floor(x)));
+        else if (x + 1 > bar->value() + visible)
+            bar->setValue(int(std::ceil(x + 1 - visible)));
+    }
+}
+
+QRect TextView::cursorRect() const
+{
+    const RowPos caret = rowOfPosition(m_position);
+    const qint64 fromTop = rowsFromTop(caret);
+    const qreal lineHeight = m_layout->lineHeight();
+    const qsizetype line = caret.line;
+    const qreal x = leftX() + m_layout->xOf(line, m_position - m_store.lineStart(line));
+    const qreal y = topY() + qreal(fromTop) * lineHeight;
+    return QRectF(x, y, 1, lineHeight).toAlignedRect();
+}
+
+qsizetype TextView::positionAt(const QPoint &point) const
+{
+    const qreal lineHeight = m_layout->lineHeight();
+    const qint64 rows = qint64(std::floor((point.y() - topY()) / lineHeight));
+    const RowPos p = stepRows(m_top, rows);
+    const qsizetype offset = m_layout->offsetAt(p.line, p.row, point.x() - leftX());
+    return m_store.lineStart(p.line) + std::clamp<qsizetype>(offset, 0, m_store.lineLength(p.line));
+}
+
+// ---- Painting -----------------------------------------------------------
+
+void TextView::paintEvent(QPaintEvent *)
+{
+    QPainter painter(viewport());
+    const QPalette::ColorGroup group = hasFocus() ? QPalette::Active : QPalette::Inactive;
+    const QPalette pal = palette();
+    painter.setPen(pal.color(group, QPalette::Text));
+    painter.setFont(font());
+
+    const bool showSelection = hasSelection() && (!m_hideSelection || hasFocus());
+    const bool showCaret = hasFocus() && m_caretShown && !m_readOnly;
+    const qreal lineHeight = m_layout->lineHeight();
+    const qreal height = viewport()->height();
+    const qsizetype lines = m_store.lineCount();
+
+    TextLayoutCache::DrawContext c;
+    c.painter = &painter;
+    c.clipLeft = 0;
+    c.clipRight = viewport()->width();
+    c.highlight = pal.color(group, QPalette::Highlight);
+    c.highlightedText = pal.color(group, QPalette::HighlightedText);
+    c.caretColor = pal.color(group, QPalette::Text);
+    c.blockCaret = m_overwrite && m_preedit.isEmpty();
+    const qsizetype selFrom = selectionStart();
+    const qsizetype selTo = selectionEnd();
+
+    qreal y = topY();
+    qsizetype line = m_top.line;
+    int firstRow = m_top.row;
+    while (y < height && line < lines) {
+        const qsizetype start = m_store.lineStart(line);
+        const int rows = m_layout->rowCount(line);
+        const int lastRow = std::min(rows - 1, firstRow + int((height - y) / lineHeight));
+        c.origin = QPointF(leftX(), y - firstRow * lineHeight);
+        c.firstRow = firstRow;
+        c.lastRow = lastRow;
+        c.selectionStart = showSelection ? selFrom - start : 0;
+        c.selectionEnd = showSelection ? selTo - start : 0;
+        const qsizetype length = m_store.lineLength(line);
+        c.caret = (showCaret || !m_preedit.isEmpty()) && m_position >= start && m_position <= start + length
+            ? m_position - start
+            : -1;
+        if (c.caret >= 0 && !showCaret) {
+            // The composition is shown, the caret blinks off.
+            c.caret = -1;
+        }
+        m_layout->draw(line, c);
+        y += (lastRow - firstRow + 1) * lineHeight;
+        ++line;
+        firstRow = 0;
+    }
+    if (m_dropPosition >= 0) {
+        const qsizetype dropLine = m_store.lineAt(m_dropPosition);
+        const RowPos p{dropLine, m_layout->rowOf(dropLine, m_dropPosition - m_store.lineStart(dropLine))};
+        const qint64 fromTop = rowsFromTop(p);
+        if (fromTop >= 0 && fromTop <= pageRows()) {
+            const qreal x = leftX() + m_layout->xOf(dropLine, m_dropPosition - m_store.lineStart(dropLine));
+            painter.fillRect(QRectF(x, topY() + fromTop * lineHeight, 1, lineHeight), c.caretColor);
+        }
+    }
+    m_layout->trim(m_top.line, line);
+    if (m_layout->takeEstimatesChanged())
+        QTimer::singleShot(0, this, [this] {
+            // Scrolled to the right end, the view stays at the end of what is now known.
+            QScrollBar *bar = horizontalScrollBar();
+            const bool atEnd = bar->value() > 0 && bar->value() == bar->maximum();
+            updateScrollBars();
+            setTop(m_top);
+            if (atEnd)
+                bar->setValue(bar->maximum());
+        });
+}
+
+void TextView::resizeEvent(QResizeEvent *event)
+{
+    QAbstractScrollArea::resizeEvent(event);
+    updateWrapWidth();
+    relayout();
+}
+
+void TextView::changeEvent(QEvent *event)
+{
+    QAbstractScrollArea::changeEvent(event);
+    if (event->type() == QEvent::FontChange) {
+        m_layout->setFont(font());
+        relayout();
+    } else if (event->type() == QEvent::PaletteChange || event->type() == QEvent::ActivationChange) {
+        viewport()->update();
+    }
+}
+
+void TextView::scrollContentsBy(int, int dy)
+{
+    if (m_syncingScrollBars) {
+        viewport()->update();
+        return;
+    }
+    if (dy != 0) {
+        const int value = verticalScrollBar()->value();
+        RowPos top;
+        if (value >= verticalScrollBar()->maximum() && value > 0) {
+            top = lastTop();
+        } else {
+            qint64 rowInLine = 0;
+            top.line = m_layout->lineForRow(value, &rowInLine);
+            if (m_wrapsAtEdge) {
+                const int rows = m_layout->rowCount(top.line);
+                const int estimate = m_layout->estimatedRows(top.line);
+                top.row = int(std::min<qint64>(rows - 1, rowInLine * rows / std::max(1, estimate)));
+            }
+        }
+        setTop(top);
+    }
+    viewport()->update();
+}
+
+void TextView::restartBlink()
+{
+    if (m_blinkTimer)
+        killTimer(m_blinkTimer);
+    m_blinkTimer = 0;
+    m_caretShown = true;
+    const int flash = QApplication::cursorFlashTime();
+    if (hasFocus() && flash >= 2)
+        m_blinkTimer = startTimer(flash / 2);
+}
+
+void TextView::timerEvent(QTimerEvent *event)
+{
+    if (event->timerId() == m_blinkTimer) {
+        m_caretShown = !m_caretShown;
+        viewport()->update(cursorRect().adjusted(-4, -1, 40, 1));
+        return;
+    }
+    if (event->timerId() == m_autoScrollTimer) {
+        const QRect area = viewport()->rect();
+        int rows = 0;
+        if (m_mousePoint.y() < area.top())
+            rows = -1;
+        else if (m_mousePoint.y() > area.bottom())
+            rows = 1;
+        if (rows != 0)
+            setTop(stepRows(m_top, rows));
+        if (!m_wrapsAtEdge) {
+            QScrollBar *bar = horizontalScrollBar();
+            if (m_mousePoint.x() < area.left())
+                bar->setValue(bar->value() - bar->singleStep());
+            else if (m_mousePoint.x() > area.right())
+                bar->setValue(bar->value() + bar->singleStep());
+        }
+        const QPoint inside(std::clamp(m_mousePoint.x(), area.left(), area.right()),
+                            std::clamp(m_mousePoint.y(), area.top(), area.bottom()));
+        moveCaret(m_anchor, positionAt(inside));
+        return;
+    }
+    QAbstractScrollArea::timerEvent(event);
+}
+
+void TextView::focusInEvent(QFocusEvent *event)
+{
+    QAbstractScrollArea::focusInEvent(event);
+    restartBlink();
+    viewport()->update();
+}
+
+void TextView::focusOutEvent(QFocusEvent *event)
+{
+    QAbstractScrollArea::focusOutEvent(event);
+    if (m_blinkTimer)
+        killTimer(m_blinkTimer);
+    m_blinkTimer = 0;
+    viewport()->update();
+}
+
+// ---- Moving -------------------------------------------------------------
+
+qsizetype TextView::nextGrapheme(qsizetype position) const
+{
+    const qsizetype length = m_store.length();
+    if (position >= length)
+        return length;
+    if (m_store.at(position) == QChar(TextStore::lineBreak))
+        return position + 1;
+    const qsizetype line = m_store.lineAt(position);
+    const qsizetype end = m_store.lineStart(line) + m_store.lineLength(line);
+    const qsizetype count = std::min(end - position, lookAround);
+    const QString text = m_store.text(position, count);
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+    finder.setPosition(0);
+    const qsizetype next = finder.toNextBoundary();
+    return position + (next > 0 ? next : 1);
+}
+
+qsizetype TextView::previousGrapheme(qsizetype position) const
+{
+    if (position <= 0)
+        return 0;
+    if (m_store.at(position - 1) == QChar(TextStore::lineBreak))
+        return position - 1;
+    const qsizetype line = m_store.lineAt(position);
+    const qsizetype from = std::max(m_store.lineStart(line), position - lookAround);
+    const QString text = m_store.text(from, position - from);
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+    finder.toEnd();
+    const qsizetype previous = finder.toPreviousBoundary();
+    return previous >= 0 && from + previous < position ? from + previous : position - 1;
+}
+
+namespace {
+
+bool isSpace(QChar c)
+{
+    return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QChar::Nbsp || c.isSpace();
+}
+
+} // namespace
+
+qsizetype TextView::nextWord(qsizetype position) const
+{
+    const qsizetype length = m_store.length();
+    if (position >= length)
+        return length;
+    const qsizetype line = m_store.lineAt(position);
+    const qsizetype lineStart = m_store.lineStart(line);
+    const qsizetype end = lineStart + m_store.lineLength(line);
+    if (position == end)
+        return position + 1;
+    const qsizetype count = std::min(end - position, lookAround);
+    const QString text = m_store.text(position, count);
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Word, text);
+    finder.setPosition(0);
+    qsizetype at = finder.toNextBoundary();
+    if (at <= 0)
+        at = count;
+    while (at < count && isSpace(text[at]))
+        ++at;
+    return position + at;
+}
+
+qsizetype TextView::previousWord(qsizetype position) const
+{
+    if (position <= 0)
+        return 0;
+    const qsizetype line = m_store.lineAt(position);
+    const qsizetype lineStart = m_store.lineStart(line);
+    if (position == lineStart)
+        return position - 1;
+    const qsizetype from = std::max(lineStart, position - lookAround);
+    const QString text = m_store.text(from, position - from);
+    qsizetype at = text.size();
+    while (at > 0 && isSpace(text[at - 1]))
+        --at;
+    if (at == 0)
+        return from;
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Word, text);
+    finder.setPosition(at);
+    const qsizetype previous = finder.toPreviousBoundary();
+    return from + std::max<qsizetype>(0, previous);
+}
+
+std::pair<qsizetype, qsizetype> TextView::wordAt(qsizetype position) const
+{
+    const qsizetype line = m_store.lineAt(position);
+    const qsizetype lineStart = m_store.lineStart(line);
+    const qsizetype lineLength = m_store.lineLength(line);
+    const qsizetype from = std::max(lineStart, position - lookAround);
+    const qsizetype to = std::min(lineStart + lineLength, position + lookAround);
+    const QString text = m_store.text(from, to - from);
+    if (text.isEmpty())
+        return {position, position};
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Word, text);
+    qsizetype local = position - from;
+    if (local == text.size())
+        --local;
+    finder.setPosition(local);
+    qsizetype start = finder.isAtBoundary() && local < text.size() ? local : finder.toPreviousBoundary();
+    finder.setPosition(local);
+    qsizetype end = finder.toNextBoundary();
+    if (start < 0)
+        start = 0;
+    if (end < 0)
+        end = text.size();
+    return {from + start, from + end};
+}
+
+qsizetype TextView::target(Move move, qsizetype from)
+{
+    const qsizetype length = m_store.length();
+    switch (move) {
+    case Move::Stay:
+        return from;
+    case Move::Left:
+        return previousGrapheme(from);
+    case Move::Right:
+        return nextGrapheme(from);
+    case Move::WordLeft:
+        return previousWord(from);
+    case Move::WordRight:
+        return nextWord(from);
+    case Move::TextStart:
+        return 0;
+    case Move::TextEnd:
+        return length;
+    case Move::RowStart:
+    case Move::RowEnd: {
+        const RowPos p = rowOfPosition(from);
+        const auto [start, end] = m_layout->rowRange(p.line, p.row);
+        const qsizetype lineStart = m_store.lineStart(p.line);
+        if (move == Move::RowStart)
+            return lineStart + start;
+        // The end of a row that wraps is before its last character (the
+        // space it wrapped at), so that the caret stays on the row.
+        const bool wrapped = p.row + 1 < m_layout->rowCount(p.line);
+        return lineStart + (wrapped && end > start ? end - 1 : end);
+    }
+    case Move::Up:
+    case Move::Down:
+    case Move::PageUp:
+    case Move::PageDown: {
+        const RowPos p = rowOfPosition(from);
+        const qsizetype line = p.line;
+        if (m_preferredX < 0)
+            m_preferredX = m_layout->xOf(line, from - m_store.lineStart(line));
+        qint64 rows = move == Move::Up ? -1 : move == Move::Down ? 1 : 0;
+        if (move == Move::PageUp)
+            rows = -pageRows();
+        else if (move == Move::PageDown)
+            rows = pageRows();
+        const RowPos to = stepRows(p, rows);
+        if (to.line == p.line && to.row == p.row)
+            return rows < 0 ? 0 : length;
+        const qsizetype offset = m_layout->offsetAt(to.line, to.row, m_preferredX);
+        return m_store.lineStart(to.line) + std::clamp<qsizetype>(offset, 0, m_store.lineLength(to.line));
+    }
+    }
+    return from;
+}
+
+void TextView::moveBy(Move move, bool select)
+{
+    m_store.breakUndoJoin();
+    const bool vertical = move == Move::Up || move == Move::Down || move == Move::PageUp || move == Move::PageDown;
+    if (!vertical)
+        m_preferredX = -1;
+    qsizetype to;
+    if (!select && hasSelection() && (move == Move::Left || move == Move::Right))
+        to = move == Move::Left ? selectionStart() : selectionEnd();
+    else
+        to = target(move, m_position);
+    if (move == Move::PageUp || move == Move::PageDown)
+        setTop(stepRows(m_top, move == Move::PageUp ? -pageRows() : pageRows()));
+    const qreal keepX = m_preferredX;
+    moveCaret(select ? m_anchor : to, to);
+    m_preferredX = keepX;
+    ensureCursorVisible();
+    if (select)
+        setSelectionClipboard();
+}
+
+// ---- Keys ---------------------------------------------------------------
+
+namespace {
+
+struct KeyMove
+{
+    QKeySequence::StandardKey key;
+    int move;
+    bool select;
+};
+
+bool isTypedText(const QKeyEvent *event)
+{
+    const QString text = event->text();
+    if (text.isEmpty())
+        return false;
+    const Qt::KeyboardModifiers mods = event->modifiers();
+    // Ctrl without Alt is a command; AltGr comes as Ctrl+Alt on some systems.
+    if ((mods & Qt::ControlModifier) && !(mods & Qt::AltModifier))
+        return false;
+    if (mods & Qt::MetaModifier)
+        return false;
+    const QChar c = text.at(0);
+    return c.isPrint() || c.isSurrogate() || c == QLatin1Char('\t');
+}
+
+} // namespace
+
+static const KeyMove keyMoves[] = {
+    {QKeySequence::MoveToNextChar, 2, false},
+    {QKeySequence::MoveToPreviousChar, 1, false},
+    {QKeySequence::MoveToNextWord, 4, false},
+    {QKeySequence::MoveToPreviousWord, 3, false},
+    {QKeySequence::MoveToNextLine, 6, false},
+    {QKeySequence::MoveToPreviousLine, 5, false},
+    {QKeySequence::MoveToStartOfLine, 7, false},
+    {QKeySequence::MoveToEndOfLine, 8, false},
+    {QKeySequence::MoveToStartOfBlock, 7, false},
+    {QKeySequence::MoveToEndOfBlock, 8, false},
+    {QKeySequence::MoveToStartOfDocument, 9, false},
+    {QKeySequence::MoveToEndOfDocument, 10, false},
+    {QKeySequence::MoveToNextPage, 12, false},
+    {QKeySequence::MoveToPreviousPage, 11, false},
+    {QKeySequence::SelectNextChar, 2, true},
+    {QKeySequence::SelectPreviousChar, 1, true},
+    {QKeySequence::SelectNextWord, 4, true},
+    {QKeySequence::SelectPreviousWord, 3, true},
+    {QKeySequence::SelectNextLine, 6, true},
+    {QKeySequence::SelectPreviousLine, 5, true},
+    {QKeySequence::SelectStartOfLine, 7, true},
+    {QKeySequence::SelectEndOfLine, 8, true},
+    {QKeySequence::SelectStartOfBlock, 7, true},
+    {QKeySequence::SelectEndOfBlock, 8, true},
+    {QKeySequence::SelectStartOfDocument, 9, true},
+    {QKeySequence::SelectEndOfDocument, 10, true},
+    {QKeySequence::SelectNextPage, 12, true},
+    {QKeySequence::SelectPreviousPage, 11, true},
+};
+
+bool TextView::handlesKey(QKeyEvent *event) const
+{
+    for (const KeyMove &m : keyMoves) {
+        if (event->matches(m.key))
+            return true;
+    }
+    static const QKeySequence::StandardKey edits[] = {
+        QKeySequence::SelectAll, QKeySequence::Copy, QKeySequence::Cut, QKeySequence::Paste,
+        QKeySequence::Undo, QKeySequence::Redo, QKeySequence::Delete, QKeySequence::Backspace,
+        QKeySequence::DeleteStartOfWord, QKeySequence::DeleteEndOfWord, QKeySequence::InsertParagraphSeparator,
+        QKeySequence::InsertLineSeparator, QKeySequence::DeleteCompleteLine};
+    for (QKeySequence::StandardKey key : edits) {
+        if (event->matches(key))
+            return true;
+    }
+    const int key = event->key();
+    const Qt::KeyboardModifiers mods = event->modifiers() & ~(Qt::KeypadModifier | Qt::ShiftModifier);
+    if (mods == Qt::NoModifier
+        && (key == Qt::Key_Backspace || key == Qt::Key_Delete || key == Qt::Key_Return || key == Qt::Key_Enter
+            || key == Qt::Key_Tab || key == Qt::Key_Home || key == Qt::Key_End || key == Qt::Key_Left
+            || key == Qt::Key_Right || key == Qt::Key_Up || key == Qt::Key_Down || key == Qt::Key_PageUp
+            || key == Qt::Key_PageDown))
+        return true;
+    return isTypedText(event);
+}
+
+bool TextView::event(QEvent *event)
+{
+    if (event->type() == QEvent::ShortcutOverride) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        if (handlesKey(key)) {
+            key->accept();
+            return true;
+        }
+    }
+    return QAbstractScrollArea::event(event);
+}
+
+void TextView::typeText(const QString &text)
+{
+    if (m_readOnly)
+        return;
+    if (m_overwrite && !hasSelection() && m_position < m_store.length()
+        && m_store.at(m_position) != QChar(TextStore::lineBreak)) {
+        // Overwrite takes the next character, but never the line break.
+        const qsizetype next = nextGrapheme(m_position);
+        const qsizetype inserted = edit(m_position, next - m_position, text, TextStore::EditKind::Typing);
+        const qsizetype at = m_position + inserted;
+        finishEdit(at, at);
+        return;
+    }
+    replaceSelection(text, TextStore::EditKind::Typing);
+}
+
+void TextView::deleteKey(bool forward, bool word)
+{
+    if (m_readOnly)
+        return;
+    if (hasSelection()) {
+        const qsizetype start = selectionStart();
+        edit(start, selectionEnd() - start, QStringView(), TextStore::EditKind::Deleting);
+        finishEdit(start, start);
+        return;
+    }
+    qsizetype from = m_position;
+    qsizetype to = m_position;
+    if (forward) {
+        to = word ? nextWord(m_position) : nextGrapheme(m_position);
+    } else if (word) {
+        from = previousWord(m_position);
+    } else if (m_position > 0) {
+        // Backspace takes one code point: a pair whole, but not a whole cluster.
+        from = m_position - 1;
+        if (from > 0 && m_store.at(from).isLowSurrogate() && m_store.at(from - 1).isHighSurrogate())
+            --from;
+    }
+    if (from == to)
+        return;
+    edit(from, to - from, QStringView(), word ? TextStore::EditKind::Separate : TextStore::EditKind::Deleting);
+    finishEdit(from, from);
+}
+
+void TextView::keyPressEvent(QKeyEvent *event)
+{
+    for (const KeyMove &m : keyMoves) {
+        if (event->matches(m.key)) {
+            moveBy(Move(m.move), m.select);
+            event->accept();
+            return;
+        }
+    }
+    event->accept();
+    if (event->matches(QKeySequence::SelectAll)) {
+        selectAll();
+    } else if (event->matches(QKeySequence::Copy)) {
+        copy();
+    } else if (event->matches(QKeySequence::Cut)) {
+        cut();
+    } else if (event->matches(QKeySequence::Paste)) {
+        paste();
+    } else if (event->matches(QKeySequence::Undo)) {
+        if (!m_readOnly)
+            undo();
+    } else if (event->matches(QKeySequence::Redo)) {
+        if (!m_readOnly && m_lastWasUndo)
+            undo();
+    } else if (event->matches(QKeySequence::DeleteStartOfWord)) {
+        deleteKey(false, true);
+    } else if (event->matches(QKeySequence::DeleteEndOfWord)) {
+        deleteKey(true, true);
+    } else if (event->matches(QKeySequence::Delete)) {
+        deleteKey(true, false);
+    } else if (event->key() == Qt::Key_Backspace
+               && !(event->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier))) {
+        deleteKey(false, false);
+    } else if (event->matches(QKeySequence::InsertParagraphSeparator)
+               || event->matches(QKeySequence::InsertLineSeparator)) {
+        if (!m_readOnly)
+            replaceSelection(u"\n");
+    } else if (event->key() == Qt::Key_Tab && !(event->modifiers() & ~Qt::KeypadModifier)) {
+        typeText(QStringLiteral("\t"));
+    } else if (isTypedText(event)) {
+        typeText(event->text());
+    } else {
+        event->ignore();
+        QAbstractScrollArea::keyPressEvent(event);
+    }
+}
+
+void TextView::keyReleaseEvent(QKeyEvent *event)
+{
+    QAbstractScrollArea::keyReleaseEvent(event);
+}
+
+// ---- Mouse --------------------------------------------------------------
+
+void TextView::mousePressEvent(QMouseEvent *event)
+{
+    m_store.breakUndoJoin();
+    m_preferredX = -1;
+    const qsizetype at = positionAt(event->position().toPoint());
+    if (event->button() == Qt::MiddleButton) {
+        QClipboard *clipboard = QGuiApplication::clipboard();
+        if (clipboard->supportsSelection() && !m_readOnly) {
+            const QString text = clipboard->text(QClipboard::Selection);
+            moveCaret(at, at);
+            if (!text.isEmpty())
+                replaceSelection(text);
+            event->accept();
+            return;
+        }
+        event->ignore();
+        return;
+    }
+    if (event->button() != Qt::LeftButton) {
+        event->ignore();
+        return;
+    }
+    if (!(event->modifiers() & Qt::ShiftModifier) && hasSelection() && at >= selectionStart()
+        && at < selectionEnd()) {
+        m_mightDrag = true;
+        m_pressPoint = event->position().toPoint();
+        return;
+    }
+    m_selecting = true;
+    moveCaret((event->modifiers() & Qt::ShiftModifier) ? m_anchor : at, at);
+    ensureCursorVisible();
+}
+
+void TextView::mouseMoveEvent(QMouseEvent *event)
+{
+    if (!(event->buttons() & Qt::LeftButton))
+        return;
+    const QPoint point = event->position().toPoint();
+    if (m_mightDrag) {
+        if ((point - m_pressPoint).manhattanLength() >= QApplication::startDragDistance()) {
+            m_mightDrag = false;
+            startDrag();
+        }
+        return;
+    }
+    if (!m_selecting)
+        return;
+    m_mousePoint = point;
+    if (viewport()->rect().contains(point)) {
+        if (m_autoScrollTimer)
+            killTimer(m_autoScrollTimer);
+        m_autoScrollTimer = 0;
+        moveCaret(m_anchor, positionAt(point));
+    } else if (!m_autoScrollTimer) {
+        m_autoScrollTimer = startTimer(50);
+    }
+}
+
+void TextView::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (m_autoScrollTimer)
+        killTimer(m_autoScrollTimer);
+    m_autoScrollTimer = 0;
+    if (m_mightDrag) {
+        m_mightDrag = false;
+        const qsizetype at = positionAt(event->position().toPoint());
+        moveCaret(at, at);
+    }
+    if (m_selecting) {
+        m_selecting = false;
+        setSelectionClipboard();
+    }
+}
+
+void TextView::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton) {
+        mousePressEvent(event);
+        return;
+    }
+    m_store.breakUndoJoin();
+    const auto [start, end] = wordAt(positionAt(event->position().toPoint()));
+    moveCaret(start, end);
+    m_mightDrag = false;
+    m_selecting = false;
+    setSelectionClipboard();
+}
+
+// ---- Drag and drop ------------------------------------------------------
+
+void TextView::startDrag()
+{
+    QMimeData *data = createMimeDataFromSelection();
+    auto *drag = new QDrag(this);
+    drag->setMimeData(data);
+    m_droppedHere = false;
+    const Qt::DropActions actions = m_readOnly ? Qt::CopyAction : (Qt::CopyAction | Qt::MoveAction);
+    const Qt::DropAction action = drag->exec(actions, Qt::MoveAction);
+    if (action == Qt::MoveAction && !m_droppedHere && !m_readOnly) {
+        // Moved to another place: what was dragged goes from here.
+        replaceSelection(QStringView());
+    }
+    m_droppedHere = false;
+}
+
+void TextView::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (m_readOnly || !canInsertFromMimeData(event->mimeData())) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+}
+
+void TextView::dragMoveEvent(QDragMoveEvent *event)
+{
+    if (m_readOnly || !canInsertFromMimeData(event->mimeData())) {
+        event->ignore();
+        return;
+    }
+    const QPoint point = event->position().toPoint();
+    m_dropPosition = positionAt(point);
+    m_mousePoint = point;
+    viewport()->update();
+    event->acceptProposedAction();
+}
+
+void TextView::dragLeaveEvent(QDragLeaveEvent *)
+{
+    m_dropPosition = -1;
+    viewport()->update();
+}
+
+void TextView::dropEvent(QDropEvent *event)
+{
+    m_dropPosition = -1;
+    viewport()->update();
+    if (m_readOnly || !canInsertFromMimeData(event->mimeData())) {
+        event->ignore();
+        return;
+    }
+    const qsizetype at = positionAt(event->position().toPoint());
+    const bool fromHere = event->source() == this;
+    m_store.breakUndoJoin();
+    if (fromHere && hasSelection() && at >= selectionStart() && at <= selectionEnd()) {
+        // Dropped on itself: nothing moves.
+        event->setDropAction(Qt::CopyAction);
+        m_droppedHere = true;
+        event->accept();
+        return;
+    }
+    if (fromHere && event->dropAction() == Qt::MoveAction) {
+        // One edit over the span from the selection to the drop point, so
+        // that the move is one change and one undo step.
+        const qsizetype start = selectionStart();
+        const qsizetype end = selectionEnd();
+        const qsizetype length = end - start;
+        qsizetype from, to, newStart;
+        QString text;
+        if (at > end) {
+            from = start;
+            to = at;
+            text = m_store.text(end, at - end) + m_store.text(start, length);
+            newStart = at - length;
+        } else {
+            from = at;
+            to = end;
+            text = m_store.text(start, length) + m_store.text(at, start - at);
+            newStart = at;
+        }
+        edit(from, to - from, text, TextStore::EditKind::Separate);
+        finishEdit(newStart, newStart + length);
+        m_droppedHere = true;
+        event->acceptProposedAction();
+        return;
+    }
+    moveCaret(at, at);
+    const qsizetype before = m_store.length();
+    insertFromMimeData(event->mimeData());
+    const qsizetype inserted = m_store.length() - before;
+    moveCaret(at, at + inserted);
+    m_droppedHere = fromHere;
+    event->acceptProposedAction();
+}
+
+// ---- Input methods ------------------------------------------------------
+
+void TextView::inputMethodEvent(QInputMethodEvent *event)
+{
+    if (m_readOnly) {
+        event->ignore();
+        return;
+    }
+    const QString commit = event->commitString();
+    if (!commit.isEmpty() || event->replacementLength() > 0) {
+        qsizetype from = selectionStart();
+        qsizetype removed = selectionEnd() - from;
+        if (event->replacementLength() > 0 || event->replacementStart() != 0) {
+            from = std::clamp<qsizetype>(m_position + event->replacementStart(), 0, m_store.length());
+            removed = event->replacementLength();
+        }
+        const TextStore::EditKind kind = removed == 0 ? TextStore::EditKind::Typing : TextStore::EditKind::Separate;
+        m_preedit.clear();
+        const qsizetype inserted = edit(from, removed, commit, kind);
+        finishEdit(from + inserted, from + inserted);
+    }
+    int preeditCursor = int(event->preeditString().size());
+    for (const QInputMethodEvent::Attribute &a : event->attributes()) {
+        if (a.type == QInputMethodEvent::Cursor)
+            preeditCursor = a.start;
+    }
+    const QString preedit = event->preeditString();
+    if (preedit != m_preedit || !preedit.isEmpty()) {
+        m_preedit = preedit;
+        m_layout->setPreedit(m_position, preedit, std::clamp(preeditCursor, 0, int(preedit.size())));
+        viewport()->update();
+        ensureCursorVisible();
+    }
+    event->accept();
+}
+
+QVariant TextView::inputMethodQuery(Qt::InputMethodQuery query) const
+{
+    const qsizetype line = m_store.lineAt(m_position);
+    const qsizetype lineStart = m_store.lineStart(line);
+    const qsizetype lineLength = m_store.lineLength(line);
+    // The caret's line, or a window of it around the caret when it is long.
+    const qsizetype from = std::max(lineStart, m_position - lookAround * 4);
+    const qsizetype to = std::min(lineStart + lineLength, m_position + lookAround * 4);
+    switch (query) {
+    case Qt::ImEnabled:
+        return !m_readOnly && isEnabled();
+    case Qt::ImCursorRectangle:
+        return QRectF(cursorRect()).translated(viewport()->pos());
+    case Qt::ImFont:
+        return font();
+    case Qt::ImCursorPosition:
+        return int(m_position - from);
+    case Qt::ImAnchorPosition:
+        return int(std::clamp(m_anchor, from, to) - from);
+    case Qt::ImSurroundingText:
+        return m_store.text(from, to - from);
+    case Qt::ImCurrentSelection:
+        return selectedText();
+    case Qt::ImHints:
+        return int(Qt::ImhMultiLine);
+    case Qt::ImMaximumTextLength:
+        return std::numeric_limits<int>::max();
+    case Qt::ImAbsolutePosition:
+        return qlonglong(m_position);
+    case Qt::ImTextBeforeCursor:
+        return m_store.text(from, m_position - from);
+    case Qt::ImTextAfterCursor:
+        return m_store.text(m_position, to - m_position);
+    case Qt::ImReadOnly:
+        return m_readOnly;
+    default:
+        return QAbstractScrollArea::inputMethodQuery(query);
+    }
+}
