@@ -16,6 +16,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QKeyEvent>
+#include <QPlainTextEdit>
 #include <QProcess>
 #include <QSaveFile>
 #include <QTemporaryDir>
@@ -97,14 +98,15 @@ bool loadWithQt(QPlainTextEdit &edit, const QString &path)
 // already used, in kB.
 int runChild(const QString &mode, const QString &path)
 {
-    std::unique_ptr<QPlainTextEdit> edit;
+    std::unique_ptr<QAbstractScrollArea> edit;
+    QPlainTextEdit *plain = nullptr;
+    RichTextBox *box = nullptr;
     if (mode == floorMode) {
-        edit = std::make_unique<QPlainTextEdit>();
+        edit.reset(plain = new QPlainTextEdit);
     } else {
-        auto box = std::make_unique<RichTextBox>();
+        edit.reset(box = new RichTextBox);
         if (mode == noWrapLoadMode)
             (void)box->setRightMargin(noWrap);
-        edit = std::move(box);
     }
     edit->resize(windowSize);
     edit->show();
@@ -113,7 +115,7 @@ int runChild(const QString &mode, const QString &path)
     const qint64 rssBefore = processStatusKb("VmRSS");
     bool loaded = false;
     const double ms = elapsedMs([&] {
-        loaded = mode == floorMode ? loadWithQt(*edit, path) : static_cast<RichTextBox &>(*edit).LoadFile(path).ok();
+        loaded = plain ? loadWithQt(*plain, path) : box->LoadFile(path).ok();
         QCoreApplication::processEvents();
     });
     if (!loaded)
