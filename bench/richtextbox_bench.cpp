@@ -1,24 +1,34 @@
-// Times the edit control against plain Qt doing the same work in the same
-// run, and prints each figure as
+// Times the edit control against a baseline measured in the same run, and
+// prints each figure as
 //
 //   name: value unit (ratio R against BASELINE, goal G)
 //
 // Usage: bench_richtextbox [--quick]
-//   --quick  the 1 MB file only, each figure measured once: a smoke run.
+//   --quick  small files (1 MB of prose, a 256 kB line), each figure
+//            measured once: a smoke run.
+//
+// The figures: opening 100 MB of CR LF prose (time to the first paint, and
+// peak memory per byte of file) against QPlainTextEdit::setPlainText of the
+// same file; opening a 5 MB line without line breaks against the same, and
+// typing and scrolling in it against a 16 ms frame; saving 100 MB against a
+// QSaveFile write of the same bytes; Text of 100 MB against a copy of as
+// much memory; and keys, the caret and the length in 100 MB against the same
+// in 1 MB.
 //
 // Each load runs in a fresh process (this program again, with
-// --child MODE FILE), so that its peak memory is its own.
+// --child MODE FILE), so that its peak memory is its own. Only the control's
+// public interface and what any QAbstractScrollArea has are used.
 
 #include "benchsupport.h"
 #include "platform/richtextbox.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QKeyEvent>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QSaveFile>
+#include <QScrollBar>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -31,24 +41,35 @@ namespace {
 
 constexpr QSize windowSize(800, 600);
 constexpr int noWrap = 65535;
+constexpr double frameMs = 16;
 
 // ---- Test files
 
 struct TestFile
 {
-    int megabytes = 0;
+    qsizetype bytes = 0;
     QString path;
+    QString kind;
 
-    QString label() const { return QStringLiteral("%1 MB").arg(megabytes); }
+    QString label() const
+    {
+        const QString size = bytes >= MB ? QStringLiteral("%1 MB").arg(bytes / MB)
+                                         : QStringLiteral("%1 kB").arg(bytes / 1024);
+        return size + u' ' + kind;
+    }
 };
 
-TestFile writeTestFile(const QString &folder, int megabytes, bool lineBreaks)
+TestFile writeTestFile(const QString &folder, qsizetype bytes, bool lineBreaks)
 {
-    const QString kind = lineBreaks ? QStringLiteral("prose") : QStringLiteral("line");
-    const TestFile file {megabytes, QStringLiteral("%1/%2-%3.txt").arg(folder, kind).arg(megabytes)};
+    TestFile file;
+    file.kind = lineBreaks ? QStringLiteral("prose") : QStringLiteral("single line");
+    file.path = QStringLiteral("%1/%2-%3.txt").arg(folder, lineBreaks ? QStringLiteral("prose") : QStringLiteral("line"))
+                    .arg(bytes);
     QFile out(file.path);
-    if (!out.open(QIODevice::WriteOnly) || out.write(generateProse(megabytes * MB, lineBreaks)) < 0)
+    const QByteArray text = generateProse(bytes, lineBreaks);
+    if (!out.open(QIODevice::WriteOnly) || out.write(text) != text.size())
         qFatal("cannot write %s", qPrintable(file.path));
+    file.bytes = text.size();
     return file;
 }
 
@@ -60,7 +81,45 @@ QByteArray readFile(const QString &path)
     return file.readAll();
 }
 
-// ---- Loading, each in its own process
+// ---- Timing
+
+// Keeps the timed reads from being optimised away.
+volatile qsizetype readSink = 0;
+
+enum class Until {
+    // The operation returns; the window paints afterwards, untimed.
+    Returned,
+    // The window has painted what the operation changed: one frame.
+    Painted,
+};
+
+// The median time of an operation in ms, over runs runs; fewer (three at
+// least) once they have taken budgetMs in all, so that an operation that
+// takes seconds cannot hold the bench up. Before each run, prepare (when
+// given) sets it up, untimed; events are processed between runs, so that
+// each starts from a painted window.
+double medianMs(int runs, Until until, const std::function<void(int run)> &operation,
+                const std::function<void(int run)> &prepare = {}, double budgetMs = 1500)
+{
+    std::vector<double> ms;
+    double total = 0;
+    for (int run = 0; run < runs && (run < 3 || total < budgetMs); ++run) {
+        if (prepare) {
+            prepare(run);
+            QCoreApplication::processEvents();
+        }
+        ms.push_back(elapsedMs([&] {
+            operation(run);
+            if (until == Until::Painted)
+                QCoreApplication::processEvents();
+        }));
+        total += ms.back();
+        QCoreApplication::processEvents();
+    }
+    return median(ms);
+}
+
+// ---- Opening, each in its own process
 
 // Modes of a child: plain Qt, or the edit control wrapping at the window's
 // edge or not wrapping at all.
@@ -82,6 +141,15 @@ qint64 processStatusKb(const char *field)
     return 0;
 }
 
+// Starts the peak (VmHWM) again from the memory in use now, so that what
+// setting up the window took does not count.
+void resetPeakMemory()
+{
+    QFile clearRefs(QStringLiteral("/proc/self/clear_refs"));
+    if (clearRefs.open(QIODevice::WriteOnly))
+        clearRefs.write("5");
+}
+
 bool loadWithQt(QPlainTextEdit &edit, const QString &path)
 {
     QFile file(path);
@@ -98,24 +166,24 @@ bool loadWithQt(QPlainTextEdit &edit, const QString &path)
 // already used, in kB.
 int runChild(const QString &mode, const QString &path)
 {
-    std::unique_ptr<QAbstractScrollArea> edit;
-    QPlainTextEdit *plain = nullptr;
+    std::unique_ptr<QWidget> window;
+    QPlainTextEdit *floor = nullptr;
     RichTextBox *box = nullptr;
     if (mode == floorMode) {
-        edit.reset(plain = new QPlainTextEdit);
+        window.reset(floor = new QPlainTextEdit);
     } else {
-        edit.reset(box = new RichTextBox);
-        if (mode == noWrapLoadMode)
-            (void)box->setRightMargin(noWrap);
+        window.reset(box = new RichTextBox);
+        (void)box->setRightMargin(mode == noWrapLoadMode ? noWrap : 0);
     }
-    edit->resize(windowSize);
-    edit->show();
+    window->resize(windowSize);
+    window->show();
     QCoreApplication::processEvents();
 
+    resetPeakMemory();
     const qint64 rssBefore = processStatusKb("VmRSS");
     bool loaded = false;
     const double ms = elapsedMs([&] {
-        loaded = plain ? loadWithQt(*plain, path) : box->LoadFile(path).ok();
+        loaded = floor ? loadWithQt(*floor, path) : box->LoadFile(path).ok();
         QCoreApplication::processEvents();
     });
     if (!loaded)
@@ -127,7 +195,7 @@ int runChild(const QString &mode, const QString &path)
 struct LoadSamples
 {
     std::vector<double> ms;
-    std::vector<double> peakMb;
+    std::vector<double> peakBytesPerByte;
 };
 
 void loadInChild(const QString &mode, const TestFile &file, LoadSamples &samples)
@@ -139,7 +207,7 @@ void loadInChild(const QString &mode, const TestFile &file, LoadSamples &samples
         qFatal("loading %s in a child (%s) failed", qPrintable(file.path), qPrintable(mode));
     const QList<QByteArray> fields = child.readAllStandardOutput().trimmed().split(' ');
     samples.ms.push_back(fields.value(0).toDouble());
-    samples.peakMb.push_back(fields.value(1).toDouble() / 1024);
+    samples.peakBytesPerByte.push_back(fields.value(1).toDouble() * 1024 / double(file.bytes));
 }
 
 // The samples of each mode, in the order given; the modes take turns, so
@@ -154,32 +222,33 @@ std::vector<LoadSamples> sampleLoads(const TestFile &file, const QStringList &mo
     return samples;
 }
 
-void printLoad(const QString &name, const LoadSamples &ours, const LoadSamples &floor, const QString &goal)
+const QString againstFloor = QStringLiteral("Qt floor");
+
+void benchProseOpen(const TestFile &file, bool quick)
 {
-    const QString against = QStringLiteral("Qt floor");
-    printFigure(name, median(ours.ms), QStringLiteral("ms"), median(floor.ms), against, goal);
-    printFigure(name + QStringLiteral(" peak memory"), median(ours.peakMb), QStringLiteral("MB"),
-                median(floor.peakMb), against, goal);
+    const auto samples = sampleLoads(file, {floorMode, loadMode}, quick ? 1 : 2);
+    const LoadSamples &floor = samples[0];
+    const LoadSamples &ours = samples[1];
+    const QString name = QStringLiteral("open ") + file.label();
+    printFigure(name, median(ours.ms), QStringLiteral("ms"), median(floor.ms), againstFloor,
+                QStringLiteral("0.2 and under 1000 ms"));
+    printFigure(name + QStringLiteral(", peak memory"), median(ours.peakBytesPerByte),
+                QStringLiteral("bytes per byte of file"), median(floor.peakBytesPerByte), againstFloor,
+                QStringLiteral("at most 3 bytes per byte"));
 }
 
-void benchLoads(const std::vector<TestFile> &files, bool quick)
-{
-    for (const TestFile &file : files) {
-        const int runs = quick ? 1 : file.megabytes >= 100 ? 2 : 3;
-        const auto samples = sampleLoads(file, {floorMode, loadMode}, runs);
-        printLoad(QStringLiteral("load ") + file.label(), samples[1], samples[0], QStringLiteral("1.3"));
-    }
-}
-
-void benchSingleLineLoads(const TestFile &file)
+void benchSingleLineOpen(const TestFile &file)
 {
     const auto samples = sampleLoads(file, {floorMode, noWrapLoadMode, loadMode}, 1);
-    const QString name = QStringLiteral("load %1 single line, ").arg(file.label());
-    printLoad(name + QStringLiteral("no wrap"), samples[1], samples[0], QStringLiteral("none"));
-    printLoad(name + QStringLiteral("wrap"), samples[2], samples[0], QStringLiteral("none"));
+    const QString name = QStringLiteral("open ") + file.label();
+    const QString goal = QStringLiteral("under 500 ms");
+    printFigure(name + QStringLiteral(", no wrap"), median(samples[1].ms), QStringLiteral("ms"), median(samples[0].ms),
+                againstFloor, goal);
+    printFigure(name + QStringLiteral(", wrap"), median(samples[2].ms), QStringLiteral("ms"), median(samples[0].ms),
+                againstFloor, goal);
 }
 
-// ---- Saving and editing, in this process
+// ---- Editing, in this process
 
 std::unique_ptr<RichTextBox> shownBox(const TestFile &file, int rightMargin = 0)
 {
@@ -191,6 +260,57 @@ std::unique_ptr<RichTextBox> shownBox(const TestFile &file, int rightMargin = 0)
         qFatal("cannot load %s", qPrintable(file.path));
     QCoreApplication::processEvents();
     return box;
+}
+
+void sendKey(QWidget &widget, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier, const QString &text = {})
+{
+    QKeyEvent press(QEvent::KeyPress, key, modifiers, text);
+    QKeyEvent release(QEvent::KeyRelease, key, modifiers, text);
+    QCoreApplication::sendEvent(&widget, &press);
+    QCoreApplication::sendEvent(&widget, &release);
+}
+
+void typeLetter(RichTextBox &box)
+{
+    sendKey(box, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
+}
+
+void placeCaret(RichTextBox &box, qsizetype position)
+{
+    (void)box.setSelStart(position);
+    QCoreApplication::processEvents();
+}
+
+// Typing and scrolling in one long line, each to the painted frame.
+void benchSingleLine(const TestFile &file, bool quick)
+{
+    const int runs = quick ? 1 : 15;
+    const QString against = QStringLiteral("16 ms frame");
+    const QString goal = QStringLiteral("under 16 ms");
+    const auto print = [&](const QString &what, const QString &wrap, double ms) {
+        printFigure(QStringLiteral("%1, %2, %3").arg(what, file.label(), wrap), ms, QStringLiteral("ms"), frameMs,
+                    against, goal);
+    };
+    {
+        const auto box = shownBox(file, noWrap);
+        placeCaret(*box, box->textLength());
+        print(QStringLiteral("type at end"), QStringLiteral("no wrap"),
+              medianMs(runs, Until::Painted, [&](int) { typeLetter(*box); }));
+        placeCaret(*box, box->textLength() / 2);
+        print(QStringLiteral("type in the middle"), QStringLiteral("no wrap"),
+              medianMs(runs, Until::Painted, [&](int) { typeLetter(*box); }));
+
+        placeCaret(*box, 0);
+        QScrollBar *bar = box->horizontalScrollBar();
+        print(QStringLiteral("scroll to the end"), QStringLiteral("no wrap"),
+              medianMs(
+                  runs, Until::Painted, [&](int) { bar->setValue(bar->maximum()); },
+                  [&](int) { bar->setValue(bar->minimum()); }));
+    }
+    const auto box = shownBox(file, 0);
+    placeCaret(*box, box->textLength() / 2);
+    print(QStringLiteral("type in the middle"), QStringLiteral("wrap"),
+          medianMs(runs, Until::Painted, [&](int) { typeLetter(*box); }));
 }
 
 // Returns false when SaveFile did not write back the bytes that were loaded.
@@ -217,32 +337,31 @@ bool benchSave(RichTextBox &box, const TestFile &file, const QString &folder, in
                 qFatal("cannot write %s", qPrintable(target));
         }));
     }
+    QFile::remove(target);
     printFigure(QStringLiteral("save ") + file.label(), median(ours), QStringLiteral("ms"), median(floor),
                 QStringLiteral("QSaveFile write"), QStringLiteral("1.5"));
     return true;
 }
 
-// The median time of an operation, in ms. Events are processed between
-// runs, outside the timing, so that each run starts from a painted window.
-double medianMs(int runs, const std::function<void(int run)> &operation)
+// Returns false when Text is not the file's text (every line break of this
+// prose is CR LF, as Text shows them).
+bool benchText(const RichTextBox &box, const TestFile &file, int runs)
 {
-    std::vector<double> ms;
-    for (int run = 0; run < runs; ++run) {
-        ms.push_back(elapsedMs([&] { operation(run); }));
-        QCoreApplication::processEvents();
+    QString text = box.Text();
+    if (text != QString::fromUtf8(readFile(file.path))) {
+        std::fprintf(stderr, "Text of %s is not the file's text\n", qPrintable(file.label()));
+        return false;
     }
-    return median(ms);
-}
-
-// Keeps the timed reads from being optimised away.
-volatile qsizetype readSink = 0;
-
-void typeLetter(RichTextBox &box)
-{
-    QKeyEvent press(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
-    QKeyEvent release(QEvent::KeyRelease, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
-    QCoreApplication::sendEvent(&box, &press);
-    QCoreApplication::sendEvent(&box, &release);
+    std::vector<double> ours;
+    std::vector<double> copy;
+    for (int run = 0; run < runs; ++run) {
+        ours.push_back(elapsedMs([&] { readSink = box.Text().size(); }));
+        copy.push_back(elapsedMs([&] { readSink = QString(text.constData(), text.size()).size(); }));
+    }
+    const QString against = QStringLiteral("copy of %1 MB").arg(qRound(double(text.size()) * sizeof(QChar) / MB));
+    printFigure(QStringLiteral("Text, ") + file.label(), median(ours), QStringLiteral("ms"), median(copy), against,
+                QStringLiteral("2"));
+    return true;
 }
 
 // Median times in ms.
@@ -251,7 +370,10 @@ struct OperationTimes
     double readSelStart = 0;
     double readTextLength = 0;
     double setSelStart = 0;
+    double arrowKey = 0;
+    double endAndStartKeys = 0;
     double typeAtEnd = 0;
+    double typeInMiddle = 0;
 };
 
 OperationTimes timeOperations(RichTextBox &box, int runs)
@@ -260,16 +382,22 @@ OperationTimes timeOperations(RichTextBox &box, int runs)
     const qsizetype length = box.textLength();
     // Positions in Text near the start, in the middle and near the end.
     const qsizetype positions[] = {std::min<qsizetype>(10, length), length / 2, std::max<qsizetype>(length - 10, 0)};
-    times.setSelStart = medianMs(runs, [&](int run) { (void)box.setSelStart(positions[run % 3]); });
+    times.setSelStart = medianMs(runs, Until::Returned, [&](int run) { (void)box.setSelStart(positions[run % 3]); });
 
-    (void)box.setSelStart(length / 2);
-    QCoreApplication::processEvents();
-    times.readSelStart = medianMs(runs, [&](int) { readSink = box.SelStart(); });
-    times.readTextLength = medianMs(runs, [&](int) { readSink = box.textLength(); });
+    placeCaret(box, length / 2);
+    times.readSelStart = medianMs(runs, Until::Returned, [&](int) { readSink = box.SelStart(); });
+    times.readTextLength = medianMs(runs, Until::Returned, [&](int) { readSink = box.textLength(); });
 
-    (void)box.setSelStart(length);
-    QCoreApplication::processEvents();
-    times.typeAtEnd = medianMs(runs, [&](int) { typeLetter(box); });
+    static const int arrows[] = {Qt::Key_Right, Qt::Key_Down, Qt::Key_Left, Qt::Key_Up};
+    times.arrowKey = medianMs(runs, Until::Returned, [&](int run) { sendKey(box, arrows[run % 4]); });
+    times.endAndStartKeys = medianMs(runs, Until::Returned, [&](int run) {
+        sendKey(box, run % 2 ? Qt::Key_Home : Qt::Key_End, Qt::ControlModifier);
+    });
+
+    placeCaret(box, box.textLength());
+    times.typeAtEnd = medianMs(runs, Until::Returned, [&](int) { typeLetter(box); });
+    placeCaret(box, box.textLength() / 2);
+    times.typeInMiddle = medianMs(runs, Until::Returned, [&](int) { typeLetter(box); });
     return times;
 }
 
@@ -283,18 +411,10 @@ void printOperations(const QString &label, const OperationTimes &ours, const QSt
     print("read SelStart", &OperationTimes::readSelStart);
     print("read textLength", &OperationTimes::readTextLength);
     print("set SelStart", &OperationTimes::setSelStart);
+    print("move caret by arrow key", &OperationTimes::arrowKey);
+    print("move caret by Ctrl+End and Ctrl+Home", &OperationTimes::endAndStartKeys);
     print("type at end", &OperationTimes::typeAtEnd);
-}
-
-// Typing into one very long line is slow, so three keys make the figure.
-void benchSingleLineTyping(const TestFile &file, const QString &baselineLabel, double baselineMs)
-{
-    const auto box = shownBox(file, noWrap);
-    (void)box->setSelStart(box->textLength());
-    QCoreApplication::processEvents();
-    printFigure(QStringLiteral("type at end, %1 single line, no wrap").arg(file.label()),
-                medianMs(3, [&](int) { typeLetter(*box); }), QStringLiteral("ms"), baselineMs, baselineLabel,
-                QStringLiteral("none"));
+    print("type in the middle", &OperationTimes::typeInMiddle);
 }
 
 } // namespace
@@ -310,34 +430,24 @@ int main(int argc, char *argv[])
     QTemporaryDir folder;
     if (!folder.isValid())
         qFatal("cannot create a temporary folder");
-    std::vector<TestFile> prose;
-    for (const int megabytes : quick ? std::vector {1} : std::vector {1, 20, 100})
-        prose.push_back(writeTestFile(folder.path(), megabytes, true));
-    const TestFile singleLine = quick ? TestFile() : writeTestFile(folder.path(), 5, false);
+    // In a quick run the 1 MB document stands for the 100 MB one.
+    const TestFile small = writeTestFile(folder.path(), 1 * MB, true);
+    const TestFile large = quick ? small : writeTestFile(folder.path(), 100 * MB, true);
+    const TestFile line = writeTestFile(folder.path(), quick ? 256 * 1024 : 5 * MB, false);
 
-    benchLoads(prose, quick);
-    if (!quick)
-        benchSingleLineLoads(singleLine);
+    benchProseOpen(large, quick);
+    benchSingleLineOpen(line);
+    benchSingleLine(line, quick);
 
-    // The smallest and the largest document stay loaded for the editing
-    // figures; the ones in between go once saved.
-    bool savedAsLoaded = true;
-    std::unique_ptr<RichTextBox> smallest;
-    std::unique_ptr<RichTextBox> largest;
-    for (const TestFile &file : prose) {
-        auto box = shownBox(file);
-        savedAsLoaded = benchSave(*box, file, folder.path(), quick ? 1 : 5) && savedAsLoaded;
-        if (!smallest)
-            smallest = std::move(box);
-        else
-            largest = std::move(box);
-    }
+    bool right = true;
+    const auto largeBox = shownBox(large);
+    right = benchSave(*largeBox, large, folder.path(), quick ? 1 : 3) && right;
+    right = benchText(*largeBox, large, quick ? 1 : 3) && right;
 
     const int runs = quick ? 1 : 200;
-    const OperationTimes small = timeOperations(*smallest, runs);
-    const OperationTimes large = largest ? timeOperations(*largest, runs) : small;
-    printOperations(prose.back().label(), large, prose.front().label(), small);
-    if (!quick)
-        benchSingleLineTyping(singleLine, prose.front().label(), small.typeAtEnd);
-    return savedAsLoaded ? 0 : 1;
+    const auto smallBox = quick ? nullptr : shownBox(small);
+    const OperationTimes smallTimes = timeOperations(smallBox ? *smallBox : *largeBox, runs);
+    const OperationTimes largeTimes = smallBox ? timeOperations(*largeBox, runs) : smallTimes;
+    printOperations(large.label(), largeTimes, small.label(), smallTimes);
+    return right ? 0 : 1;
 }

@@ -49,8 +49,10 @@ struct DecodedTextFile
 // the result again gives back the same bytes.
 DecodedTextFile decodeTextFile(QByteArrayView bytes);
 
-// Reads and decodes a whole text file. Only a regular file is read: a
-// folder, a device or a pipe is refused rather than waited on.
+// Reads and decodes a whole text file, as decodeTextFile does its bytes, a
+// piece at a time, so that the file's bytes and its whole text are never in
+// memory together. Only a regular file is read: a folder, a device or a pipe
+// is refused rather than waited on.
 Error readTextFile(const QString &path, DecodedTextFile &decoded);
 
 // Whether every character of text has a code in the encoding.
