@@ -28,7 +28,30 @@ constexpr int documentMargin = 4;
 // and input methods look at.
 constexpr qsizetype lookAround = 256;
 
+std::function<void(QAccessibleEvent *)> &accessibilityProbe()
+{
+    static std::function<void(QAccessibleEvent *)> probe;
+    return probe;
+}
+
 } // namespace
+
+void TextView::setAccessibilityProbe(std::function<void(QAccessibleEvent *)> probe)
+{
+    accessibilityProbe() = std::move(probe);
+}
+
+bool TextView::accessibilityWanted()
+{
+    return QAccessible::isActive() || accessibilityProbe();
+}
+
+void TextView::sendAccessible(QAccessibleEvent &event)
+{
+    if (accessibilityProbe())
+        accessibilityProbe()(&event);
+    QAccessible::updateAccessibility(&event);
+}
 
 TextView::TextView(QWidget *parent)
     : QAbstractScrollArea(parent)
@@ -64,9 +87,9 @@ void TextView::storeReset()
     m_anchor = m_position = 0;
     updateScrollBars();
     viewport()->update();
-    if (QAccessible::isActive()) {
+    if (accessibilityWanted()) {
         QAccessibleEvent event(this, QAccessible::TextUpdated);
-        QAccessible::updateAccessibility(&event);
+        sendAccessible(event);
     }
     if (moved)
         emit cursorPositionChanged();
@@ -114,10 +137,10 @@ void TextView::moveCaret(qsizetype anchor, qsizetype position)
         emit cursorPositionChanged();
     }
     if (selectionChanges) {
-        if (QAccessible::isActive()) {
+        if (accessibilityWanted()) {
             QAccessibleTextSelectionEvent event(this, int(selectionStart()), int(selectionEnd()));
             event.setCursorPosition(int(m_position));
-            QAccessible::updateAccessibility(&event);
+            sendAccessible(event);
         }
         emit selectionChanged();
     }
@@ -125,10 +148,10 @@ void TextView::moveCaret(qsizetype anchor, qsizetype position)
 
 void TextView::notifyCursor()
 {
-    if (!QAccessible::isActive())
+    if (!accessibilityWanted())
         return;
     QAccessibleTextCursorEvent event(this, int(m_position));
-    QAccessible::updateAccessibility(&event);
+    sendAccessible(event);
 }
 
 qsizetype TextView::edit(qsizetype position, qsizetype removed, QStringView text, TextStore::EditKind kind)
@@ -137,7 +160,7 @@ qsizetype TextView::edit(qsizetype position, qsizetype removed, QStringView text
     position = std::clamp<qsizetype>(position, 0, before);
     removed = std::clamp<qsizetype>(removed, 0, before - position);
     QString removedText;
-    if (QAccessible::isActive() && removed > 0)
+    if (accessibilityWanted() && removed > 0)
         removedText = m_store.text(position, removed);
     if (!m_preedit.isEmpty())
         m_layout->setPreedit(-1, QString(), 0);
@@ -148,17 +171,17 @@ qsizetype TextView::edit(qsizetype position, qsizetype removed, QStringView text
     if (!m_preedit.isEmpty())
         m_layout->setPreedit(m_position, m_preedit, 0);
     m_lastWasUndo = false;
-    if (QAccessible::isActive()) {
+    if (accessibilityWanted()) {
         const QString insertedText = m_store.text(position, inserted);
         if (removed > 0 && inserted > 0) {
             QAccessibleTextUpdateEvent event(this, int(position), removedText, insertedText);
-            QAccessible::updateAccessibility(&event);
+            sendAccessible(event);
         } else if (removed > 0) {
             QAccessibleTextRemoveEvent event(this, int(position), removedText);
-            QAccessible::updateAccessibility(&event);
+            sendAccessible(event);
         } else if (inserted > 0) {
             QAccessibleTextInsertEvent event(this, int(position), insertedText);
-            QAccessible::updateAccessibility(&event);
+            sendAccessible(event);
         }
     }
     return inserted;
@@ -204,10 +227,10 @@ bool TextView::undo()
     Q_UNUSED(oldLines);
     Q_UNUSED(firstCached);
     m_layout->changedFrom(m_store.lineAt(std::min(position, m_store.length())));
-    if (QAccessible::isActive()) {
+    if (accessibilityWanted()) {
         // What stood there before is gone; screen readers read the text again.
         QAccessibleEvent event(this, QAccessible::TextUpdated);
-        QAccessible::updateAccessibility(&event);
+        sendAccessible(event);
     }
     Q_UNUSED(oldLength);
     finishEdit(position + length, position + length);
@@ -1198,21 +1221,32 @@ void TextView::dropEvent(QDropEvent *event)
         event->ignore();
         return;
     }
-    const qsizetype at = positionAt(event->position().toPoint());
     const bool fromHere = event->source() == this;
-    m_store.breakUndoJoin();
-    if (fromHere && hasSelection() && at >= selectionStart() && at <= selectionEnd()) {
-        // Dropped on itself: nothing moves.
-        event->setDropAction(Qt::CopyAction);
-        m_droppedHere = true;
-        event->accept();
-        return;
+    const bool move = fromHere && event->dropAction() == Qt::MoveAction;
+    if (fromHere && hasSelection()) {
+        const qsizetype at = positionAt(event->position().toPoint());
+        if (at >= selectionStart() && at <= selectionEnd()) {
+            // Dropped on itself: nothing moves.
+            event->setDropAction(Qt::CopyAction);
+            m_droppedHere = true;
+            event->accept();
+            return;
+        }
     }
-    if (fromHere && event->dropAction() == Qt::MoveAction) {
+    dropMimeData(event->mimeData(), event->position().toPoint(), move);
+    m_droppedHere = fromHere;
+    event->acceptProposedAction();
+}
+
+void TextView::dropMimeData(const QMimeData *source, const QPoint &point, bool moveSelection)
+{
+    const qsizetype at = positionAt(point);
+    m_store.breakUndoJoin();
+    const qsizetype start = selectionStart();
+    const qsizetype end = selectionEnd();
+    if (moveSelection && hasSelection() && (at < start || at > end)) {
         // One edit over the span from the selection to the drop point, so
         // that the move is one change and one undo step.
-        const qsizetype start = selectionStart();
-        const qsizetype end = selectionEnd();
         const qsizetype length = end - start;
         qsizetype from, to, newStart;
         QString text;
@@ -1229,17 +1263,15 @@ void TextView::dropEvent(QDropEvent *event)
         }
         edit(from, to - from, text, TextStore::EditKind::Separate);
         finishEdit(newStart, newStart + length);
-        m_droppedHere = true;
-        event->acceptProposedAction();
         return;
     }
+    if (moveSelection)
+        return;
     moveCaret(at, at);
     const qsizetype before = m_store.length();
-    insertFromMimeData(event->mimeData());
+    insertFromMimeData(source);
     const qsizetype inserted = m_store.length() - before;
     moveCaret(at, at + inserted);
-    m_droppedHere = fromHere;
-    event->acceptProposedAction();
 }
 
 // ---- Input methods ------------------------------------------------------

@@ -4,8 +4,10 @@
 
 #include <QAbstractScrollArea>
 
+#include <functional>
 #include <memory>
 
+class QAccessibleEvent;
 class QMimeData;
 class TextLayoutCache;
 
@@ -80,6 +82,10 @@ public:
     // The position nearest to a point of the viewport.
     qsizetype positionAt(const QPoint &point) const;
 
+    // Screen reader events go to probe as well, even where the platform has
+    // no screen reader support (tests); an empty probe stops that.
+    static void setAccessibilityProbe(std::function<void(QAccessibleEvent *)> probe);
+
 signals:
     // After every change of the text: typed, pasted, deleted, set by the
     // program or loaded.
@@ -93,6 +99,10 @@ protected:
     virtual QMimeData *createMimeDataFromSelection() const;
     virtual bool canInsertFromMimeData(const QMimeData *source) const;
     virtual void insertFromMimeData(const QMimeData *source);
+
+    // Drops source's text at point of the viewport; moveSelection moves the
+    // selection there instead (a drag within the view), as one change.
+    void dropMimeData(const QMimeData *source, const QPoint &point, bool moveSelection);
 
     bool event(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
@@ -162,6 +172,9 @@ private:
     void setSelectionClipboard();
     void startDrag();
     void notifyCursor();
+    // Whether screen readers listen, so events that cost are worth sending.
+    static bool accessibilityWanted();
+    static void sendAccessible(QAccessibleEvent &event);
 
     TextStore m_store;
     LineEnd m_newLineEnd = platformLineEnd();
