@@ -122,7 +122,7 @@ void TextLayoutCache::aboutToReplace(qsizetype position, qsizetype removed)
     m_editOldLastLine = m_store.lineAt(position + removed);
     m_editOldLineCount = m_store.lineCount();
     m_editRemoved = removed;
-    m_editOldRows = (wraps() && m_totalRows >= 0) ? estimatedRowsOf(m_editFirstLine, m_editOldLastLine) : 0;
+    m_editOldRows = wraps() ? estimatedRowsOf(m_editFirstLine, m_editOldLastLine) : 0;
 }
 
 void TextLayoutCache::replaced(qsizetype position, qsizetype inserted)
@@ -175,13 +175,17 @@ void TextLayoutCache::replaced(qsizetype position, qsizetype inserted)
     if (m_preeditLine >= 0)
         setPreedit(-1, QString(), 0);
 
-    if (m_totalRows >= 0) {
-        if (wraps())
-            m_totalRows += estimatedRowsOf(first, newLast) - m_editOldRows;
-        else
-            m_totalRows = m_store.lineCount();
+    const qint64 rowsDelta = wraps() ? estimatedRowsOf(first, newLast) - m_editOldRows : delta;
+    if (m_totalRows >= 0)
+        m_totalRows += rowsDelta;
+    const size_t block = size_t(first / linesPerBlock);
+    if (delta == 0) {
+        // The same lines: only the rows before the blocks after the edit change.
+        for (size_t b = block + 1; b <= m_validBlocks; ++b)
+            m_blockRows[b] += rowsDelta;
+    } else {
+        m_validBlocks = std::min(m_validBlocks, block);
     }
-    m_validBlocks = std::min<size_t>(m_validBlocks, size_t(first / linesPerBlock));
     if (m_longestLength >= 0) {
         for (qsizetype l = first; l <= newLast; ++l)
             m_longestLength = std::max(m_longestLength, m_store.lineLength(l));

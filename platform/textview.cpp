@@ -1102,6 +1102,17 @@ void TextView::mousePressEvent(QMouseEvent *event)
         event->ignore();
         return;
     }
+    if (m_doubleClicked.isValid() && m_doubleClicked.elapsed() < QApplication::doubleClickInterval()
+        && (event->position().toPoint() - m_doubleClickPoint).manhattanLength() < QApplication::startDragDistance()) {
+        // A third click selects the line with its break.
+        m_doubleClicked.invalidate();
+        const qsizetype line = m_store.lineAt(at);
+        const qsizetype start = m_store.lineStart(line);
+        const qsizetype end = std::min(start + m_store.lineLength(line) + 1, m_store.length());
+        moveCaret(start, end);
+        setSelectionClipboard();
+        return;
+    }
     if (!(event->modifiers() & Qt::ShiftModifier) && hasSelection() && at >= selectionStart()
         && at < selectionEnd()) {
         m_mightDrag = true;
@@ -1165,6 +1176,8 @@ void TextView::mouseDoubleClickEvent(QMouseEvent *event)
     moveCaret(start, end);
     m_mightDrag = false;
     m_selecting = false;
+    m_doubleClicked.start();
+    m_doubleClickPoint = event->position().toPoint();
     setSelectionClipboard();
 }
 

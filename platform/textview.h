@@ -3,6 +3,7 @@
 #include "platform/textstore.h"
 
 #include <QAbstractScrollArea>
+#include <QElapsedTimer>
 
 #include <functional>
 #include <memory>
@@ -201,6 +202,8 @@ private:
     // A press on the selection: it may start a drag, or place the caret.
     bool m_mightDrag = false;
     QPoint m_pressPoint;
+    QElapsedTimer m_doubleClicked;
+    QPoint m_doubleClickPoint;
     bool m_droppedHere = false;
     qsizetype m_dropPosition = -1;
     bool m_lastWasUndo = false;
