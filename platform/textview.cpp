@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDrag>
+#include <QInputMethod>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMimeData>
@@ -134,6 +135,8 @@ void TextView::moveCaret(qsizetype anchor, qsizetype position)
     }
     if (moved) {
         notifyCursor();
+        if (hasFocus())
+            updateMicroFocus();
         emit cursorPositionChanged();
     }
     if (selectionChanges) {
@@ -168,8 +171,6 @@ qsizetype TextView::edit(qsizetype position, qsizetype removed, QStringView text
     m_store.replace(position, removed, text, m_newLineEnd, kind);
     const qsizetype inserted = m_store.length() - before + removed;
     m_layout->replaced(position, inserted);
-    if (!m_preedit.isEmpty())
-        m_layout->setPreedit(m_position, m_preedit, 0);
     m_lastWasUndo = false;
     if (accessibilityWanted()) {
         const QString insertedText = m_store.text(position, inserted);
@@ -194,6 +195,8 @@ void TextView::finishEdit(qsizetype anchor, qsizetype position)
     m_position = std::min(m_position, m_store.length());
     m_preferredX = -1;
     moveCaret(anchor, position);
+    if (!m_preedit.isEmpty())
+        m_layout->setPreedit(m_position, m_preedit, m_preeditCursor);
     updateScrollBars();
     setTop(m_top);
     ensureCursorVisible();
@@ -279,7 +282,7 @@ void TextView::setTabStopDistance(qreal distance)
 void TextView::relayout()
 {
     if (!m_preedit.isEmpty())
-        m_layout->setPreedit(m_position, m_preedit, 0);
+        m_layout->setPreedit(m_position, m_preedit, m_preeditCursor);
     m_top.row = std::min(m_top.row, m_layout->rowCount(m_top.line) - 1);
     updateScrollBars();
     setTop(m_top);
@@ -1082,6 +1085,8 @@ void TextView::keyReleaseEvent(QKeyEvent *event)
 
 void TextView::mousePressEvent(QMouseEvent *event)
 {
+    if (!m_preedit.isEmpty())
+        QGuiApplication::inputMethod()->commit();
     m_store.breakUndoJoin();
     m_preferredX = -1;
     const qsizetype at = positionAt(event->position().toPoint());
@@ -1316,7 +1321,8 @@ void TextView::inputMethodEvent(QInputMethodEvent *event)
     const QString preedit = event->preeditString();
     if (preedit != m_preedit || !preedit.isEmpty()) {
         m_preedit = preedit;
-        m_layout->setPreedit(m_position, preedit, std::clamp(preeditCursor, 0, int(preedit.size())));
+        m_preeditCursor = std::clamp(preeditCursor, 0, int(preedit.size()));
+        m_layout->setPreedit(m_position, preedit, m_preeditCursor);
         viewport()->update();
         ensureCursorVisible();
     }

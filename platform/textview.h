@@ -208,4 +208,5 @@ private:
     qsizetype m_dropPosition = -1;
     bool m_lastWasUndo = false;
     QString m_preedit;
+    int m_preeditCursor = 0;
 };
