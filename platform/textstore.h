@@ -16,8 +16,8 @@
 //
 // The characters sit in one buffer with a gap at the place of the last edit,
 // so typing moves nothing, and the start of every line is kept in a second
-// buffer with a gap at the same line, so finding a line is a binary search
-// and an edit that makes or joins no line touches none of them.
+// buffer with a gap at the line of the last edit, so finding a line is a
+// binary search and typing in one place changes no line's entry.
 class TextStore
 {
 public:
@@ -105,10 +105,18 @@ private:
     // Inserts text already in the store's form: breaks as lineBreak, each
     // taking the next of lineEnds.
     void insertStored(qsizetype position, QStringView text, const LineEnd *lineEnds);
-    qsizetype lineEntryStart(qsizetype line) const;
 
-    // The characters: [0, m_gapStart) and [m_gapEnd, m_chars.size()).
-    std::vector<char16_t> m_chars;
+    char16_t *chars() { return reinterpret_cast<char16_t *>(m_chars.data()); }
+    const char16_t *chars() const { return reinterpret_cast<const char16_t *>(m_chars.constData()); }
+    qsizetype physical(qsizetype position) const { return position < m_gapStart ? position : position + (m_gapEnd - m_gapStart); }
+    // The entry of the line break that ends line, wherever it lies.
+    quint64 lineEntry(qsizetype line) const;
+    // How many lines start at or before position, less the first.
+    qsizetype linesStartingBy(qsizetype position) const;
+
+    // The characters: [0, m_gapStart) and [m_gapEnd, m_chars.size()). A
+    // QString, so that a loaded file's text becomes the store without a copy.
+    QString m_chars;
     qsizetype m_gapStart = 0;
     qsizetype m_gapEnd = 0;
     // One entry per line after the first: the line's start and, in the low

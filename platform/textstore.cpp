@@ -1,0 +1,352 @@
+#include "platform/textstore.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+constexpr int kindBits = 3;
+constexpr quint64 kindMask = (1u << kindBits) - 1;
+
+quint64 entry(qsizetype start, LineEnd lineEnd)
+{
+    return (quint64(start) << kindBits) | quint64(lineEnd);
+}
+
+qsizetype entryValue(quint64 e)
+{
+    return qsizetype(e >> kindBits);
+}
+
+LineEnd entryLineEnd(quint64 e)
+{
+    return LineEnd(e & kindMask);
+}
+
+bool isBreakCandidate(char16_t c)
+{
+    return c == u'\n' || c == u'\r' || c == 0x2029 || c == 0xFDD0 || c == 0xFDD1;
+}
+
+// The line end that starts at text[at], and how many characters it takes.
+LineEnd lineEndAt(const char16_t *text, qsizetype at, qsizetype size, qsizetype &taken)
+{
+    taken = 1;
+    switch (text[at]) {
+    case u'\r':
+        if (at + 1 < size && text[at + 1] == u'\n') {
+            taken = 2;
+            return LineEnd::CrLf;
+        }
+        return LineEnd::Cr;
+    case u'\n': return LineEnd::Lf;
+    case 0x2029: return LineEnd::ParagraphSeparator;
+    case 0xFDD0: return LineEnd::Fdd0;
+    default: return LineEnd::Fdd1;
+    }
+}
+
+// Room left in a gap when it has to grow: more for a bigger text, so that
+// growing stays rare.
+qsizetype slackFor(qsizetype size)
+{
+    return std::max<qsizetype>(4096, size / 16);
+}
+
+} // namespace
+
+TextStore::TextStore() = default;
+
+std::array<qsizetype, lineEndKinds> TextStore::load(QString &&text)
+{
+    std::array<qsizetype, lineEndKinds> counts {};
+    m_chars = std::move(text);
+    m_lines.clear();
+    const qsizetype size = m_chars.size();
+    char16_t *p = chars();
+    qsizetype out = 0;
+    for (qsizetype in = 0; in < size; ++in) {
+        const char16_t c = p[in];
+        // Everything below CR and between CR and U+2029 is text: one compare
+        // for nearly every character.
+        if ((c > u'\r' && c < 0x2029) || !isBreakCandidate(c)) {
+            p[out++] = c;
+            continue;
+        }
+        qsizetype taken = 1;
+        const LineEnd kind = lineEndAt(p, in, size, taken);
+        in += taken - 1;
+        ++counts[size_t(kind)];
+        p[out++] = lineBreak;
+        m_lines.push_back(entry(out, kind));
+    }
+    m_gapStart = out;
+    m_gapEnd = size;
+    m_lineGapStart = qsizetype(m_lines.size());
+    m_lineGapEnd = m_lineGapStart;
+    clearUndo();
+    return counts;
+}
+
+qsizetype TextStore::length() const
+{
+    return m_chars.size() - (m_gapEnd - m_gapStart);
+}
+
+qsizetype TextStore::lineCount() const
+{
+    return qsizetype(m_lines.size()) - (m_lineGapEnd - m_lineGapStart) + 1;
+}
+
+quint64 TextStore::lineEntry(qsizetype line) const
+{
+    return m_lines[size_t(line < m_lineGapStart ? line : line + (m_lineGapEnd - m_lineGapStart))];
+}
+
+qsizetype TextStore::lineStart(qsizetype line) const
+{
+    if (line <= 0)
+        return 0;
+    const qsizetype value = entryValue(lineEntry(line - 1));
+    return line - 1 < m_lineGapStart ? value : length() - value;
+}
+
+qsizetype TextStore::lineLength(qsizetype line) const
+{
+    const qsizetype end = line + 1 < lineCount() ? lineStart(line + 1) - 1 : length();
+    return end - lineStart(line);
+}
+
+qsizetype TextStore::linesStartingBy(qsizetype position) const
+{
+    // Line starts grow with the line number: the first line after the one
+    // that holds position is the first start beyond it.
+    qsizetype low = 0;
+    qsizetype high = lineCount() - 1;
+    while (low < high) {
+        const qsizetype middle = low + (high - low) / 2;
+        if (lineStart(middle + 1) <= position)
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    return low;
+}
+
+qsizetype TextStore::lineAt(qsizetype position) const
+{
+    return linesStartingBy(position);
+}
+
+LineEnd TextStore::lineEnd(qsizetype line) const
+{
+    if (line < 0 || line >= lineCount() - 1)
+        return LineEnd::Lf;
+    return entryLineEnd(lineEntry(line));
+}
+
+QChar TextStore::at(qsizetype position) const
+{
+    return QChar(chars()[physical(position)]);
+}
+
+QString TextStore::text(qsizetype position, qsizetype count) const
+{
+    QString copy;
+    read(position, count, [&copy](QStringView part, qsizetype) { copy += part; });
+    return copy;
+}
+
+void TextStore::read(qsizetype position, qsizetype count,
+                     const std::function<void(QStringView part, qsizetype start)> &onPart) const
+{
+    position = std::clamp<qsizetype>(position, 0, length());
+    const qsizetype end = position + std::clamp<qsizetype>(count, 0, length() - position);
+    if (position < m_gapStart && position < end) {
+        const qsizetype before = std::min(end, m_gapStart);
+        onPart(QStringView(chars() + position, before - position), position);
+        position = before;
+    }
+    if (position < end)
+        onPart(QStringView(chars() + physical(position), end - position), position);
+}
+
+void TextStore::moveGap(qsizetype position)
+{
+    char16_t *p = chars();
+    if (position < m_gapStart) {
+        const qsizetype n = m_gapStart - position;
+        std::memmove(p + m_gapEnd - n, p + position, size_t(n) * sizeof(char16_t));
+        m_gapStart -= n;
+        m_gapEnd -= n;
+    } else if (position > m_gapStart) {
+        const qsizetype n = position - m_gapStart;
+        std::memmove(p + m_gapStart, p + m_gapEnd, size_t(n) * sizeof(char16_t));
+        m_gapStart += n;
+        m_gapEnd += n;
+    }
+}
+
+void TextStore::ensureGap(qsizetype characters)
+{
+    if (m_gapEnd - m_gapStart >= characters)
+        return;
+    const qsizetype oldSize = m_chars.size();
+    const qsizetype grow = characters + slackFor(oldSize);
+    m_chars.resize(oldSize + grow);
+    char16_t *p = chars();
+    std::memmove(p + m_gapEnd + grow, p + m_gapEnd, size_t(oldSize - m_gapEnd) * sizeof(char16_t));
+    m_gapEnd += grow;
+}
+
+void TextStore::moveLineGap(qsizetype line)
+{
+    const qsizetype total = length();
+    if (line < m_lineGapStart) {
+        // Entries that go after the gap count from the end from now on.
+        for (qsizetype i = m_lineGapStart - 1; i >= line; --i) {
+            const quint64 e = m_lines[size_t(i)];
+            m_lines[size_t(--m_lineGapEnd)] = entry(total - entryValue(e), entryLineEnd(e));
+        }
+        m_lineGapStart = line;
+    } else {
+        while (m_lineGapStart < line) {
+            const quint64 e = m_lines[size_t(m_lineGapEnd++)];
+            m_lines[size_t(m_lineGapStart++)] = entry(total - entryValue(e), entryLineEnd(e));
+        }
+    }
+}
+
+void TextStore::ensureLineGap(qsizetype lines)
+{
+    if (m_lineGapEnd - m_lineGapStart >= lines)
+        return;
+    const qsizetype oldSize = qsizetype(m_lines.size());
+    const qsizetype grow = lines + std::max<qsizetype>(1024, oldSize / 8);
+    m_lines.resize(size_t(oldSize + grow));
+    std::move_backward(m_lines.begin() + m_lineGapEnd, m_lines.begin() + oldSize, m_lines.end());
+    m_lineGapEnd += grow;
+}
+
+void TextStore::erase(qsizetype position, qsizetype count, std::vector<LineEnd> *lineEnds)
+{
+    if (count <= 0)
+        return;
+    // The breaks inside start the lines right after those that start by
+    // position; each is the next entry after the gap.
+    moveLineGap(linesStartingBy(position));
+    const qsizetype total = length();
+    while (m_lineGapEnd < qsizetype(m_lines.size())) {
+        const quint64 e = m_lines[size_t(m_lineGapEnd)];
+        if (total - entryValue(e) > position + count)
+            break;
+        if (lineEnds)
+            lineEnds->push_back(entryLineEnd(e));
+        ++m_lineGapEnd;
+    }
+    moveGap(position);
+    m_gapEnd += count;
+}
+
+void TextStore::insertStored(qsizetype position, QStringView text, const LineEnd *lineEnds)
+{
+    if (text.isEmpty())
+        return;
+    // Lines that start after position count from the end, so that they move
+    // with the text inserted before them.
+    moveLineGap(linesStartingBy(position));
+    const qsizetype breaks = text.count(QChar(lineBreak));
+    if (breaks > 0) {
+        ensureLineGap(breaks);
+        for (qsizetype at = text.indexOf(QChar(lineBreak)); at >= 0; at = text.indexOf(QChar(lineBreak), at + 1))
+            m_lines[size_t(m_lineGapStart++)] = entry(position + at + 1, *lineEnds++);
+    }
+    moveGap(position);
+    ensureGap(text.size());
+    std::memcpy(chars() + m_gapStart, text.utf16(), size_t(text.size()) * sizeof(char16_t));
+    m_gapStart += text.size();
+}
+
+void TextStore::replace(qsizetype position, qsizetype removed, QStringView text, LineEnd newLineEnd, EditKind kind)
+{
+    position = std::clamp<qsizetype>(position, 0, length());
+    removed = std::clamp<qsizetype>(removed, 0, length() - position);
+
+    // The text as the store keeps it: one character for each line break.
+    QString stored;
+    stored.reserve(text.size());
+    const char16_t *in = text.utf16();
+    for (qsizetype at = 0; at < text.size(); ++at) {
+        if (!isBreakCandidate(in[at])) {
+            stored += QChar(in[at]);
+            continue;
+        }
+        qsizetype taken = 1;
+        lineEndAt(in, at, text.size(), taken);
+        at += taken - 1;
+        stored += QChar(lineBreak);
+    }
+    if (removed == 0 && stored.isEmpty())
+        return;
+    const std::vector<LineEnd> newLineEnds(size_t(stored.count(QChar(lineBreak))), newLineEnd);
+
+    QString removedText = this->text(position, removed);
+    std::vector<LineEnd> removedLineEnds;
+    erase(position, removed, &removedLineEnds);
+    insertStored(position, stored, newLineEnds.data());
+
+    Undo &u = m_undo;
+    const bool joins = u.valid && u.joinable && u.kind == kind;
+    if (joins && kind == EditKind::Typing && position == u.position + u.inserted) {
+        u.removed += removedText;
+        u.removedLineEnds.insert(u.removedLineEnds.end(), removedLineEnds.begin(), removedLineEnds.end());
+        u.inserted += stored.size();
+    } else if (joins && kind == EditKind::Deleting && stored.isEmpty() && u.inserted == 0
+               && position + removed == u.position) {
+        u.removed.prepend(removedText);
+        u.removedLineEnds.insert(u.removedLineEnds.begin(), removedLineEnds.begin(), removedLineEnds.end());
+        u.position = position;
+    } else if (joins && kind == EditKind::Deleting && stored.isEmpty() && u.inserted == 0 && position == u.position) {
+        u.removed += removedText;
+        u.removedLineEnds.insert(u.removedLineEnds.end(), removedLineEnds.begin(), removedLineEnds.end());
+    } else {
+        u = {position, std::move(removedText), std::move(removedLineEnds), stored.size(), kind, true,
+             kind != EditKind::Separate};
+    }
+}
+
+bool TextStore::canUndo() const
+{
+    return m_undo.valid;
+}
+
+bool TextStore::undo(qsizetype *position, qsizetype *length)
+{
+    Undo &u = m_undo;
+    if (!u.valid)
+        return false;
+    // What stands there now becomes what the next undo puts back.
+    QString current = text(u.position, u.inserted);
+    std::vector<LineEnd> currentLineEnds;
+    erase(u.position, u.inserted, &currentLineEnds);
+    insertStored(u.position, u.removed, u.removedLineEnds.data());
+    if (position)
+        *position = u.position;
+    if (length)
+        *length = u.removed.size();
+    u.inserted = u.removed.size();
+    u.removed = std::move(current);
+    u.removedLineEnds = std::move(currentLineEnds);
+    u.joinable = false;
+    return true;
+}
+
+void TextStore::clearUndo()
+{
+    m_undo = Undo();
+}
+
+void TextStore::breakUndoJoin()
+{
+    m_undo.joinable = false;
+}
