@@ -22,7 +22,7 @@ class TextStore;
 // the pieces stand side by side.
 //
 // Rows of the whole text for the scroll bar are estimated from line lengths,
-// summed in blocks of lines that an edit invalidates only from its line on.
+// summed in blocks of lines; an edit changes the sum of its block only.
 class TextLayoutCache
 {
 public:
@@ -150,8 +150,9 @@ private:
     qreal estimateWidth(qsizetype length) const;
     int toLayout(const Piece &p, qsizetype offset) const;
     qsizetype fromLayout(const Piece &p, int index) const;
-    void ensureBlocks(size_t block);
+    void ensureBlocks();
     qint64 estimatedRowsOf(qsizetype first, qsizetype last) const;
+    qsizetype charactersPerRow() const;
     void invalidateMeasures();
 
     const TextStore &m_store;
@@ -173,10 +174,16 @@ private:
     QString m_preedit;
     int m_preeditCursor = 0;
 
-    // Estimated rows before each block of lines; valid up to m_validBlocks.
-    std::vector<qint64> m_blockRows;
-    size_t m_validBlocks = 0;
-    qint64 m_totalRows = -1;
+    // Wrapped, the estimated rows of consecutive blocks of lines; an edit
+    // within a block changes only it.
+    struct Block
+    {
+        qsizetype lines = 0;
+        qint64 rows = 0;
+    };
+    std::vector<Block> m_blocks;
+    bool m_blocksValid = false;
+    qint64 m_totalRows = 0;
     qsizetype m_longestLength = -1;
     qreal m_widestMeasured = 0;
     quint32 m_stamp = 1;

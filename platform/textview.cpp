@@ -283,6 +283,7 @@ void TextView::relayout()
 {
     if (!m_preedit.isEmpty())
         m_layout->setPreedit(m_position, m_preedit, m_preeditCursor);
+    m_top.line = std::min(m_top.line, m_store.lineCount() - 1);
     m_top.row = std::min(m_top.row, m_layout->rowCount(m_top.line) - 1);
     updateScrollBars();
     setTop(m_top);
