@@ -88,8 +88,11 @@ void TextView::storeReset()
     m_anchor = m_position = 0;
     updateScrollBars();
     viewport()->update();
+    const qsizetype oldLength = std::exchange(m_accessibleLength, m_store.length());
     if (accessibilityWanted()) {
-        QAccessibleEvent event(this, QAccessible::TextUpdated);
+        // The old text is gone: spaces stand for it, as long as it was.
+        QAccessibleTextUpdateEvent event(this, 0, QString(oldLength, QLatin1Char(' ')),
+                                         m_store.text(0, m_store.length()));
         sendAccessible(event);
     }
     if (moved)
@@ -171,6 +174,7 @@ qsizetype TextView::edit(qsizetype position, qsizetype removed, QStringView text
     m_store.replace(position, removed, text, m_newLineEnd, kind);
     const qsizetype inserted = m_store.length() - before + removed;
     m_layout->replaced(position, inserted);
+    m_accessibleLength = m_store.length();
     m_lastWasUndo = false;
     if (accessibilityWanted()) {
         const QString insertedText = m_store.text(position, inserted);
@@ -217,25 +221,20 @@ void TextView::replaceSelection(QStringView text, TextStore::EditKind kind)
 bool TextView::undo()
 {
     const qsizetype oldLength = m_store.length();
-    const qsizetype oldLines = m_store.lineCount();
-    const qsizetype firstCached = m_top.line;
     qsizetype position = 0;
     qsizetype length = 0;
-    QString removedText;
-    if (!m_store.canUndo())
-        return false;
     const bool wasUndo = m_lastWasUndo;
-    if (!m_store.undo(&position, &length))
+    if (!m_store.canUndo() || !m_store.undo(&position, &length))
         return false;
-    Q_UNUSED(oldLines);
-    Q_UNUSED(firstCached);
+    m_accessibleLength = m_store.length();
     m_layout->changedFrom(m_store.lineAt(std::min(position, m_store.length())));
     if (accessibilityWanted()) {
-        // What stood there before is gone; screen readers read the text again.
-        QAccessibleEvent event(this, QAccessible::TextUpdated);
+        // What stood there before is gone: spaces stand for it, as long as it was.
+        const qsizetype removed = length - (m_store.length() - oldLength);
+        QAccessibleTextUpdateEvent event(this, int(position), QString(removed, QLatin1Char(' ')),
+                                         m_store.text(position, length));
         sendAccessible(event);
     }
-    Q_UNUSED(oldLength);
     finishEdit(position + length, position + length);
     m_lastWasUndo = !wasUndo;
     return true;
@@ -905,14 +904,16 @@ bool isTypedText(const QKeyEvent *event)
     const QString text = event->text();
     if (text.isEmpty())
         return false;
-    const Qt::KeyboardModifiers mods = event->modifiers();
-    // Ctrl without Alt is a command; AltGr comes as Ctrl+Alt on some systems.
-    if ((mods & Qt::ControlModifier) && !(mods & Qt::AltModifier))
-        return false;
-    if (mods & Qt::MetaModifier)
-        return false;
     const QChar c = text.at(0);
-    return c.isPrint() || c.isSurrogate() || c == QLatin1Char('\t');
+    // Joiners and direction marks, which some systems type with Ctrl+Shift.
+    if (c.category() == QChar::Other_Format)
+        return true;
+    // Ctrl is a command; Ctrl+Alt is AltGr on some keyboards.
+    const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
+    if (mods == Qt::ControlModifier || mods == (Qt::ControlModifier | Qt::ShiftModifier))
+        return false;
+    return c.isPrint() || c.category() == QChar::Other_PrivateUse
+        || (c.isHighSurrogate() && text.size() > 1 && text.at(1).isLowSurrogate()) || c == QLatin1Char('\t');
 }
 
 } // namespace
@@ -958,7 +959,7 @@ bool TextView::handlesKey(QKeyEvent *event) const
         QKeySequence::SelectAll, QKeySequence::Copy, QKeySequence::Cut, QKeySequence::Paste,
         QKeySequence::Undo, QKeySequence::Redo, QKeySequence::Delete, QKeySequence::Backspace,
         QKeySequence::DeleteStartOfWord, QKeySequence::DeleteEndOfWord, QKeySequence::InsertParagraphSeparator,
-        QKeySequence::InsertLineSeparator, QKeySequence::DeleteCompleteLine};
+        QKeySequence::InsertLineSeparator, QKeySequence::DeleteEndOfLine};
     for (QKeySequence::StandardKey key : edits) {
         if (event->matches(key))
             return true;
@@ -971,7 +972,8 @@ bool TextView::handlesKey(QKeyEvent *event) const
             || key == Qt::Key_Right || key == Qt::Key_Up || key == Qt::Key_Down || key == Qt::Key_PageUp
             || key == Qt::Key_PageDown))
         return true;
-    return isTypedText(event);
+    // Typing goes before a window's shortcut on a plain key, not on Alt.
+    return mods == Qt::NoModifier && key < Qt::Key_Escape && isTypedText(event);
 }
 
 bool TextView::event(QEvent *event)
@@ -1060,6 +1062,18 @@ void TextView::keyPressEvent(QKeyEvent *event)
         deleteKey(true, true);
     } else if (event->matches(QKeySequence::Delete)) {
         deleteKey(true, false);
+    } else if (event->matches(QKeySequence::DeleteEndOfLine)) {
+        if (!m_readOnly) {
+            // To the end of the line; at its end, the break.
+            const qsizetype line = m_store.lineAt(m_position);
+            const qsizetype end = m_store.lineStart(line) + m_store.lineLength(line);
+            const qsizetype to = m_position == end ? std::min(end + 1, m_store.length()) : end;
+            if (to > m_position) {
+                const qsizetype at = m_position;
+                edit(at, to - at, QStringView(), TextStore::EditKind::Separate);
+                finishEdit(at, at);
+            }
+        }
     } else if (event->key() == Qt::Key_Backspace
                && !(event->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier))) {
         deleteKey(false, false);

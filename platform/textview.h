@@ -209,4 +209,6 @@ private:
     bool m_lastWasUndo = false;
     QString m_preedit;
     int m_preeditCursor = 0;
+    // The length screen readers were last told of.
+    qsizetype m_accessibleLength = 0;
 };

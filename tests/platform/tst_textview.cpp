@@ -128,7 +128,7 @@ private slots:
         QCOMPARE(textOf(view), QStringLiteral("xyz\nqcd"));
     }
 
-    void aPlainKeyIsTheViewsBeforeAnyWindowShortcut()
+    void aPlainKeyIsTheViewsBeforeAnyWindowShortcutButAltAndCtrlKeysAreNot()
     {
         TextView view;
         QKeyEvent plain(QEvent::ShortcutOverride, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
@@ -138,6 +138,10 @@ private slots:
         command.ignore();
         QApplication::sendEvent(&view, &command);
         QVERIFY(!command.isAccepted());
+        QKeyEvent menu(QEvent::ShortcutOverride, Qt::Key_F, Qt::AltModifier, QStringLiteral("f"));
+        menu.ignore();
+        QApplication::sendEvent(&view, &menu);
+        QVERIFY(!menu.isAccepted());
     }
 
     void copyGivesLineBreaksAsLfAndKeepsOtherCharacters()
