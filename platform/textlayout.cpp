@@ -338,8 +338,11 @@ void TextLayoutCache::measure(qsizetype lineIndex, Line &l, size_t pieceIndex)
     if (l.pieces[pieceIndex].length > 2 * longLine)
         splitPiece(lineIndex, l, pieceIndex);
     qsizetype start = 0;
-    for (size_t i = 0; i < pieceIndex; ++i)
+    qreal left = 0;
+    for (size_t i = 0; i < pieceIndex; ++i) {
         start += l.pieces[i].length;
+        left += widthOf(l.pieces[i]);
+    }
     Piece &p = l.pieces[pieceIndex];
     p.used = m_stamp;
     if (p.layout)
@@ -369,6 +372,17 @@ void TextLayoutCache::measure(qsizetype lineIndex, Line &l, size_t pieceIndex)
     QTextOption option;
     option.setWrapMode(wraps() ? QTextOption::WrapAtWordBoundaryOrAnywhere : QTextOption::NoWrap);
     option.setTabStopDistance(m_tabStopDistance);
+    const qreal intoStop = wraps() || m_tabStopDistance <= 0 ? 0 : std::fmod(left, m_tabStopDistance);
+    if (intoStop > 0 && text.contains(QLatin1Char('\t'))) {
+        // A piece that starts between tab stops has its stops moved by as
+        // much, so that its tabs stop where the whole line's would.
+        const qsizetype tabs = text.count(QLatin1Char('\t'));
+        const qreal widest = qreal(text.size() - tabs) * m_metrics.maxWidth() + qreal(tabs) * m_tabStopDistance;
+        QList<QTextOption::Tab> stops;
+        for (qreal x = m_tabStopDistance - intoStop; x <= widest + m_tabStopDistance; x += m_tabStopDistance)
+            stops.append(QTextOption::Tab(x, QTextOption::LeftTab));
+        option.setTabs(stops);
+    }
     p.layout->setTextOption(option);
     p.layout->setCacheEnabled(true);
     p.layout->setFormats(formats);
@@ -383,7 +397,8 @@ void TextLayoutCache::measure(qsizetype lineIndex, Line &l, size_t pieceIndex)
         row.setLineWidth(wraps() ? m_wrapWidth : unwrappedWidth);
         row.setPosition(QPointF(0, y));
         y += m_lineHeight;
-        width = std::max(width, row.naturalTextWidth());
+        // Trailing spaces and tabs count: the next piece starts after them.
+        width = std::max(width, row.horizontalAdvance());
         allRows += row.horizontalAdvance();
     }
     p.layout->endLayout();
@@ -609,7 +624,7 @@ void TextLayoutCache::draw(qsizetype lineIndex, const DrawContext &c)
         if (lastPiece && c.selectionEnd > l.length && c.selectionStart <= l.length) {
             // The line break is selected: a space's width of highlight after the line.
             const QTextLine row = layout->lineAt(layout->lineCount() - 1);
-            const QRectF mark(at.x() + row.naturalTextWidth(), at.y() + row.y(),
+            const QRectF mark(at.x() + row.x() + row.naturalTextWidth(), at.y() + row.y(),
                               m_metrics.horizontalAdvance(QLatin1Char(' ')), m_lineHeight);
             painter->fillRect(mark, c.highlight);
         }

@@ -839,10 +839,12 @@ qsizetype TextView::target(Move move, qsizetype from)
         const qsizetype lineStart = m_store.lineStart(p.line);
         if (move == Move::RowStart)
             return lineStart + start;
-        // The end of a row that wraps is before its last character (the
-        // space it wrapped at), so that the caret stays on the row.
+        // The end of a row that wraps at a space is before that space, so
+        // that the caret stays on the row.
         const bool wrapped = p.row + 1 < m_layout->rowCount(p.line);
-        return lineStart + (wrapped && end > start ? end - 1 : end);
+        if (wrapped && end > start && m_store.at(lineStart + end - 1).isSpace())
+            return lineStart + end - 1;
+        return lineStart + end;
     }
     case Move::Up:
     case Move::Down:
