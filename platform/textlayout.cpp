@@ -496,6 +496,53 @@ int TextLayoutCache::rowCount(qsizetype lineIndex)
     return rows;
 }
 
+void TextLayoutCache::settleRows(qsizetype lineIndex, qsizetype offset, int around)
+{
+    if (!wraps())
+        return;
+    // Each piece laid out can move the rows after it: lay out until the
+    // pieces near offset's row all are.
+    for (int pass = 0; pass < 16; ++pass) {
+        const int row = rowOf(lineIndex, offset);
+        Line &l = line(lineIndex);
+        int first = 0;
+        size_t unmeasured = l.pieces.size();
+        for (size_t i = 0; i < l.pieces.size() && first <= row + around; ++i) {
+            const int rows = rowsOf(l.pieces[i]);
+            if (!l.pieces[i].measured && first + rows > row - around) {
+                unmeasured = i;
+                break;
+            }
+            first += rows;
+        }
+        if (unmeasured == l.pieces.size())
+            return;
+        measure(lineIndex, l, unmeasured);
+    }
+}
+
+void TextLayoutCache::settleRowRange(qsizetype lineIndex, int firstRow, int lastRow)
+{
+    if (!wraps())
+        return;
+    for (int pass = 0; pass < 16; ++pass) {
+        Line &l = line(lineIndex);
+        int first = 0;
+        size_t unmeasured = l.pieces.size();
+        for (size_t i = 0; i < l.pieces.size() && first <= lastRow; ++i) {
+            const int rows = rowsOf(l.pieces[i]);
+            if (!l.pieces[i].measured && first + rows > firstRow) {
+                unmeasured = i;
+                break;
+            }
+            first += rows;
+        }
+        if (unmeasured == l.pieces.size())
+            return;
+        measure(lineIndex, l, unmeasured);
+    }
+}
+
 int TextLayoutCache::rowOf(qsizetype lineIndex, qsizetype offset)
 {
     if (!wraps())

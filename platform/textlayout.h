@@ -58,6 +58,11 @@ public:
     // The row of an offset in its line; at a wrap point the offset belongs
     // to the row it starts.
     int rowOf(qsizetype line, qsizetype offset);
+    // Lays out the pieces of a long line that hold the rows within around
+    // of offset's, so that rows counted there stay where they are.
+    void settleRows(qsizetype line, qsizetype offset, int around);
+    // The same for the rows [firstRow, lastRow] of a line.
+    void settleRowRange(qsizetype line, int firstRow, int lastRow);
     // The offsets [start, end) of a row in its line.
     std::pair<qsizetype, qsizetype> rowRange(qsizetype line, int row);
     // The x of the caret at offset, from the start of its row.

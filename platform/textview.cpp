@@ -244,12 +244,12 @@ void TextView::setWrapsAtEdge(bool wrap)
 {
     if (wrap == m_wrapsAtEdge)
         return;
-    m_wrapsAtEdge = wrap;
-    horizontalScrollBar()->setValue(0);
-    setHorizontalScrollBarPolicy(wrap ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded);
-    updateWrapWidth();
-    m_top.row = 0;
-    relayout();
+    relayout([this, wrap] {
+        m_wrapsAtEdge = wrap;
+        horizontalScrollBar()->setValue(0);
+        setHorizontalScrollBarPolicy(wrap ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded);
+        updateWrapWidth();
+    });
 }
 
 void TextView::setOverwriteMode(bool overwrite)
@@ -273,19 +273,27 @@ void TextView::setReadOnly(bool readOnly)
 
 void TextView::setTabStopDistance(qreal distance)
 {
-    m_tabStopDistance = distance;
-    m_layout->setTabStopDistance(distance);
-    relayout();
+    relayout([this, distance] {
+        m_tabStopDistance = distance;
+        m_layout->setTabStopDistance(distance);
+    });
 }
 
-void TextView::relayout()
+void TextView::relayout(const std::function<void()> &change)
 {
+    // The text at the top, and a caret in sight, stay so across the change.
+    m_top.line = std::min(m_top.line, m_store.lineCount() - 1);
+    const qsizetype topAt = m_store.lineStart(m_top.line) + m_layout->rowRange(m_top.line, m_top.row).first;
+    const qint64 caretRows = rowsFromTop(rowOfPosition(m_position));
+    const bool caretInSight = caretRows >= 0 && caretRows < pageRows();
+    change();
     if (!m_preedit.isEmpty())
         m_layout->setPreedit(m_position, m_preedit, m_preeditCursor);
-    m_top.line = std::min(m_top.line, m_store.lineCount() - 1);
-    m_top.row = std::min(m_top.row, m_layout->rowCount(m_top.line) - 1);
+    m_top = rowOfPosition(topAt);
     updateScrollBars();
     setTop(m_top);
+    if (caretInSight)
+        ensureCursorVisible();
     viewport()->update();
 }
 
@@ -483,15 +491,37 @@ void TextView::updateWrapWidth()
     m_layout->setWrapWidth(m_wrapsAtEdge ? std::max(1, viewport()->width() - 2 * documentMargin) : 0);
 }
 
+void TextView::settleVisibleRows()
+{
+    qint64 remaining = pageRows() + 1;
+    RowPos p = m_top;
+    const qsizetype lines = m_store.lineCount();
+    while (remaining > 0 && p.line < lines) {
+        m_layout->settleRowRange(p.line, p.row, int(std::min<qint64>(p.row + remaining, INT_MAX)));
+        remaining -= m_layout->rowCount(p.line) - p.row;
+        ++p.line;
+        p.row = 0;
+    }
+}
+
 void TextView::ensureCursorVisible()
 {
-    const RowPos caret = rowOfPosition(m_position);
-    const qint64 fromTop = rowsFromTop(caret);
-    const int page = pageRows();
-    if (fromTop < 0)
-        setTop(caret);
-    else if (fromTop >= page)
-        setTop(stepRows(caret, -(page - 1)));
+    const qsizetype caretLine = m_store.lineAt(m_position);
+    m_layout->settleRows(caretLine, m_position - m_store.lineStart(caretLine), pageRows());
+    // Laying out what comes into sight can move rows: look again until the
+    // caret stays in sight.
+    for (int pass = 0; pass < 3; ++pass) {
+        const RowPos caret = rowOfPosition(m_position);
+        const qint64 fromTop = rowsFromTop(caret);
+        const int page = pageRows();
+        if (fromTop < 0)
+            setTop(caret);
+        else if (fromTop >= page)
+            setTop(stepRows(caret, -(page - 1)));
+        else
+            break;
+        settleVisibleRows();
+    }
     if (!m_wrapsAtEdge) {
         const qsizetype line = m_store.lineAt(m_position);
         const qreal x = m_layout->xOf(line, m_position - m_store.lineStart(line));
@@ -605,16 +635,14 @@ void TextView::paintEvent(QPaintEvent *)
 void TextView::resizeEvent(QResizeEvent *event)
 {
     QAbstractScrollArea::resizeEvent(event);
-    updateWrapWidth();
-    relayout();
+    relayout([this] { updateWrapWidth(); });
 }
 
 void TextView::changeEvent(QEvent *event)
 {
     QAbstractScrollArea::changeEvent(event);
     if (event->type() == QEvent::FontChange) {
-        m_layout->setFont(font());
-        relayout();
+        relayout([this] { m_layout->setFont(font()); });
     } else if (event->type() == QEvent::PaletteChange || event->type() == QEvent::ActivationChange) {
         viewport()->update();
     }
@@ -850,6 +878,9 @@ qsizetype TextView::target(Move move, qsizetype from)
     case Move::Down:
     case Move::PageUp:
     case Move::PageDown: {
+        const qsizetype fromLine = m_store.lineAt(from);
+        m_layout->settleRows(fromLine, from - m_store.lineStart(fromLine),
+                             move == Move::Up || move == Move::Down ? 1 : pageRows());
         const RowPos p = rowOfPosition(from);
         const qsizetype line = p.line;
         if (m_preferredX < 0)

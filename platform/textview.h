@@ -166,9 +166,12 @@ private:
     // Rows from the top row to p; a far p gives a value beyond the screen.
     qint64 rowsFromTop(RowPos p) const;
     void setTop(RowPos top);
+    // Lays out what the screen shows from the top, so rows counted there are exact.
+    void settleVisibleRows();
     void updateScrollBars();
     void updateWrapWidth();
-    void relayout();
+    // Makes a change to the layout, keeping the text at the top in place.
+    void relayout(const std::function<void()> &change);
     void restartBlink();
     void setSelectionClipboard();
     void startDrag();
