@@ -1021,6 +1021,13 @@ bool TextView::event(QEvent *event)
     return QAbstractScrollArea::event(event);
 }
 
+bool TextView::focusNextPrevChild(bool next)
+{
+    if (!m_readOnly)
+        return false;
+    return QAbstractScrollArea::focusNextPrevChild(next);
+}
+
 void TextView::typeText(const QString &text)
 {
     if (m_readOnly)

@@ -106,6 +106,8 @@ protected:
     void dropMimeData(const QMimeData *source, const QPoint &point, bool moveSelection);
 
     bool event(QEvent *event) override;
+    // Tab is typed into the text rather than moving the focus.
+    bool focusNextPrevChild(bool next) override;
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void changeEvent(QEvent *event) override;

@@ -7,6 +7,7 @@
 #include <QClipboard>
 #include <QDrag>
 #include <QInputMethodEvent>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -113,6 +114,20 @@ private slots:
         QVERIFY(view.undo());
         QCOMPARE(textOf(view), QStringLiteral("one more\ntwo"));
         QCOMPARE(view.cursorPosition(), 8);
+    }
+
+    void tabIsTypedRatherThanMovingTheFocus()
+    {
+        QWidget window;
+        auto *view = new TextView(&window);
+        new QLineEdit(&window);
+        window.show();
+        QApplication::setActiveWindow(&window);
+        view->setFocus();
+        load(*view, QStringLiteral("ab"));
+        press(view, Qt::Key_Tab);
+        QCOMPARE(textOf(*view), QStringLiteral("\tab"));
+        QCOMPARE(QApplication::focusWidget(), view);
     }
 
     void overwriteReplacesCharactersButStopsAtTheLineEnd()
