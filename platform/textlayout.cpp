@@ -637,7 +637,7 @@ void TextLayoutCache::draw(qsizetype lineIndex, const DrawContext &c)
         else
             visible = c.origin.x() + left <= c.clipRight && c.origin.x() + left + widthOf(l.pieces[i]) >= c.clipLeft;
         const bool lastPiece = i + 1 == l.pieces.size();
-        if (!visible && !(lastPiece && c.selectionEnd > l.length && wraps())) {
+        if (!visible) {
             if (wraps() && firstRow > c.lastRow)
                 break;
             start += l.pieces[i].length;

@@ -598,13 +598,7 @@ void TextView::paintEvent(QPaintEvent *)
         c.selectionStart = showSelection ? selFrom - start : 0;
         c.selectionEnd = showSelection ? selTo - start : 0;
         const qsizetype length = m_store.lineLength(line);
-        c.caret = (showCaret || !m_preedit.isEmpty()) && m_position >= start && m_position <= start + length
-            ? m_position - start
-            : -1;
-        if (c.caret >= 0 && !showCaret) {
-            // The composition is shown, the caret blinks off.
-            c.caret = -1;
-        }
+        c.caret = showCaret && m_position >= start && m_position <= start + length ? m_position - start : -1;
         m_layout->draw(line, c);
         y += (lastRow - firstRow + 1) * lineHeight;
         ++line;
@@ -1370,8 +1364,13 @@ void TextView::inputMethodEvent(QInputMethodEvent *event)
     }
     int preeditCursor = int(event->preeditString().size());
     for (const QInputMethodEvent::Attribute &a : event->attributes()) {
-        if (a.type == QInputMethodEvent::Cursor)
+        if (a.type == QInputMethodEvent::Cursor) {
             preeditCursor = a.start;
+        } else if (a.type == QInputMethodEvent::Selection && event->preeditString().isEmpty()) {
+            // Counted as the surrounding text the input method was given.
+            const qsizetype from = surroundingStart();
+            setSelection(from + a.start, from + a.start + a.length);
+        }
     }
     const QString preedit = event->preeditString();
     if (preedit != m_preedit || !preedit.isEmpty()) {
@@ -1384,13 +1383,19 @@ void TextView::inputMethodEvent(QInputMethodEvent *event)
     event->accept();
 }
 
+qsizetype TextView::surroundingStart() const
+{
+    // The caret's line, or a window of it around the caret when it is long.
+    const qsizetype line = m_store.lineAt(m_position);
+    return std::max(m_store.lineStart(line), m_position - lookAround * 4);
+}
+
 QVariant TextView::inputMethodQuery(Qt::InputMethodQuery query) const
 {
     const qsizetype line = m_store.lineAt(m_position);
     const qsizetype lineStart = m_store.lineStart(line);
     const qsizetype lineLength = m_store.lineLength(line);
-    // The caret's line, or a window of it around the caret when it is long.
-    const qsizetype from = std::max(lineStart, m_position - lookAround * 4);
+    const qsizetype from = surroundingStart();
     const qsizetype to = std::min(lineStart + lineLength, m_position + lookAround * 4);
     switch (query) {
     case Qt::ImEnabled:

@@ -178,6 +178,8 @@ private:
     void setSelectionClipboard();
     void startDrag();
     void notifyCursor();
+    // Where the text given to input methods around the caret starts.
+    qsizetype surroundingStart() const;
     // Whether screen readers listen, so events that cost are worth sending.
     static bool accessibilityWanted();
     static void sendAccessible(QAccessibleEvent &event);
