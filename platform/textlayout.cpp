@@ -213,17 +213,19 @@ void TextLayoutCache::replaced(qsizetype position, qsizetype inserted)
     }
 }
 
-void TextLayoutCache::changedFrom(qsizetype line)
+void TextLayoutCache::changedFrom(qsizetype first, qsizetype last)
 {
     for (auto it = m_lines.begin(); it != m_lines.end();) {
-        if (it->first >= line)
+        if (it->first >= first)
             it = m_lines.erase(it);
         else
             ++it;
     }
-    Q_UNUSED(line);
     m_blocksValid = false;
-    m_longestLength = -1;
+    if (m_longestLength >= 0) {
+        for (qsizetype l = first; l <= last; ++l)
+            m_longestLength = std::max(m_longestLength, m_store.lineLength(l));
+    }
     if (m_preeditLine >= 0)
         setPreedit(-1, QString(), 0);
 }

@@ -49,8 +49,9 @@ public:
     // to be replaced, then inserted characters stand there.
     void aboutToReplace(qsizetype position, qsizetype removed);
     void replaced(qsizetype position, qsizetype inserted);
-    // The text changed from line on in a way not told before (undo).
-    void changedFrom(qsizetype line);
+    // The text changed in a way not told before (undo): lines [first, last]
+    // are new, and the lines after them may have moved.
+    void changedFrom(qsizetype first, qsizetype last);
 
     // Visual rows of a line (1 without wrapping); laying out a short line,
     // estimating the pieces of a long one not yet laid out.

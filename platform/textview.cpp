@@ -227,7 +227,7 @@ bool TextView::undo()
     if (!m_store.canUndo() || !m_store.undo(&position, &length))
         return false;
     m_accessibleLength = m_store.length();
-    m_layout->changedFrom(m_store.lineAt(std::min(position, m_store.length())));
+    m_layout->changedFrom(m_store.lineAt(position), m_store.lineAt(position + length));
     if (accessibilityWanted()) {
         // What stood there before is gone: spaces stand for it, as long as it was.
         const qsizetype removed = length - (m_store.length() - oldLength);
