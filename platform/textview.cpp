@@ -513,13 +513,18 @@ void TextView::ensureCursorVisible()
     for (int pass = 0; pass < 3; ++pass) {
         const RowPos caret = rowOfPosition(m_position);
         const qint64 fromTop = rowsFromTop(caret);
-        const int page = pageRows();
-        if (fromTop < 0)
+        // Rows wholly in sight, below the margin at the top of the text.
+        const int inSight = std::max(1, int((viewport()->height() - topY()) / m_layout->lineHeight()));
+        if (fromTop < 0) {
             setTop(caret);
-        else if (fromTop >= page)
-            setTop(stepRows(caret, -(page - 1)));
-        else
+        } else if (fromTop >= inSight) {
+            RowPos top = stepRows(caret, -(pageRows() - 1));
+            if (top.line == 0 && top.row == 0)
+                top = stepRows(top, 1);
+            setTop(top);
+        } else {
             break;
+        }
         settleVisibleRows();
     }
     if (!m_wrapsAtEdge) {

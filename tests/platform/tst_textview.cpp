@@ -159,6 +159,106 @@ private slots:
         QVERIFY(!menu.isAccepted());
     }
 
+    void wordKeysDeleteWholeWordsAndCtrlKTakesTheRestOfTheLine()
+    {
+        TextView view;
+        load(view, QStringLiteral("alpha beta gamma\nnext"));
+        view.setSelection(10, 10);
+        press(&view, Qt::Key_Backspace, Qt::ControlModifier);
+        QCOMPARE(textOf(view), QStringLiteral("alpha  gamma\nnext"));
+        press(&view, Qt::Key_Delete, Qt::ControlModifier);
+        QCOMPARE(textOf(view), QStringLiteral("alpha gamma\nnext"));
+        QKeyEvent ctrlK(QEvent::KeyPress, Qt::Key_K, Qt::ControlModifier);
+        if (!ctrlK.matches(QKeySequence::DeleteEndOfLine))
+            return;
+        QApplication::sendEvent(&view, &ctrlK);
+        QCOMPARE(textOf(view), QStringLiteral("alpha \nnext"));
+        QApplication::sendEvent(&view, &ctrlK);
+        QCOMPARE(textOf(view), QStringLiteral("alpha next"));
+    }
+
+    void upAndDownKeepTheColumnAndWalkEveryRowOfAWrappedLongLine()
+    {
+        TextView view;
+        view.resize(300, 200);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        load(view, QStringLiteral("a long first line\nab\na long first line"));
+        view.setSelection(12, 12);
+        press(&view, Qt::Key_Down, Qt::NoModifier, 2);
+        QCOMPARE(view.cursorPosition(), 21 + 12);
+
+        // Rows across the pieces a long line is laid out in: Down reaches
+        // each row once, and Up comes back the same way.
+        QString line;
+        while (line.size() < 30000)
+            line += QStringLiteral("lorem ipsum dolor sit amet ");
+        load(view, line);
+        QList<qsizetype> down{0};
+        while (view.cursorPosition() < 12000) {
+            press(&view, Qt::Key_Down);
+            QVERIFY(view.cursorPosition() > down.last());
+            QVERIFY(view.cursorPosition() - down.last() < 100);
+            down.append(view.cursorPosition());
+            const QRect caret = view.cursorRect();
+            QVERIFY(caret.top() >= 0 && caret.bottom() < view.viewport()->height());
+        }
+        for (qsizetype i = down.size() - 2; i >= 0; --i) {
+            press(&view, Qt::Key_Up);
+            QCOMPARE(view.cursorPosition(), down[i]);
+        }
+    }
+
+    void theCaretStaysInSightWhenTheViewNarrows()
+    {
+        TextView view;
+        view.resize(500, 200);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QString text;
+        for (int i = 0; i < 200; ++i)
+            text += QStringLiteral("line %1 with some words to wrap when narrow\n").arg(i);
+        load(view, text);
+        view.setSelection(text.size() / 2, text.size() / 2);
+        view.resize(150, 200);
+        QApplication::processEvents();
+        QVERIFY(view.viewport()->rect().contains(view.cursorRect().center()));
+    }
+
+    void aHiddenSelectionIsNotPaintedWithoutTheFocus()
+    {
+        QWidget window;
+        auto *view = new TextView(&window);
+        auto *other = new QLineEdit(&window);
+        view->setGeometry(0, 0, 300, 100);
+        other->setGeometry(0, 110, 100, 20);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QApplication::setActiveWindow(&window);
+        load(*view, QStringLiteral("selected text"));
+        view->setSelection(0, 8);
+        const auto highlighted = [view] {
+            const QColor highlight = view->palette().color(QPalette::Active, QPalette::Highlight);
+            const QColor inactive = view->palette().color(QPalette::Inactive, QPalette::Highlight);
+            const QImage image = view->viewport()->grab().toImage();
+            for (int y = 0; y < image.height(); ++y) {
+                for (int x = 0; x < image.width(); ++x) {
+                    const QColor pixel = image.pixelColor(x, y);
+                    if (pixel == highlight || pixel == inactive)
+                        return true;
+                }
+            }
+            return false;
+        };
+        view->setFocus();
+        QVERIFY(view->hasFocus());
+        QVERIFY(highlighted());
+        other->setFocus();
+        QVERIFY(!highlighted());
+        view->setHideSelection(false);
+        QVERIFY(highlighted());
+    }
+
     void copyGivesLineBreaksAsLfAndKeepsOtherCharacters()
     {
         TextView view;
