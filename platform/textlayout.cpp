@@ -94,8 +94,7 @@ void TextLayoutCache::setPreedit(qsizetype position, const QString &text, int cu
 void TextLayoutCache::invalidateMeasures()
 {
     m_lines.clear();
-    m_validBlocks = 0;
-    m_totalRows = -1;
+    m_blocksValid = false;
     m_widestMeasured = 0;
 }
 
@@ -110,10 +109,25 @@ void TextLayoutCache::reset()
 
 qint64 TextLayoutCache::estimatedRowsOf(qsizetype first, qsizetype last) const
 {
+    if (!wraps())
+        return last - first + 1;
+    // Each line's start read once: its length is the next start less one.
+    const qsizetype lines = m_store.lineCount();
+    const qsizetype perRow = charactersPerRow();
     qint64 rows = 0;
-    for (qsizetype l = first; l <= last; ++l)
-        rows += estimatedRows(l);
+    qsizetype start = m_store.lineStart(first);
+    for (qsizetype l = first; l <= last; ++l) {
+        const qsizetype next = l + 1 < lines ? m_store.lineStart(l + 1) : m_store.length() + 1;
+        const qsizetype length = next - start - 1;
+        rows += length <= perRow ? 1 : (length + perRow - 1) / perRow;
+        start = next;
+    }
     return rows;
+}
+
+qsizetype TextLayoutCache::charactersPerRow() const
+{
+    return std::max<qsizetype>(1, qsizetype(m_wrapWidth / m_charWidth));
 }
 
 void TextLayoutCache::aboutToReplace(qsizetype position, qsizetype removed)
@@ -122,7 +136,7 @@ void TextLayoutCache::aboutToReplace(qsizetype position, qsizetype removed)
     m_editOldLastLine = m_store.lineAt(position + removed);
     m_editOldLineCount = m_store.lineCount();
     m_editRemoved = removed;
-    m_editOldRows = (wraps() && m_totalRows >= 0) ? estimatedRowsOf(m_editFirstLine, m_editOldLastLine) : 0;
+    m_editOldRows = wraps() ? estimatedRowsOf(m_editFirstLine, m_editOldLastLine) : 0;
 }
 
 void TextLayoutCache::replaced(qsizetype position, qsizetype inserted)
@@ -175,30 +189,43 @@ void TextLayoutCache::replaced(qsizetype position, qsizetype inserted)
     if (m_preeditLine >= 0)
         setPreedit(-1, QString(), 0);
 
-    if (m_totalRows >= 0) {
-        if (wraps())
-            m_totalRows += estimatedRowsOf(first, newLast) - m_editOldRows;
-        else
-            m_totalRows = m_store.lineCount();
+    if (wraps() && m_blocksValid) {
+        // Only the block that holds the edit changes, when it holds all of it.
+        const qint64 rowsDelta = estimatedRowsOf(first, newLast) - m_editOldRows;
+        qsizetype blockStart = 0;
+        size_t b = 0;
+        while (b + 1 < m_blocks.size() && blockStart + m_blocks[b].lines <= first)
+            blockStart += m_blocks[b++].lines;
+        Block &block = m_blocks[b];
+        if (oldLast < blockStart + block.lines || b + 1 == m_blocks.size()) {
+            block.lines += delta;
+            block.rows += rowsDelta;
+            m_totalRows += rowsDelta;
+            if (block.lines > 4 * linesPerBlock || (block.lines <= 0 && m_blocks.size() > 1))
+                m_blocksValid = false;
+        } else {
+            m_blocksValid = false;
+        }
     }
-    m_validBlocks = std::min<size_t>(m_validBlocks, size_t(first / linesPerBlock));
     if (m_longestLength >= 0) {
         for (qsizetype l = first; l <= newLast; ++l)
             m_longestLength = std::max(m_longestLength, m_store.lineLength(l));
     }
 }
 
-void TextLayoutCache::changedFrom(qsizetype line)
+void TextLayoutCache::changedFrom(qsizetype first, qsizetype last)
 {
     for (auto it = m_lines.begin(); it != m_lines.end();) {
-        if (it->first >= line)
+        if (it->first >= first)
             it = m_lines.erase(it);
         else
             ++it;
     }
-    m_validBlocks = std::min<size_t>(m_validBlocks, size_t(line / linesPerBlock));
-    m_totalRows = -1;
-    m_longestLength = -1;
+    m_blocksValid = false;
+    if (m_longestLength >= 0) {
+        for (qsizetype l = first; l <= last; ++l)
+            m_longestLength = std::max(m_longestLength, m_store.lineLength(l));
+    }
     if (m_preeditLine >= 0)
         setPreedit(-1, QString(), 0);
 }
@@ -288,7 +315,8 @@ int TextLayoutCache::estimatePieceRows(qsizetype length) const
 {
     if (!wraps())
         return 1;
-    return std::max(1, int(std::ceil(qreal(length) * m_charWidth / m_wrapWidth)));
+    const qsizetype perRow = charactersPerRow();
+    return int(std::max<qsizetype>(1, (length + perRow - 1) / perRow));
 }
 
 qreal TextLayoutCache::estimateWidth(qsizetype length) const
@@ -312,8 +340,11 @@ void TextLayoutCache::measure(qsizetype lineIndex, Line &l, size_t pieceIndex)
     if (l.pieces[pieceIndex].length > 2 * longLine)
         splitPiece(lineIndex, l, pieceIndex);
     qsizetype start = 0;
-    for (size_t i = 0; i < pieceIndex; ++i)
+    qreal left = 0;
+    for (size_t i = 0; i < pieceIndex; ++i) {
         start += l.pieces[i].length;
+        left += widthOf(l.pieces[i]);
+    }
     Piece &p = l.pieces[pieceIndex];
     p.used = m_stamp;
     if (p.layout)
@@ -343,6 +374,17 @@ void TextLayoutCache::measure(qsizetype lineIndex, Line &l, size_t pieceIndex)
     QTextOption option;
     option.setWrapMode(wraps() ? QTextOption::WrapAtWordBoundaryOrAnywhere : QTextOption::NoWrap);
     option.setTabStopDistance(m_tabStopDistance);
+    const qreal intoStop = wraps() || m_tabStopDistance <= 0 ? 0 : std::fmod(left, m_tabStopDistance);
+    if (intoStop > 0 && text.contains(QLatin1Char('\t'))) {
+        // A piece that starts between tab stops has its stops moved by as
+        // much, so that its tabs stop where the whole line's would.
+        const qsizetype tabs = text.count(QLatin1Char('\t'));
+        const qreal widest = qreal(text.size() - tabs) * m_metrics.maxWidth() + qreal(tabs) * m_tabStopDistance;
+        QList<QTextOption::Tab> stops;
+        for (qreal x = m_tabStopDistance - intoStop; x <= widest + m_tabStopDistance; x += m_tabStopDistance)
+            stops.append(QTextOption::Tab(x, QTextOption::LeftTab));
+        option.setTabs(stops);
+    }
     p.layout->setTextOption(option);
     p.layout->setCacheEnabled(true);
     p.layout->setFormats(formats);
@@ -357,7 +399,8 @@ void TextLayoutCache::measure(qsizetype lineIndex, Line &l, size_t pieceIndex)
         row.setLineWidth(wraps() ? m_wrapWidth : unwrappedWidth);
         row.setPosition(QPointF(0, y));
         y += m_lineHeight;
-        width = std::max(width, row.naturalTextWidth());
+        // Trailing spaces and tabs count: the next piece starts after them.
+        width = std::max(width, row.horizontalAdvance());
         allRows += row.horizontalAdvance();
     }
     p.layout->endLayout();
@@ -368,6 +411,7 @@ void TextLayoutCache::measure(qsizetype lineIndex, Line &l, size_t pieceIndex)
         m_charWidth = allRows / qreal(p.length);
         m_charWidthKnown = true;
         m_estimatesChanged = true;
+        m_blocksValid = false;
     }
     if (!wraps() && l.pieces.size() == 1)
         m_widestMeasured = std::max(m_widestMeasured, width);
@@ -452,6 +496,53 @@ int TextLayoutCache::rowCount(qsizetype lineIndex)
     for (const Piece &p : l.pieces)
         rows += rowsOf(p);
     return rows;
+}
+
+void TextLayoutCache::settleRows(qsizetype lineIndex, qsizetype offset, int around)
+{
+    if (!wraps())
+        return;
+    // Each piece laid out can move the rows after it: lay out until the
+    // pieces near offset's row all are.
+    for (int pass = 0; pass < 16; ++pass) {
+        const int row = rowOf(lineIndex, offset);
+        Line &l = line(lineIndex);
+        int first = 0;
+        size_t unmeasured = l.pieces.size();
+        for (size_t i = 0; i < l.pieces.size() && first <= row + around; ++i) {
+            const int rows = rowsOf(l.pieces[i]);
+            if (!l.pieces[i].measured && first + rows > row - around) {
+                unmeasured = i;
+                break;
+            }
+            first += rows;
+        }
+        if (unmeasured == l.pieces.size())
+            return;
+        measure(lineIndex, l, unmeasured);
+    }
+}
+
+void TextLayoutCache::settleRowRange(qsizetype lineIndex, int firstRow, int lastRow)
+{
+    if (!wraps())
+        return;
+    for (int pass = 0; pass < 16; ++pass) {
+        Line &l = line(lineIndex);
+        int first = 0;
+        size_t unmeasured = l.pieces.size();
+        for (size_t i = 0; i < l.pieces.size() && first <= lastRow; ++i) {
+            const int rows = rowsOf(l.pieces[i]);
+            if (!l.pieces[i].measured && first + rows > firstRow) {
+                unmeasured = i;
+                break;
+            }
+            first += rows;
+        }
+        if (unmeasured == l.pieces.size())
+            return;
+        measure(lineIndex, l, unmeasured);
+    }
 }
 
 int TextLayoutCache::rowOf(qsizetype lineIndex, qsizetype offset)
@@ -548,7 +639,7 @@ void TextLayoutCache::draw(qsizetype lineIndex, const DrawContext &c)
         else
             visible = c.origin.x() + left <= c.clipRight && c.origin.x() + left + widthOf(l.pieces[i]) >= c.clipLeft;
         const bool lastPiece = i + 1 == l.pieces.size();
-        if (!visible && !(lastPiece && c.selectionEnd > l.length && wraps())) {
+        if (!visible) {
             if (wraps() && firstRow > c.lastRow)
                 break;
             start += l.pieces[i].length;
@@ -582,7 +673,7 @@ void TextLayoutCache::draw(qsizetype lineIndex, const DrawContext &c)
         if (lastPiece && c.selectionEnd > l.length && c.selectionStart <= l.length) {
             // The line break is selected: a space's width of highlight after the line.
             const QTextLine row = layout->lineAt(layout->lineCount() - 1);
-            const QRectF mark(at.x() + row.naturalTextWidth(), at.y() + row.y(),
+            const QRectF mark(at.x() + row.x() + row.naturalTextWidth(), at.y() + row.y(),
                               m_metrics.horizontalAdvance(QLatin1Char(' ')), m_lineHeight);
             painter->fillRect(mark, c.highlight);
         }
@@ -619,39 +710,48 @@ void TextLayoutCache::draw(qsizetype lineIndex, const DrawContext &c)
     }
 }
 
-void TextLayoutCache::ensureBlocks(size_t block)
+void TextLayoutCache::ensureBlocks()
 {
+    if (m_blocksValid)
+        return;
     const qsizetype lines = m_store.lineCount();
-    const size_t blocks = size_t((lines + linesPerBlock - 1) / linesPerBlock);
-    block = std::min(block, blocks);
-    if (m_blockRows.size() < block + 1)
-        m_blockRows.resize(std::max(block + 1, blocks + 1));
-    m_blockRows[0] = 0;
-    while (m_validBlocks < block) {
-        const qsizetype first = qsizetype(m_validBlocks) * linesPerBlock;
-        const qsizetype last = std::min(first + linesPerBlock, lines) - 1;
-        m_blockRows[m_validBlocks + 1] = m_blockRows[m_validBlocks] + estimatedRowsOf(first, last);
-        ++m_validBlocks;
+    // The first lines, laid out for the first screen anyway, tell the width
+    // of a character before anything is estimated with it.
+    for (qsizetype l = 0; l < std::min<qsizetype>(lines, 64) && !m_charWidthKnown; ++l)
+        measure(l, line(l), 0);
+    m_blocks.clear();
+    m_blocks.reserve(size_t(lines / linesPerBlock + 1));
+    m_totalRows = 0;
+    for (qsizetype first = 0; first < lines; first += linesPerBlock) {
+        const qsizetype count = std::min(linesPerBlock, lines - first);
+        const qint64 rows = estimatedRowsOf(first, first + count - 1);
+        m_blocks.push_back({count, rows});
+        m_totalRows += rows;
     }
+    m_blocksValid = true;
 }
 
 qint64 TextLayoutCache::rowsBefore(qsizetype lineIndex)
 {
     if (!wraps())
         return lineIndex;
-    const size_t block = size_t(lineIndex / linesPerBlock);
-    ensureBlocks(block);
-    return m_blockRows[block] + estimatedRowsOf(qsizetype(block) * linesPerBlock, lineIndex - 1);
+    ensureBlocks();
+    qsizetype blockStart = 0;
+    qint64 rows = 0;
+    for (const Block &block : m_blocks) {
+        if (lineIndex < blockStart + block.lines)
+            break;
+        blockStart += block.lines;
+        rows += block.rows;
+    }
+    return rows + (lineIndex > blockStart ? estimatedRowsOf(blockStart, lineIndex - 1) : 0);
 }
 
 qint64 TextLayoutCache::totalRows()
 {
     if (!wraps())
         return m_store.lineCount();
-    if (m_totalRows < 0) {
-        const qsizetype last = m_store.lineCount() - 1;
-        m_totalRows = rowsBefore(last) + estimatedRows(last);
-    }
+    ensureBlocks();
     return m_totalRows;
 }
 
@@ -662,16 +762,14 @@ qsizetype TextLayoutCache::lineForRow(qint64 row, qint64 *rowInLine)
         *rowInLine = 0;
         return qsizetype(std::clamp<qint64>(row, 0, lines - 1));
     }
-    const size_t blocks = size_t((lines + linesPerBlock - 1) / linesPerBlock);
-    while (m_validBlocks < blocks && m_blockRows[m_validBlocks] <= row)
-        ensureBlocks(m_validBlocks + 1);
-    ensureBlocks(0);
-    const size_t top = std::min(m_validBlocks, blocks - 1);
-    size_t block = size_t(std::upper_bound(m_blockRows.begin(), m_blockRows.begin() + qsizetype(top) + 1, row)
-                          - m_blockRows.begin());
-    block = block == 0 ? 0 : block - 1;
-    qint64 r = m_blockRows[block];
-    for (qsizetype l = qsizetype(block) * linesPerBlock; l < lines; ++l) {
+    ensureBlocks();
+    qsizetype blockStart = 0;
+    qint64 r = 0;
+    for (size_t b = 0; b + 1 < m_blocks.size() && row >= r + m_blocks[b].rows; ++b) {
+        blockStart += m_blocks[b].lines;
+        r += m_blocks[b].rows;
+    }
+    for (qsizetype l = blockStart; l < lines; ++l) {
         const int rows = estimatedRows(l);
         if (row < r + rows || l == lines - 1) {
             *rowInLine = std::clamp<qint64>(row - r, 0, rows - 1);
@@ -688,8 +786,12 @@ qreal TextLayoutCache::widestLineEstimate()
     if (m_longestLength < 0) {
         m_longestLength = 0;
         const qsizetype lines = m_store.lineCount();
-        for (qsizetype l = 0; l < lines; ++l)
-            m_longestLength = std::max(m_longestLength, m_store.lineLength(l));
+        qsizetype start = 0;
+        for (qsizetype l = 0; l < lines; ++l) {
+            const qsizetype next = l + 1 < lines ? m_store.lineStart(l + 1) : m_store.length() + 1;
+            m_longestLength = std::max(m_longestLength, next - start - 1);
+            start = next;
+        }
     }
     return std::max(qreal(m_longestLength) * m_charWidth, m_widestMeasured);
 }

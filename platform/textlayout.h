@@ -22,7 +22,7 @@ class TextStore;
 // the pieces stand side by side.
 //
 // Rows of the whole text for the scroll bar are estimated from line lengths,
-// summed in blocks of lines that an edit invalidates only from its line on.
+// summed in blocks of lines; an edit changes the sum of its block only.
 class TextLayoutCache
 {
 public:
@@ -49,8 +49,9 @@ public:
     // to be replaced, then inserted characters stand there.
     void aboutToReplace(qsizetype position, qsizetype removed);
     void replaced(qsizetype position, qsizetype inserted);
-    // The text changed from line on in a way not told before (undo).
-    void changedFrom(qsizetype line);
+    // The text changed in a way not told before (undo): lines [first, last]
+    // are new, and the lines after them may have moved.
+    void changedFrom(qsizetype first, qsizetype last);
 
     // Visual rows of a line (1 without wrapping); laying out a short line,
     // estimating the pieces of a long one not yet laid out.
@@ -58,6 +59,11 @@ public:
     // The row of an offset in its line; at a wrap point the offset belongs
     // to the row it starts.
     int rowOf(qsizetype line, qsizetype offset);
+    // Lays out the pieces of a long line that hold the rows within around
+    // of offset's, so that rows counted there stay where they are.
+    void settleRows(qsizetype line, qsizetype offset, int around);
+    // The same for the rows [firstRow, lastRow] of a line.
+    void settleRowRange(qsizetype line, int firstRow, int lastRow);
     // The offsets [start, end) of a row in its line.
     std::pair<qsizetype, qsizetype> rowRange(qsizetype line, int row);
     // The x of the caret at offset, from the start of its row.
@@ -150,8 +156,9 @@ private:
     qreal estimateWidth(qsizetype length) const;
     int toLayout(const Piece &p, qsizetype offset) const;
     qsizetype fromLayout(const Piece &p, int index) const;
-    void ensureBlocks(size_t block);
+    void ensureBlocks();
     qint64 estimatedRowsOf(qsizetype first, qsizetype last) const;
+    qsizetype charactersPerRow() const;
     void invalidateMeasures();
 
     const TextStore &m_store;
@@ -173,10 +180,16 @@ private:
     QString m_preedit;
     int m_preeditCursor = 0;
 
-    // Estimated rows before each block of lines; valid up to m_validBlocks.
-    std::vector<qint64> m_blockRows;
-    size_t m_validBlocks = 0;
-    qint64 m_totalRows = -1;
+    // Wrapped, the estimated rows of consecutive blocks of lines; an edit
+    // within a block changes only it.
+    struct Block
+    {
+        qsizetype lines = 0;
+        qint64 rows = 0;
+    };
+    std::vector<Block> m_blocks;
+    bool m_blocksValid = false;
+    qint64 m_totalRows = 0;
     qsizetype m_longestLength = -1;
     qreal m_widestMeasured = 0;
     quint32 m_stamp = 1;

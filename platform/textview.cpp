@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDrag>
+#include <QInputMethod>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMimeData>
@@ -28,7 +29,30 @@ constexpr int documentMargin = 4;
 // and input methods look at.
 constexpr qsizetype lookAround = 256;
 
+std::function<void(QAccessibleEvent *)> &accessibilityProbe()
+{
+    static std::function<void(QAccessibleEvent *)> probe;
+    return probe;
+}
+
 } // namespace
+
+void TextView::setAccessibilityProbe(std::function<void(QAccessibleEvent *)> probe)
+{
+    accessibilityProbe() = std::move(probe);
+}
+
+bool TextView::accessibilityWanted()
+{
+    return QAccessible::isActive() || accessibilityProbe();
+}
+
+void TextView::sendAccessible(QAccessibleEvent &event)
+{
+    if (accessibilityProbe())
+        accessibilityProbe()(&event);
+    QAccessible::updateAccessibility(&event);
+}
 
 TextView::TextView(QWidget *parent)
     : QAbstractScrollArea(parent)
@@ -64,9 +88,12 @@ void TextView::storeReset()
     m_anchor = m_position = 0;
     updateScrollBars();
     viewport()->update();
-    if (QAccessible::isActive()) {
-        QAccessibleEvent event(this, QAccessible::TextUpdated);
-        QAccessible::updateAccessibility(&event);
+    const qsizetype oldLength = std::exchange(m_accessibleLength, m_store.length());
+    if (accessibilityWanted()) {
+        // The old text is gone: spaces stand for it, as long as it was.
+        QAccessibleTextUpdateEvent event(this, 0, QString(oldLength, QLatin1Char(' ')),
+                                         m_store.text(0, m_store.length()));
+        sendAccessible(event);
     }
     if (moved)
         emit cursorPositionChanged();
@@ -111,13 +138,15 @@ void TextView::moveCaret(qsizetype anchor, qsizetype position)
     }
     if (moved) {
         notifyCursor();
+        if (hasFocus())
+            updateMicroFocus();
         emit cursorPositionChanged();
     }
     if (selectionChanges) {
-        if (QAccessible::isActive()) {
+        if (accessibilityWanted()) {
             QAccessibleTextSelectionEvent event(this, int(selectionStart()), int(selectionEnd()));
             event.setCursorPosition(int(m_position));
-            QAccessible::updateAccessibility(&event);
+            sendAccessible(event);
         }
         emit selectionChanged();
     }
@@ -125,10 +154,10 @@ void TextView::moveCaret(qsizetype anchor, qsizetype position)
 
 void TextView::notifyCursor()
 {
-    if (!QAccessible::isActive())
+    if (!accessibilityWanted())
         return;
     QAccessibleTextCursorEvent event(this, int(m_position));
-    QAccessible::updateAccessibility(&event);
+    sendAccessible(event);
 }
 
 qsizetype TextView::edit(qsizetype position, qsizetype removed, QStringView text, TextStore::EditKind kind)
@@ -137,7 +166,7 @@ qsizetype TextView::edit(qsizetype position, qsizetype removed, QStringView text
     position = std::clamp<qsizetype>(position, 0, before);
     removed = std::clamp<qsizetype>(removed, 0, before - position);
     QString removedText;
-    if (QAccessible::isActive() && removed > 0)
+    if (accessibilityWanted() && removed > 0)
         removedText = m_store.text(position, removed);
     if (!m_preedit.isEmpty())
         m_layout->setPreedit(-1, QString(), 0);
@@ -145,20 +174,19 @@ qsizetype TextView::edit(qsizetype position, qsizetype removed, QStringView text
     m_store.replace(position, removed, text, m_newLineEnd, kind);
     const qsizetype inserted = m_store.length() - before + removed;
     m_layout->replaced(position, inserted);
-    if (!m_preedit.isEmpty())
-        m_layout->setPreedit(m_position, m_preedit, 0);
+    m_accessibleLength = m_store.length();
     m_lastWasUndo = false;
-    if (QAccessible::isActive()) {
+    if (accessibilityWanted()) {
         const QString insertedText = m_store.text(position, inserted);
         if (removed > 0 && inserted > 0) {
             QAccessibleTextUpdateEvent event(this, int(position), removedText, insertedText);
-            QAccessible::updateAccessibility(&event);
+            sendAccessible(event);
         } else if (removed > 0) {
             QAccessibleTextRemoveEvent event(this, int(position), removedText);
-            QAccessible::updateAccessibility(&event);
+            sendAccessible(event);
         } else if (inserted > 0) {
             QAccessibleTextInsertEvent event(this, int(position), insertedText);
-            QAccessible::updateAccessibility(&event);
+            sendAccessible(event);
         }
     }
     return inserted;
@@ -171,6 +199,8 @@ void TextView::finishEdit(qsizetype anchor, qsizetype position)
     m_position = std::min(m_position, m_store.length());
     m_preferredX = -1;
     moveCaret(anchor, position);
+    if (!m_preedit.isEmpty())
+        m_layout->setPreedit(m_position, m_preedit, m_preeditCursor);
     updateScrollBars();
     setTop(m_top);
     ensureCursorVisible();
@@ -191,25 +221,20 @@ void TextView::replaceSelection(QStringView text, TextStore::EditKind kind)
 bool TextView::undo()
 {
     const qsizetype oldLength = m_store.length();
-    const qsizetype oldLines = m_store.lineCount();
-    const qsizetype firstCached = m_top.line;
     qsizetype position = 0;
     qsizetype length = 0;
-    QString removedText;
-    if (!m_store.canUndo())
-        return false;
     const bool wasUndo = m_lastWasUndo;
-    if (!m_store.undo(&position, &length))
+    if (!m_store.canUndo() || !m_store.undo(&position, &length))
         return false;
-    Q_UNUSED(oldLines);
-    Q_UNUSED(firstCached);
-    m_layout->changedFrom(m_store.lineAt(std::min(position, m_store.length())));
-    if (QAccessible::isActive()) {
-        // What stood there before is gone; screen readers read the text again.
-        QAccessibleEvent event(this, QAccessible::TextUpdated);
-        QAccessible::updateAccessibility(&event);
+    m_accessibleLength = m_store.length();
+    m_layout->changedFrom(m_store.lineAt(position), m_store.lineAt(position + length));
+    if (accessibilityWanted()) {
+        // What stood there before is gone: spaces stand for it, as long as it was.
+        const qsizetype removed = length - (m_store.length() - oldLength);
+        QAccessibleTextUpdateEvent event(this, int(position), QString(removed, QLatin1Char(' ')),
+                                         m_store.text(position, length));
+        sendAccessible(event);
     }
-    Q_UNUSED(oldLength);
     finishEdit(position + length, position + length);
     m_lastWasUndo = !wasUndo;
     return true;
@@ -219,12 +244,12 @@ void TextView::setWrapsAtEdge(bool wrap)
 {
     if (wrap == m_wrapsAtEdge)
         return;
-    m_wrapsAtEdge = wrap;
-    horizontalScrollBar()->setValue(0);
-    setHorizontalScrollBarPolicy(wrap ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded);
-    updateWrapWidth();
-    m_top.row = 0;
-    relayout();
+    relayout([this, wrap] {
+        m_wrapsAtEdge = wrap;
+        horizontalScrollBar()->setValue(0);
+        setHorizontalScrollBarPolicy(wrap ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded);
+        updateWrapWidth();
+    });
 }
 
 void TextView::setOverwriteMode(bool overwrite)
@@ -248,18 +273,27 @@ void TextView::setReadOnly(bool readOnly)
 
 void TextView::setTabStopDistance(qreal distance)
 {
-    m_tabStopDistance = distance;
-    m_layout->setTabStopDistance(distance);
-    relayout();
+    relayout([this, distance] {
+        m_tabStopDistance = distance;
+        m_layout->setTabStopDistance(distance);
+    });
 }
 
-void TextView::relayout()
+void TextView::relayout(const std::function<void()> &change)
 {
+    // The text at the top, and a caret in sight, stay so across the change.
+    m_top.line = std::min(m_top.line, m_store.lineCount() - 1);
+    const qsizetype topAt = m_store.lineStart(m_top.line) + m_layout->rowRange(m_top.line, m_top.row).first;
+    const qint64 caretRows = rowsFromTop(rowOfPosition(m_position));
+    const bool caretInSight = caretRows >= 0 && caretRows < pageRows();
+    change();
     if (!m_preedit.isEmpty())
-        m_layout->setPreedit(m_position, m_preedit, 0);
-    m_top.row = std::min(m_top.row, m_layout->rowCount(m_top.line) - 1);
+        m_layout->setPreedit(m_position, m_preedit, m_preeditCursor);
+    m_top = rowOfPosition(topAt);
     updateScrollBars();
     setTop(m_top);
+    if (caretInSight)
+        ensureCursorVisible();
     viewport()->update();
 }
 
@@ -457,15 +491,42 @@ void TextView::updateWrapWidth()
     m_layout->setWrapWidth(m_wrapsAtEdge ? std::max(1, viewport()->width() - 2 * documentMargin) : 0);
 }
 
+void TextView::settleVisibleRows()
+{
+    qint64 remaining = pageRows() + 1;
+    RowPos p = m_top;
+    const qsizetype lines = m_store.lineCount();
+    while (remaining > 0 && p.line < lines) {
+        m_layout->settleRowRange(p.line, p.row, int(std::min<qint64>(p.row + remaining, INT_MAX)));
+        remaining -= m_layout->rowCount(p.line) - p.row;
+        ++p.line;
+        p.row = 0;
+    }
+}
+
 void TextView::ensureCursorVisible()
 {
-    const RowPos caret = rowOfPosition(m_position);
-    const qint64 fromTop = rowsFromTop(caret);
-    const int page = pageRows();
-    if (fromTop < 0)
-        setTop(caret);
-    else if (fromTop >= page)
-        setTop(stepRows(caret, -(page - 1)));
+    const qsizetype caretLine = m_store.lineAt(m_position);
+    m_layout->settleRows(caretLine, m_position - m_store.lineStart(caretLine), pageRows());
+    // Laying out what comes into sight can move rows: look again until the
+    // caret stays in sight.
+    for (int pass = 0; pass < 3; ++pass) {
+        const RowPos caret = rowOfPosition(m_position);
+        const qint64 fromTop = rowsFromTop(caret);
+        // Rows wholly in sight, below the margin at the top of the text.
+        const int inSight = std::max(1, int((viewport()->height() - topY()) / m_layout->lineHeight()));
+        if (fromTop < 0) {
+            setTop(caret);
+        } else if (fromTop >= inSight) {
+            RowPos top = stepRows(caret, -(pageRows() - 1));
+            if (top.line == 0 && top.row == 0)
+                top = stepRows(top, 1);
+            setTop(top);
+        } else {
+            break;
+        }
+        settleVisibleRows();
+    }
     if (!m_wrapsAtEdge) {
         const qsizetype line = m_store.lineAt(m_position);
         const qreal x = m_layout->xOf(line, m_position - m_store.lineStart(line));
@@ -542,13 +603,7 @@ void TextView::paintEvent(QPaintEvent *)
         c.selectionStart = showSelection ? selFrom - start : 0;
         c.selectionEnd = showSelection ? selTo - start : 0;
         const qsizetype length = m_store.lineLength(line);
-        c.caret = (showCaret || !m_preedit.isEmpty()) && m_position >= start && m_position <= start + length
-            ? m_position - start
-            : -1;
-        if (c.caret >= 0 && !showCaret) {
-            // The composition is shown, the caret blinks off.
-            c.caret = -1;
-        }
+        c.caret = showCaret && m_position >= start && m_position <= start + length ? m_position - start : -1;
         m_layout->draw(line, c);
         y += (lastRow - firstRow + 1) * lineHeight;
         ++line;
@@ -579,16 +634,14 @@ void TextView::paintEvent(QPaintEvent *)
 void TextView::resizeEvent(QResizeEvent *event)
 {
     QAbstractScrollArea::resizeEvent(event);
-    updateWrapWidth();
-    relayout();
+    relayout([this] { updateWrapWidth(); });
 }
 
 void TextView::changeEvent(QEvent *event)
 {
     QAbstractScrollArea::changeEvent(event);
     if (event->type() == QEvent::FontChange) {
-        m_layout->setFont(font());
-        relayout();
+        relayout([this] { m_layout->setFont(font()); });
     } else if (event->type() == QEvent::PaletteChange || event->type() == QEvent::ActivationChange) {
         viewport()->update();
     }
@@ -813,15 +866,20 @@ qsizetype TextView::target(Move move, qsizetype from)
         const qsizetype lineStart = m_store.lineStart(p.line);
         if (move == Move::RowStart)
             return lineStart + start;
-        // The end of a row that wraps is before its last character (the
-        // space it wrapped at), so that the caret stays on the row.
+        // The end of a row that wraps at a space is before that space, so
+        // that the caret stays on the row.
         const bool wrapped = p.row + 1 < m_layout->rowCount(p.line);
-        return lineStart + (wrapped && end > start ? end - 1 : end);
+        if (wrapped && end > start && m_store.at(lineStart + end - 1).isSpace())
+            return lineStart + end - 1;
+        return lineStart + end;
     }
     case Move::Up:
     case Move::Down:
     case Move::PageUp:
     case Move::PageDown: {
+        const qsizetype fromLine = m_store.lineAt(from);
+        m_layout->settleRows(fromLine, from - m_store.lineStart(fromLine),
+                             move == Move::Up || move == Move::Down ? 1 : pageRows());
         const RowPos p = rowOfPosition(from);
         const qsizetype line = p.line;
         if (m_preferredX < 0)
@@ -878,14 +936,16 @@ bool isTypedText(const QKeyEvent *event)
     const QString text = event->text();
     if (text.isEmpty())
         return false;
-    const Qt::KeyboardModifiers mods = event->modifiers();
-    // Ctrl without Alt is a command; AltGr comes as Ctrl+Alt on some systems.
-    if ((mods & Qt::ControlModifier) && !(mods & Qt::AltModifier))
-        return false;
-    if (mods & Qt::MetaModifier)
-        return false;
     const QChar c = text.at(0);
-    return c.isPrint() || c.isSurrogate() || c == QLatin1Char('\t');
+    // Joiners and direction marks, which some systems type with Ctrl+Shift.
+    if (c.category() == QChar::Other_Format)
+        return true;
+    // Ctrl is a command; Ctrl+Alt is AltGr on some keyboards.
+    const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
+    if (mods == Qt::ControlModifier || mods == (Qt::ControlModifier | Qt::ShiftModifier))
+        return false;
+    return c.isPrint() || c.category() == QChar::Other_PrivateUse
+        || (c.isHighSurrogate() && text.size() > 1 && text.at(1).isLowSurrogate()) || c == QLatin1Char('\t');
 }
 
 } // namespace
@@ -931,7 +991,7 @@ bool TextView::handlesKey(QKeyEvent *event) const
         QKeySequence::SelectAll, QKeySequence::Copy, QKeySequence::Cut, QKeySequence::Paste,
         QKeySequence::Undo, QKeySequence::Redo, QKeySequence::Delete, QKeySequence::Backspace,
         QKeySequence::DeleteStartOfWord, QKeySequence::DeleteEndOfWord, QKeySequence::InsertParagraphSeparator,
-        QKeySequence::InsertLineSeparator, QKeySequence::DeleteCompleteLine};
+        QKeySequence::InsertLineSeparator, QKeySequence::DeleteEndOfLine};
     for (QKeySequence::StandardKey key : edits) {
         if (event->matches(key))
             return true;
@@ -944,7 +1004,8 @@ bool TextView::handlesKey(QKeyEvent *event) const
             || key == Qt::Key_Right || key == Qt::Key_Up || key == Qt::Key_Down || key == Qt::Key_PageUp
             || key == Qt::Key_PageDown))
         return true;
-    return isTypedText(event);
+    // Typing goes before a window's shortcut on a plain key, not on Alt.
+    return mods == Qt::NoModifier && key < Qt::Key_Escape && isTypedText(event);
 }
 
 bool TextView::event(QEvent *event)
@@ -957,6 +1018,13 @@ bool TextView::event(QEvent *event)
         }
     }
     return QAbstractScrollArea::event(event);
+}
+
+bool TextView::focusNextPrevChild(bool next)
+{
+    if (!m_readOnly)
+        return false;
+    return QAbstractScrollArea::focusNextPrevChild(next);
 }
 
 void TextView::typeText(const QString &text)
@@ -1033,6 +1101,18 @@ void TextView::keyPressEvent(QKeyEvent *event)
         deleteKey(true, true);
     } else if (event->matches(QKeySequence::Delete)) {
         deleteKey(true, false);
+    } else if (event->matches(QKeySequence::DeleteEndOfLine)) {
+        if (!m_readOnly) {
+            // To the end of the line; at its end, the break.
+            const qsizetype line = m_store.lineAt(m_position);
+            const qsizetype end = m_store.lineStart(line) + m_store.lineLength(line);
+            const qsizetype to = m_position == end ? std::min(end + 1, m_store.length()) : end;
+            if (to > m_position) {
+                const qsizetype at = m_position;
+                edit(at, to - at, QStringView(), TextStore::EditKind::Separate);
+                finishEdit(at, at);
+            }
+        }
     } else if (event->key() == Qt::Key_Backspace
                && !(event->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier))) {
         deleteKey(false, false);
@@ -1059,6 +1139,8 @@ void TextView::keyReleaseEvent(QKeyEvent *event)
 
 void TextView::mousePressEvent(QMouseEvent *event)
 {
+    if (!m_preedit.isEmpty())
+        QGuiApplication::inputMethod()->commit();
     m_store.breakUndoJoin();
     m_preferredX = -1;
     const qsizetype at = positionAt(event->position().toPoint());
@@ -1077,6 +1159,17 @@ void TextView::mousePressEvent(QMouseEvent *event)
     }
     if (event->button() != Qt::LeftButton) {
         event->ignore();
+        return;
+    }
+    if (m_doubleClicked.isValid() && m_doubleClicked.elapsed() < QApplication::doubleClickInterval()
+        && (event->position().toPoint() - m_doubleClickPoint).manhattanLength() < QApplication::startDragDistance()) {
+        // A third click selects the line with its break.
+        m_doubleClicked.invalidate();
+        const qsizetype line = m_store.lineAt(at);
+        const qsizetype start = m_store.lineStart(line);
+        const qsizetype end = std::min(start + m_store.lineLength(line) + 1, m_store.length());
+        moveCaret(start, end);
+        setSelectionClipboard();
         return;
     }
     if (!(event->modifiers() & Qt::ShiftModifier) && hasSelection() && at >= selectionStart()
@@ -1142,6 +1235,8 @@ void TextView::mouseDoubleClickEvent(QMouseEvent *event)
     moveCaret(start, end);
     m_mightDrag = false;
     m_selecting = false;
+    m_doubleClicked.start();
+    m_doubleClickPoint = event->position().toPoint();
     setSelectionClipboard();
 }
 
@@ -1198,21 +1293,32 @@ void TextView::dropEvent(QDropEvent *event)
         event->ignore();
         return;
     }
-    const qsizetype at = positionAt(event->position().toPoint());
     const bool fromHere = event->source() == this;
-    m_store.breakUndoJoin();
-    if (fromHere && hasSelection() && at >= selectionStart() && at <= selectionEnd()) {
-        // Dropped on itself: nothing moves.
-        event->setDropAction(Qt::CopyAction);
-        m_droppedHere = true;
-        event->accept();
-        return;
+    const bool move = fromHere && event->dropAction() == Qt::MoveAction;
+    if (fromHere && hasSelection()) {
+        const qsizetype at = positionAt(event->position().toPoint());
+        if (at >= selectionStart() && at <= selectionEnd()) {
+            // Dropped on itself: nothing moves.
+            event->setDropAction(Qt::CopyAction);
+            m_droppedHere = true;
+            event->accept();
+            return;
+        }
     }
-    if (fromHere && event->dropAction() == Qt::MoveAction) {
+    dropMimeData(event->mimeData(), event->position().toPoint(), move);
+    m_droppedHere = fromHere;
+    event->acceptProposedAction();
+}
+
+void TextView::dropMimeData(const QMimeData *source, const QPoint &point, bool moveSelection)
+{
+    const qsizetype at = positionAt(point);
+    m_store.breakUndoJoin();
+    const qsizetype start = selectionStart();
+    const qsizetype end = selectionEnd();
+    if (moveSelection && hasSelection() && (at < start || at > end)) {
         // One edit over the span from the selection to the drop point, so
         // that the move is one change and one undo step.
-        const qsizetype start = selectionStart();
-        const qsizetype end = selectionEnd();
         const qsizetype length = end - start;
         qsizetype from, to, newStart;
         QString text;
@@ -1229,17 +1335,15 @@ void TextView::dropEvent(QDropEvent *event)
         }
         edit(from, to - from, text, TextStore::EditKind::Separate);
         finishEdit(newStart, newStart + length);
-        m_droppedHere = true;
-        event->acceptProposedAction();
         return;
     }
+    if (moveSelection)
+        return;
     moveCaret(at, at);
     const qsizetype before = m_store.length();
-    insertFromMimeData(event->mimeData());
+    insertFromMimeData(source);
     const qsizetype inserted = m_store.length() - before;
     moveCaret(at, at + inserted);
-    m_droppedHere = fromHere;
-    event->acceptProposedAction();
 }
 
 // ---- Input methods ------------------------------------------------------
@@ -1265,17 +1369,30 @@ void TextView::inputMethodEvent(QInputMethodEvent *event)
     }
     int preeditCursor = int(event->preeditString().size());
     for (const QInputMethodEvent::Attribute &a : event->attributes()) {
-        if (a.type == QInputMethodEvent::Cursor)
+        if (a.type == QInputMethodEvent::Cursor) {
             preeditCursor = a.start;
+        } else if (a.type == QInputMethodEvent::Selection && event->preeditString().isEmpty()) {
+            // Counted as the surrounding text the input method was given.
+            const qsizetype from = surroundingStart();
+            setSelection(from + a.start, from + a.start + a.length);
+        }
     }
     const QString preedit = event->preeditString();
     if (preedit != m_preedit || !preedit.isEmpty()) {
         m_preedit = preedit;
-        m_layout->setPreedit(m_position, preedit, std::clamp(preeditCursor, 0, int(preedit.size())));
+        m_preeditCursor = std::clamp(preeditCursor, 0, int(preedit.size()));
+        m_layout->setPreedit(m_position, preedit, m_preeditCursor);
         viewport()->update();
         ensureCursorVisible();
     }
     event->accept();
+}
+
+qsizetype TextView::surroundingStart() const
+{
+    // The caret's line, or a window of it around the caret when it is long.
+    const qsizetype line = m_store.lineAt(m_position);
+    return std::max(m_store.lineStart(line), m_position - lookAround * 4);
 }
 
 QVariant TextView::inputMethodQuery(Qt::InputMethodQuery query) const
@@ -1283,8 +1400,7 @@ QVariant TextView::inputMethodQuery(Qt::InputMethodQuery query) const
     const qsizetype line = m_store.lineAt(m_position);
     const qsizetype lineStart = m_store.lineStart(line);
     const qsizetype lineLength = m_store.lineLength(line);
-    // The caret's line, or a window of it around the caret when it is long.
-    const qsizetype from = std::max(lineStart, m_position - lookAround * 4);
+    const qsizetype from = surroundingStart();
     const qsizetype to = std::min(lineStart + lineLength, m_position + lookAround * 4);
     switch (query) {
     case Qt::ImEnabled:

@@ -3,9 +3,12 @@
 #include "platform/textstore.h"
 
 #include <QAbstractScrollArea>
+#include <QElapsedTimer>
 
+#include <functional>
 #include <memory>
 
+class QAccessibleEvent;
 class QMimeData;
 class TextLayoutCache;
 
@@ -80,6 +83,10 @@ public:
     // The position nearest to a point of the viewport.
     qsizetype positionAt(const QPoint &point) const;
 
+    // Screen reader events go to probe as well, even where the platform has
+    // no screen reader support (tests); an empty probe stops that.
+    static void setAccessibilityProbe(std::function<void(QAccessibleEvent *)> probe);
+
 signals:
     // After every change of the text: typed, pasted, deleted, set by the
     // program or loaded.
@@ -94,7 +101,13 @@ protected:
     virtual bool canInsertFromMimeData(const QMimeData *source) const;
     virtual void insertFromMimeData(const QMimeData *source);
 
+    // Drops source's text at point of the viewport; moveSelection moves the
+    // selection there instead (a drag within the view), as one change.
+    void dropMimeData(const QMimeData *source, const QPoint &point, bool moveSelection);
+
     bool event(QEvent *event) override;
+    // Tab is typed into the text rather than moving the focus.
+    bool focusNextPrevChild(bool next) override;
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void changeEvent(QEvent *event) override;
@@ -155,13 +168,21 @@ private:
     // Rows from the top row to p; a far p gives a value beyond the screen.
     qint64 rowsFromTop(RowPos p) const;
     void setTop(RowPos top);
+    // Lays out what the screen shows from the top, so rows counted there are exact.
+    void settleVisibleRows();
     void updateScrollBars();
     void updateWrapWidth();
-    void relayout();
+    // Makes a change to the layout, keeping the text at the top in place.
+    void relayout(const std::function<void()> &change);
     void restartBlink();
     void setSelectionClipboard();
     void startDrag();
     void notifyCursor();
+    // Where the text given to input methods around the caret starts.
+    qsizetype surroundingStart() const;
+    // Whether screen readers listen, so events that cost are worth sending.
+    static bool accessibilityWanted();
+    static void sendAccessible(QAccessibleEvent &event);
 
     TextStore m_store;
     LineEnd m_newLineEnd = platformLineEnd();
@@ -188,8 +209,13 @@ private:
     // A press on the selection: it may start a drag, or place the caret.
     bool m_mightDrag = false;
     QPoint m_pressPoint;
+    QElapsedTimer m_doubleClicked;
+    QPoint m_doubleClickPoint;
     bool m_droppedHere = false;
     qsizetype m_dropPosition = -1;
     bool m_lastWasUndo = false;
     QString m_preedit;
+    int m_preeditCursor = 0;
+    // The length screen readers were last told of.
+    qsizetype m_accessibleLength = 0;
 };
