@@ -420,11 +420,13 @@ void TextLayoutCache::measure(qsizetype lineIndex, Line &l, size_t pieceIndex)
         p.flowed = true;
         Piece &next = l.pieces[pieceIndex + 1];
         const qsizetype moved = p.length - p.layout->lineAt(p.rows - 1).textStart();
-        if (!next.measured && moved > 0 && moved < p.length) {
+        if (next.preeditAt < 0 && moved > 0 && moved < p.length) {
             // The next piece takes this one's last row, so that the rows run
             // on across the cut as the whole line would wrap.
             p.length -= moved;
             next.length += moved;
+            next.layout.reset();
+            next.measured = false;
             p.layout.reset();
             p.measured = false;
             measure(lineIndex, l, pieceIndex);
