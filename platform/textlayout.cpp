@@ -166,6 +166,7 @@ void TextLayoutCache::replaced(qsizetype position, qsizetype inserted)
             p.length = end - start - m_editRemoved + inserted;
             p.layout.reset();
             p.measured = false;
+            p.flowed = false;
             l.pieces.erase(l.pieces.begin() + qsizetype(i) + 1, l.pieces.begin() + qsizetype(j) + 1);
             if (p.length == 0 && l.pieces.size() > 1)
                 l.pieces.erase(l.pieces.begin() + qsizetype(i));
@@ -415,6 +416,22 @@ void TextLayoutCache::measure(qsizetype lineIndex, Line &l, size_t pieceIndex)
     }
     if (!wraps() && l.pieces.size() == 1)
         m_widestMeasured = std::max(m_widestMeasured, width);
+    if (wraps() && !p.flowed && p.preeditAt < 0 && p.rows > 1 && pieceIndex + 1 < l.pieces.size()) {
+        p.flowed = true;
+        Piece &next = l.pieces[pieceIndex + 1];
+        const qsizetype moved = p.length - p.layout->lineAt(p.rows - 1).textStart();
+        if (next.preeditAt < 0 && moved > 0 && moved < p.length) {
+            // The next piece takes this one's last row, so that the rows run
+            // on across the cut as the whole line would wrap.
+            p.length -= moved;
+            next.length += moved;
+            next.layout.reset();
+            next.measured = false;
+            p.layout.reset();
+            p.measured = false;
+            measure(lineIndex, l, pieceIndex);
+        }
+    }
 }
 
 QTextLayout *TextLayoutCache::layoutOf(qsizetype lineIndex, Line &l, size_t pieceIndex)
@@ -431,7 +448,7 @@ TextLayoutCache::PieceRef TextLayoutCache::pieceAtOffset(qsizetype lineIndex, qs
         if (holdsOffset(l, i, ref.start, offset)) {
             const qsizetype before = qsizetype(l.pieces.size());
             measure(lineIndex, l, i);
-            if (qsizetype(l.pieces.size()) != before)
+            if (qsizetype(l.pieces.size()) != before || !holdsOffset(l, i, ref.start, offset))
                 return pieceAtOffset(lineIndex, offset);
             ref.piece = &l.pieces[i];
             ref.layout = ref.piece->layout.get();

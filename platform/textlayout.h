@@ -122,6 +122,8 @@ private:
         qreal width = 0;
         // rows and width are known (the layout may have been dropped since).
         bool measured = false;
+        // Wrapped, it gave its last row to the next piece.
+        bool flowed = false;
         quint32 used = 0;
         // The preedit it was laid out with: where in the piece, or -1.
         qsizetype preeditAt = -1;
