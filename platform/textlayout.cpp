@@ -515,6 +515,21 @@ int TextLayoutCache::rowCount(qsizetype lineIndex)
     return rows;
 }
 
+bool TextLayoutCache::measureUnsettledPiece(qsizetype lineIndex, int firstRow, int lastRow)
+{
+    Line &l = line(lineIndex);
+    int first = 0;
+    for (size_t i = 0; i < l.pieces.size() && first <= lastRow; ++i) {
+        const int rows = rowsOf(l.pieces[i]);
+        if (!l.pieces[i].measured && first + rows > firstRow) {
+            measure(lineIndex, l, i);
+            return true;
+        }
+        first += rows;
+    }
+    return false;
+}
+
 void TextLayoutCache::settleRows(qsizetype lineIndex, qsizetype offset, int around)
 {
     if (!wraps())
@@ -523,20 +538,8 @@ void TextLayoutCache::settleRows(qsizetype lineIndex, qsizetype offset, int arou
     // pieces near offset's row all are.
     for (int pass = 0; pass < 16; ++pass) {
         const int row = rowOf(lineIndex, offset);
-        Line &l = line(lineIndex);
-        int first = 0;
-        size_t unmeasured = l.pieces.size();
-        for (size_t i = 0; i < l.pieces.size() && first <= row + around; ++i) {
-            const int rows = rowsOf(l.pieces[i]);
-            if (!l.pieces[i].measured && first + rows > row - around) {
-                unmeasured = i;
-                break;
-            }
-            first += rows;
-        }
-        if (unmeasured == l.pieces.size())
+        if (!measureUnsettledPiece(lineIndex, row - around, row + around))
             return;
-        measure(lineIndex, l, unmeasured);
     }
 }
 
@@ -545,20 +548,8 @@ void TextLayoutCache::settleRowRange(qsizetype lineIndex, int firstRow, int last
     if (!wraps())
         return;
     for (int pass = 0; pass < 16; ++pass) {
-        Line &l = line(lineIndex);
-        int first = 0;
-        size_t unmeasured = l.pieces.size();
-        for (size_t i = 0; i < l.pieces.size() && first <= lastRow; ++i) {
-            const int rows = rowsOf(l.pieces[i]);
-            if (!l.pieces[i].measured && first + rows > firstRow) {
-                unmeasured = i;
-                break;
-            }
-            first += rows;
-        }
-        if (unmeasured == l.pieces.size())
+        if (!measureUnsettledPiece(lineIndex, firstRow, lastRow))
             return;
-        measure(lineIndex, l, unmeasured);
     }
 }
 

@@ -145,6 +145,9 @@ private:
 
     Line &line(qsizetype index);
     void cut(qsizetype lineIndex, Line &l);
+    // Lays out the first piece not yet measured that holds rows of
+    // [firstRow, lastRow]; false when there is none.
+    bool measureUnsettledPiece(qsizetype lineIndex, int firstRow, int lastRow);
     void measure(qsizetype lineIndex, Line &l, size_t pieceIndex);
     // The piece's layout, made again if it was dropped.
     QTextLayout *layoutOf(qsizetype lineIndex, Line &l, size_t pieceIndex);

@@ -122,13 +122,7 @@ struct Model
         if (encoding == Encoding::Utf8 || encoding == Encoding::Utf8WithBom)
             return (encoding == Encoding::Utf8WithBom ? QByteArray("\xEF\xBB\xBF") : QByteArray()) + text.toUtf8();
         const bool bigEndian = encoding == Encoding::Utf16BE;
-        QByteArray bytes = bigEndian ? QByteArray("\xFE\xFF") : QByteArray("\xFF\xFE");
-        for (const QChar c : text) {
-            const char high = char(c.unicode() >> 8);
-            const char low = char(c.unicode() & 0xFF);
-            bytes.append(bigEndian ? high : low).append(bigEndian ? low : high);
-        }
-        return bytes;
+        return utf16(text, bigEndian);
     }
 };
 

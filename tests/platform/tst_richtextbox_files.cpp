@@ -24,17 +24,6 @@
 namespace {
 
 
-QByteArray utf16(const QString &text, bool bigEndian)
-{
-    QByteArray bytes = bigEndian ? QByteArray("\xFE\xFF") : QByteArray("\xFF\xFE");
-    for (const QChar c : text) {
-        const char high = char(c.unicode() >> 8);
-        const char low = char(c.unicode() & 0xFF);
-        bytes.append(bigEndian ? high : low).append(bigEndian ? low : high);
-    }
-    return bytes;
-}
-
 bool runningAsRoot()
 {
 #ifdef Q_OS_UNIX

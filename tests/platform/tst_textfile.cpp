@@ -35,17 +35,6 @@ QByteArray acrossEveryMegabyte(const QByteArray &what, qsizetype cutAfter, const
     return bytes;
 }
 
-QByteArray utf16(const QString &text, bool bigEndian)
-{
-    QByteArray bytes = bigEndian ? QByteArray("\xFE\xFF") : QByteArray("\xFF\xFE");
-    for (const QChar c : text) {
-        const char high = char(c.unicode() >> 8);
-        const char low = char(c.unicode() & 0xFF);
-        bytes.append(bigEndian ? high : low).append(bigEndian ? low : high);
-    }
-    return bytes;
-}
-
 QString describe(const LineEnds &lineEnds)
 {
     QStringList lines;
