@@ -418,7 +418,8 @@ void RichTextBox::keyReleaseEvent(QKeyEvent *event)
 void RichTextBox::focusOutEvent(QFocusEvent *event)
 {
     TextView::focusOutEvent(event);
-    // Opening a menu does not take the focus from the document.
-    if (event->reason() != Qt::PopupFocusReason)
+    // Opening a menu, by the mouse or by Alt, does not take the focus from
+    // the document.
+    if (event->reason() != Qt::PopupFocusReason && event->reason() != Qt::MenuBarFocusReason)
         emit LostFocus();
 }

@@ -404,6 +404,17 @@ private slots:
         QCOMPARE(lost.count(), 1);
         QCOMPARE(Screen::activeControl(), other);
     }
+
+    void openingAMenuIsNoLossOfFocus()
+    {
+        RichTextBox box;
+        QSignalSpy lost(&box, &RichTextBox::LostFocus);
+        for (const Qt::FocusReason reason : {Qt::MenuBarFocusReason, Qt::PopupFocusReason}) {
+            QFocusEvent out(QEvent::FocusOut, reason);
+            QCoreApplication::sendEvent(&box, &out);
+        }
+        QCOMPARE(lost.count(), 0);
+    }
 };
 
 QUILLORY_SUITE(RichTextBoxEditing)
