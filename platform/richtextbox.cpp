@@ -5,6 +5,7 @@
 
 #include <QKeyEvent>
 
+#include <memory>
 #include <utility>
 
 namespace {
@@ -46,17 +47,22 @@ template <typename OnText, typename OnBreak>
 void RichTextBox::readText(OnText &&onText, OnBreak &&onBreak) const
 {
     const TextStore &text = store();
+    const qsizetype lines = text.lineCount();
     qsizetype line = 0;
-    text.read(0, text.length(), [&](QStringView part, qsizetype) {
-        for (qsizetype at = part.indexOf(QChar(TextStore::lineBreak)); at >= 0;
-             at = part.indexOf(QChar(TextStore::lineBreak))) {
-            if (at > 0)
-                onText(part.first(at));
+    // The line index tells where each break is: no search for them.
+    text.read(0, text.length(), [&](QStringView part, qsizetype start) {
+        const qsizetype end = start + part.size();
+        for (qsizetype at = start; at < end;) {
+            const qsizetype lineBreak = line + 1 < lines ? text.lineStart(line + 1) - 1 : text.length();
+            if (lineBreak >= end) {
+                onText(part.sliced(at - start));
+                break;
+            }
+            if (lineBreak > at)
+                onText(part.sliced(at - start, lineBreak - at));
             onBreak(text.lineEnd(line++));
-            part = part.sliced(at + 1);
+            at = lineBreak + 1;
         }
-        if (!part.isEmpty())
-            onText(part);
     });
 }
 
@@ -270,7 +276,25 @@ QList<Error> RichTextBox::SaveFiles(const QStringList &paths, int fileType, bool
     const auto writeText = [&](EncodedTextWriter &out) {
         if (format.byteOrderMark)
             out.writeByteOrderMark();
-        readText([&](QStringView run) { out.write(run); }, [&](LineEnd lineEnd) { out.writeLineEnd(lineEnd); });
+        // Short lines go to the writer many at a time, with their line ends:
+        // one encoding for each stretch rather than two for each line.
+        constexpr qsizetype stretch = 1 << 16;
+        const auto pending = std::make_unique<char16_t[]>(stretch);
+        qsizetype used = 0;
+        const auto add = [&](QStringView text) {
+            if (used + text.size() > stretch) {
+                out.write(QStringView(pending.get(), used));
+                used = 0;
+            }
+            if (text.size() >= stretch) {
+                out.write(text);
+                return;
+            }
+            std::copy(text.utf16(), text.utf16() + text.size(), pending.get() + used);
+            used += text.size();
+        };
+        readText(add, [&](LineEnd lineEnd) { add(lineEndText(lineEnd)); });
+        out.write(QStringView(pending.get(), used));
         out.flush();
     };
     std::vector<std::unique_ptr<SafeFileWriter>> files;
