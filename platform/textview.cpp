@@ -1198,6 +1198,15 @@ void TextView::mouseMoveEvent(QMouseEvent *event)
     if (!m_selecting)
         return;
     m_mousePoint = point;
+    if (m_wordsSelected.second > m_wordsSelected.first && viewport()->rect().contains(point)) {
+        // After a double click the selection grows by whole words.
+        const auto [start, end] = wordAt(positionAt(point));
+        if (start < m_wordsSelected.first)
+            moveCaret(m_wordsSelected.second, start);
+        else
+            moveCaret(m_wordsSelected.first, std::max(end, m_wordsSelected.second));
+        return;
+    }
     if (viewport()->rect().contains(point)) {
         if (m_autoScrollTimer)
             killTimer(m_autoScrollTimer);
@@ -1218,6 +1227,7 @@ void TextView::mouseReleaseEvent(QMouseEvent *event)
         const qsizetype at = positionAt(event->position().toPoint());
         moveCaret(at, at);
     }
+    m_wordsSelected = {};
     if (m_selecting) {
         m_selecting = false;
         setSelectionClipboard();
@@ -1234,7 +1244,8 @@ void TextView::mouseDoubleClickEvent(QMouseEvent *event)
     const auto [start, end] = wordAt(positionAt(event->position().toPoint()));
     moveCaret(start, end);
     m_mightDrag = false;
-    m_selecting = false;
+    m_selecting = true;
+    m_wordsSelected = {start, end};
     m_doubleClicked.start();
     m_doubleClickPoint = event->position().toPoint();
     setSelectionClipboard();

@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 
 #include <functional>
+#include <utility>
 #include <memory>
 
 class QAccessibleEvent;
@@ -210,6 +211,8 @@ private:
     bool m_mightDrag = false;
     QPoint m_pressPoint;
     QElapsedTimer m_doubleClicked;
+    // The word a double click selected, while its button is held.
+    std::pair<qsizetype, qsizetype> m_wordsSelected;
     QPoint m_doubleClickPoint;
     bool m_droppedHere = false;
     qsizetype m_dropPosition = -1;

@@ -360,6 +360,27 @@ private slots:
         view.setSelection(8, 8);
         QTest::mouseDClick(view.viewport(), Qt::LeftButton, {}, view.cursorRect().center());
         QCOMPARE(view.selectedText(), QStringLiteral("wide"));
+
+        // Dragging on after a double click takes whole words.
+        view.setSelection(8, 8);
+        const QPoint inWide = view.cursorRect().center();
+        view.setSelection(13, 13);
+        const QPoint inWorld = view.cursorRect().center();
+        view.setSelection(2, 2);
+        const QPoint inHello = view.cursorRect().center();
+        QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, inWide);
+        QMouseEvent doubleClick(QEvent::MouseButtonDblClick, inWide, view.viewport()->mapToGlobal(inWide),
+                                Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(view.viewport(), &doubleClick);
+        QMouseEvent toWorld(QEvent::MouseMove, inWorld, view.viewport()->mapToGlobal(inWorld), Qt::NoButton,
+                            Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(view.viewport(), &toWorld);
+        QCOMPARE(view.selectedText(), QStringLiteral("wide world"));
+        QMouseEvent toHello(QEvent::MouseMove, inHello, view.viewport()->mapToGlobal(inHello), Qt::NoButton,
+                            Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(view.viewport(), &toHello);
+        QCOMPARE(view.selectedText(), QStringLiteral("hello wide"));
+        QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, inHello);
     }
 
     void droppingTextInsertsItAndAMoveWithinTheViewIsOneUndoStep()
