@@ -281,11 +281,13 @@ QList<Error> RichTextBox::SaveFiles(const QStringList &paths, int fileType, bool
         constexpr qsizetype stretch = 1 << 16;
         const auto pending = std::make_unique<char16_t[]>(stretch);
         qsizetype used = 0;
+        const auto drain = [&] {
+            out.write(QStringView(pending.get(), used));
+            used = 0;
+        };
         const auto add = [&](QStringView text) {
-            if (used + text.size() > stretch) {
-                out.write(QStringView(pending.get(), used));
-                used = 0;
-            }
+            if (used + text.size() > stretch)
+                drain();
             if (text.size() >= stretch) {
                 out.write(text);
                 return;
@@ -293,8 +295,17 @@ QList<Error> RichTextBox::SaveFiles(const QStringList &paths, int fileType, bool
             std::copy(text.utf16(), text.utf16() + text.size(), pending.get() + used);
             used += text.size();
         };
-        readText(add, [&](LineEnd lineEnd) { add(lineEndText(lineEnd)); });
-        out.write(QStringView(pending.get(), used));
+        readText(add, [&](LineEnd lineEnd) {
+            // One or two characters: set, not copied.
+            const QStringView end = lineEndText(lineEnd);
+            if (used + 2 > stretch)
+                drain();
+            pending[used] = end.front().unicode();
+            if (end.size() > 1)
+                pending[used + 1] = end.back().unicode();
+            used += end.size();
+        });
+        drain();
         out.flush();
     };
     std::vector<std::unique_ptr<SafeFileWriter>> files;
