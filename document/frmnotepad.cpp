@@ -229,6 +229,9 @@ void frmNotePad::Text1_Change()
     const int index = slot();
     if (index > 0 && index < Quillo::DocState.size())
         Quillo::DocState[index].Modified = true;
+    // A change after an undo is the one the next Undo takes back.
+    if (Screen::activeControl() == Text1)
+        m_mainForm.showUndoState();
 }
 
 void frmNotePad::Text1_KeyDown(int &KeyCode, int Shift)
@@ -245,8 +248,10 @@ void frmNotePad::Text1_KeyDown(int &KeyCode, int Shift)
         MenuEdit::PasteAllowed = false;
     else if (KeyCode == 'X' && MenuEdit::CtrlDown && m_mainForm.mnuEdit1[3]->isEnabled())
         MenuEdit::CutAllowed = false;
-    else if (KeyCode == 'Z' && MenuEdit::CtrlDown)
+    else if (KeyCode == 'Z' && MenuEdit::CtrlDown) {
         SendMessageA(Screen::activeControl(), EM_UNDO);
+        m_mainForm.showUndoState();
+    }
 }
 
 void frmNotePad::Text1_KeyUp(int &KeyCode, int)

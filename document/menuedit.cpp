@@ -76,14 +76,9 @@ void EditDelete()
 
 void EditUndo()
 {
-    frmMainNote &frame = *Quillo::MainForm;
     SendMessageA(Screen::activeControl(), EM_UNDO);
-    QAction *undo = frame.mnuEdit1[0];
-    QAction *redo = frame.mnuEdit1[1];
-    undo->setEnabled(!undo->isEnabled());
-    redo->setEnabled(!undo->isEnabled());
-    frame.Toolbar1->Buttons[12]->setEnabled(undo->isEnabled());
-    frame.Toolbar1->Buttons[13]->setEnabled(redo->isEnabled());
+    // Undo and Redo alternate as the control's one level does.
+    Quillo::MainForm->showUndoState();
 }
 
 void EditSelectAll()

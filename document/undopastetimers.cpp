@@ -10,17 +10,21 @@ void frmMainNote::tmrUndo_Timer()
 {
     if (!activeDocument())
         return;
-    if (SendMessageA(Screen::activeControl(), EM_CANUNDO) != 0) {
-        Toolbar1->Buttons[12]->setEnabled(true);
-        mnuEdit1[0]->setEnabled(true);
-        mnuEdit1[1]->setEnabled(false);
-        // Until the focus leaves the control or another document comes.
+    // Until the focus leaves the control or another document comes.
+    if (showUndoState())
         tmrUndo.stop();
-    } else {
-        Toolbar1->Buttons[12]->setEnabled(false);
-        mnuEdit1[0]->setEnabled(false);
-        mnuEdit1[1]->setEnabled(false);
-    }
+}
+
+bool frmMainNote::showUndoState()
+{
+    QWidget *control = Screen::activeControl();
+    const bool canUndo = SendMessageA(control, EM_CANUNDO) != 0;
+    const bool redoes = canUndo && SendMessageA(control, EM_CANREDO) != 0;
+    Toolbar1->Buttons[12]->setEnabled(canUndo && !redoes);
+    mnuEdit1[0]->setEnabled(canUndo && !redoes);
+    mnuEdit1[1]->setEnabled(redoes);
+    Toolbar1->Buttons[13]->setEnabled(redoes);
+    return canUndo;
 }
 
 void frmMainNote::tmrPaste_Timer()

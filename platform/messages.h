@@ -11,6 +11,8 @@ using WindowHandle = QWidget *;
 constexpr unsigned EM_CANUNDO = 0xC6;
 constexpr unsigned EM_UNDO = 0xC7;
 constexpr unsigned EM_EMPTYUNDOBUFFER = 0xCD;
+// Non-zero when the next EM_UNDO puts back the change the last one took back.
+constexpr unsigned EM_CANREDO = 0x455;
 
 // A widget that answers window messages implements this beside QWidget.
 class MessageTarget

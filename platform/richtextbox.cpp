@@ -360,8 +360,10 @@ intptr_t RichTextBox::windowMessage(unsigned message, uintptr_t, intptr_t)
     case EM_UNDO:
         return undo() ? 1 : 0;
     case EM_EMPTYUNDOBUFFER:
-        store().clearUndo();
+        clearUndo();
         return 0;
+    case EM_CANREDO:
+        return undoRedoes() ? 1 : 0;
     default:
         return 0;
     }

@@ -235,9 +235,16 @@ bool TextView::undo()
                                          m_store.text(position, length));
         sendAccessible(event);
     }
-    finishEdit(position + length, position + length);
+    // Known before the change is told, so that its listeners see it.
     m_lastWasUndo = !wasUndo;
+    finishEdit(position + length, position + length);
     return true;
+}
+
+void TextView::clearUndo()
+{
+    m_store.clearUndo();
+    m_lastWasUndo = false;
 }
 
 void TextView::setWrapsAtEdge(bool wrap)

@@ -58,8 +58,13 @@ public:
     // LF, CR, U+2029, U+FDD0 and U+FDD1 each make a line break; the caret
     // ends after it. Raises textChanged when anything changed.
     void replaceSelection(QStringView text, TextStore::EditKind kind = TextStore::EditKind::Separate);
-    // The store's undo, with the caret put after what it restored.
+    // The store's undo, with the caret put after what it restored. Called
+    // again it undoes that undo.
     bool undo();
+    // Whether the next undo() puts back what the last one took back.
+    bool undoRedoes() const { return m_lastWasUndo && m_store.canUndo(); }
+    // Forgets what undo() could take back.
+    void clearUndo();
 
     bool wrapsAtEdge() const { return m_wrapsAtEdge; }
     void setWrapsAtEdge(bool wrap);

@@ -84,6 +84,10 @@ public:
     // the clipboard.
     void tmrUndo_Timer();
     void tmrPaste_Timer();
+    // Undo and Redo, items and buttons, show what the next EM_UNDO to the
+    // focused control does: Undo when it takes back the last change, Redo
+    // when it puts back the change just undone. False when it does neither.
+    bool showUndoState();
 
     QMenu *mnuFile = nullptr;
     QMenu *mnuEdit = nullptr;

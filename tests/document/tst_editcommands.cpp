@@ -85,23 +85,42 @@ private slots:
         QCOMPARE(text->Text(), QStringLiteral("defabc"));
     }
 
-    void ctrlZAndCtrlYReachTheMenusUndoAndRedoOnceTheyAreOffered()
+    void undoAndRedoAlwaysOfferWhatTheNextUndoDoes_data()
     {
+        QTest::addColumn<QStringList>("steps"); // typed text, ^Z, ^Y, a tick of the timer, or a button
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("undoOffered"); // else Redo is
+        QTest::addColumn<QString>("afterOffered");
+        QTest::newRow("Ctrl+Z, then Ctrl+Y") << QStringList {"abc", "tick", "^Z", "^Y"} << "abc" << true << "";
+        QTest::newRow("Ctrl+Z twice") << QStringList {"abc", "tick", "^Z", "^Z"} << "abc" << true << "";
+        QTest::newRow("Ctrl+Z before a tick") << QStringList {"abc", "^Z"} << "" << false << "abc";
+        QTest::newRow("typing after Undo") << QStringList {"abc", "tick", "button 12", "x"} << "x" << true << "";
+        QTest::newRow("typing after Redo") << QStringList {"abc", "tick", "^Z", "^Y", "d"} << "abcd" << true << "abc";
+    }
+
+    void undoAndRedoAlwaysOfferWhatTheNextUndoDoes()
+    {
+        QFETCH(QStringList, steps);
         frmMainNote &frame = activeFrame();
         RichTextBox *text = textOf(document(1));
-        QTest::keyClicks(text, QStringLiteral("kept"));
-        SendMessageA(text->hwnd(), EM_EMPTYUNDOBUFFER);
-        QTest::keyClicks(text, QStringLiteral(" typed"));
-        QVERIFY(nextTick(frame.tmrUndo));
-        QVERIFY(frame.mnuEdit1[0]->isEnabled());
-
-        QTest::keyClick(text, Qt::Key_Z, Qt::ControlModifier);
-        QCOMPARE(text->Text(), QStringLiteral("kept"));
-        QVERIFY(!frame.mnuEdit1[0]->isEnabled() && frame.mnuEdit1[1]->isEnabled());
-        QTest::keyClick(text, Qt::Key_Y, Qt::ControlModifier);
-        QCOMPARE(text->Text(), QStringLiteral("kept typed"));
-        QVERIFY(frame.mnuEdit1[0]->isEnabled() && !frame.mnuEdit1[1]->isEnabled());
-        QVERIFY(frame.Toolbar1->Buttons[12]->isEnabled() && !frame.Toolbar1->Buttons[13]->isEnabled());
+        for (const QString &step : steps) {
+            if (step == QStringLiteral("tick"))
+                QVERIFY(nextTick(frame.tmrUndo));
+            else if (step == QStringLiteral("^Z") || step == QStringLiteral("^Y"))
+                QTest::keyClick(text, step == QStringLiteral("^Z") ? Qt::Key_Z : Qt::Key_Y, Qt::ControlModifier);
+            else if (step.startsWith(QStringLiteral("button ")))
+                clickButton(frame.Toolbar1, step.mid(7).toInt());
+            else
+                QTest::keyClicks(text, step);
+        }
+        QTEST(text->Text(), "text");
+        QFETCH(bool, undoOffered);
+        QCOMPARE(frame.mnuEdit1[0]->isEnabled(), undoOffered);
+        QCOMPARE(frame.mnuEdit1[1]->isEnabled(), !undoOffered);
+        QCOMPARE(frame.Toolbar1->Buttons[12]->isEnabled(), undoOffered);
+        QCOMPARE(frame.Toolbar1->Buttons[13]->isEnabled(), !undoOffered);
+        frame.mnuEdit1[undoOffered ? 0 : 1]->trigger();
+        QTEST(text->Text(), "afterOffered");
     }
 
     void ctrlVWhilePasteIsOffLeavesTheNextPasteWorking()
