@@ -208,10 +208,15 @@ bool frmSaveDlg::writeTargets(const QString &main, const QString &backup1, const
             return true;
     }
 
+    // The backups take the main file's answer.
+    SaveEncoding encoding = SaveEncoding::Own;
+    if (!MenuFile::ChooseSaveEncoding(*m_target.Text1, main, encoding))
+        return true;
+
     Screen::setMousePointer(MousePointer::Hourglass);
     // Main first, then the backups, from one reading of the text; a file that
     // fails leaves the ones after it unwritten.
-    const QList<Error> results = m_target.Text1->SaveFiles(targets, RichTextFileType::Text, true);
+    const QList<Error> results = m_target.Text1->SaveFiles(targets, RichTextFileType::Text, true, encoding);
     QStringList written;
     for (qsizetype i = 0; i < targets.size(); ++i) {
         const QString &target = targets[i];

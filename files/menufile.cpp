@@ -167,13 +167,16 @@ void FileSaveAs(const QString &caption)
 
 void SaveDocument(frmNotePad &window, const QString &list)
 {
+    const QStringList pieces = window.pathsOf(list);
+    SaveEncoding encoding = SaveEncoding::Own;
+    if (!ChooseSaveEncoding(*window.Text1, pieces.first(), encoding))
+        return;
     ErrorTrap trap;
     Screen::setMousePointer(MousePointer::Hourglass);
-    const QStringList pieces = window.pathsOf(list);
     // Every copy is written from one reading of the text; a failed one does
     // not stop the others.
     trap.run([&] {
-        for (const Error &error : window.Text1->SaveFiles(pieces, RichTextFileType::Text))
+        for (const Error &error : window.Text1->SaveFiles(pieces, RichTextFileType::Text, false, encoding))
             trap.record(error);
     });
     if (trap.failed()) {
@@ -186,6 +189,19 @@ void SaveDocument(frmNotePad &window, const QString &list)
     setModified(window, false);
     Registry::AddRecentFile(pieces.first());
     Screen::setMousePointer(MousePointer::Default);
+}
+
+bool ChooseSaveEncoding(const RichTextBox &text, const QString &path, SaveEncoding &encoding)
+{
+    encoding = SaveEncoding::Own;
+    if (text.fitsFileEncoding())
+        return true;
+    const QString question = QStringLiteral("Error. Some characters of the text have no place in the character set of ")
+                             + path + QStringLiteral(". Do you want to save the file as UTF-8?");
+    if (MsgBox(question, MsgBoxStyle::YesNo | MsgBoxStyle::Question, QStringLiteral("Save")) != MsgBoxAnswer::Yes)
+        return false;
+    encoding = SaveEncoding::Utf8;
+    return true;
 }
 
 void resetState()

@@ -3,7 +3,9 @@
 #include <QString>
 #include <QStringList>
 
+class RichTextBox;
 class frmNotePad;
+enum class SaveEncoding;
 
 // The file commands.
 namespace MenuFile {
@@ -18,6 +20,10 @@ void OpenFile(const QString &path);
 void FileSave(const QString &caption);
 void FileSaveAs(const QString &caption);
 void SaveDocument(frmNotePad &window, const QString &list);
+// Whether the text is to be written to path. When its file's character set
+// cannot hold every character, asks first; Yes sets encoding to UTF-8, No
+// gives false and nothing is to be written.
+bool ChooseSaveEncoding(const RichTextBox &text, const QString &path, SaveEncoding &encoding);
 
 // Whether a caption names a document that was never saved.
 bool IsUntitled(const QString &caption);

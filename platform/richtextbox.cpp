@@ -253,7 +253,18 @@ Error RichTextBox::SaveFile(const QString &path, int fileType)
     return SaveFiles({path}, fileType).constFirst();
 }
 
-QList<Error> RichTextBox::SaveFiles(const QStringList &paths, int fileType, bool stopAtFailure)
+bool RichTextBox::fitsFileEncoding() const
+{
+    bool fits = true;
+    if (m_format.encoding == TextEncoding::Windows1252) {
+        store().read(0, store().length(),
+                     [&](QStringView part, qsizetype) { fits = fits && canEncode(part, m_format.encoding); });
+    }
+    return fits;
+}
+
+QList<Error> RichTextBox::SaveFiles(const QStringList &paths, int fileType, bool stopAtFailure,
+                                    SaveEncoding encoding)
 {
     QList<Error> results(paths.size());
     if (fileType != RichTextFileType::Text) {
@@ -261,16 +272,14 @@ QList<Error> RichTextBox::SaveFiles(const QStringList &paths, int fileType, bool
         return results;
     }
     TextFileFormat format = m_format;
-    // A character the file's 8-bit code cannot hold makes the file UTF-8
-    // rather than be lost.
-    if (format.encoding == TextEncoding::Windows1252) {
-        bool encodable = true;
-        store().read(0, store().length(),
-                     [&](QStringView part, qsizetype) { encodable = encodable && canEncode(part, format.encoding); });
-        if (!encodable) {
-            format.encoding = TextEncoding::Utf8;
-            format.byteOrderMark = false;
-        }
+    if (encoding == SaveEncoding::Utf8) {
+        format.encoding = TextEncoding::Utf8;
+        format.byteOrderMark = false;
+    } else if (!fitsFileEncoding()) {
+        // Neither a character lost nor a file re-encoded unasked.
+        results.fill(Error::make(ErrorNumber::InvalidPropertyValue,
+                                 QStringLiteral("the text holds characters that the file's character set cannot hold")));
+        return results;
     }
 
     const auto writeText = [&](EncodedTextWriter &out) {

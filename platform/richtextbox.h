@@ -6,6 +6,9 @@
 #include "platform/textsearch.h"
 #include "platform/textview.h"
 
+// What a save writes: the document's own encoding, or UTF-8 instead.
+enum class SaveEncoding { Own, Utf8 };
+
 // File types of LoadFile and SaveFile; the program uses plain text only.
 namespace RichTextFileType {
 constexpr int RichText = 0;
@@ -19,7 +22,8 @@ constexpr int Text = 1;
 // in Text can be given to SelStart as it is. Behind it each line keeps its
 // own line end and the document its encoding, so a file loaded and saved
 // again without edits is written back byte for byte; new lines take the
-// file's most common line end.
+// file's most common line end. A file is never written in another encoding
+// than its own unless the caller says so.
 //
 // Undo has one level: EM_UNDO undoes the last change, and sent again undoes
 // that undo.
@@ -82,12 +86,17 @@ public:
     // Writes the whole text, creating or replacing the file; on failure the
     // file that was there stays as it was.
     [[nodiscard]] Error SaveFile(const QString &path, int fileType = RichTextFileType::Text);
+    // Whether the document's encoding has a code for every character of the
+    // text (an 8-bit file may lack some that were typed).
+    bool fitsFileEncoding() const;
     // Writes the whole text to each of paths, reading it out of the control
     // once; the files are completed in their order. Gives each path's
     // outcome. With stopAtFailure, the files after the first that fails are
-    // left as they were (their outcome is an error too).
+    // left as they were (their outcome is an error too). A text that does not
+    // fit the document's encoding is not written unless encoding says UTF-8,
+    // which then becomes the document's once a file is written.
     [[nodiscard]] QList<Error> SaveFiles(const QStringList &paths, int fileType = RichTextFileType::Text,
-                                         bool stopAtFailure = false);
+                                         bool stopAtFailure = false, SaveEncoding encoding = SaveEncoding::Own);
 
     // The encoding and line end that the next save writes.
     const TextFileFormat &fileFormat() const { return m_format; }

@@ -81,6 +81,68 @@ private slots:
         QCOMPARE(frame.activeCaption(), copy);
     }
 
+    void anEightBitFileIsNeverReencodedUnasked_data()
+    {
+        QTest::addColumn<QString>("saving"); // "save", "close" or "save as" with a backup
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QByteArray>("bytes"); // of every file written, or of the file kept
+        QTest::newRow("a letter it holds") << "save" << "\u00E8" << 0 << QByteArray("caf\xE9\r\n\xE8");
+        QTest::newRow("Save, Yes") << "save" << "\u03C9" << int(MsgBoxAnswer::Yes) << QByteArray("caf\xC3\xA9\r\n\xCF\x89");
+        QTest::newRow("Save, No") << "save" << "\u03C9" << int(MsgBoxAnswer::No) << QByteArray("caf\xE9\r\n");
+        QTest::newRow("closing, No") << "close" << "\u03C9" << int(MsgBoxAnswer::No) << QByteArray("caf\xE9\r\n");
+        QTest::newRow("Save As with a backup, Yes")
+            << "save as" << "\u03C9" << int(MsgBoxAnswer::Yes) << QByteArray("caf\xC3\xA9\r\n\xCF\x89");
+    }
+
+    void anEightBitFileIsNeverReencodedUnasked()
+    {
+        QFETCH(QString, saving);
+        QFETCH(int, answer);
+        QFETCH(QByteArray, bytes);
+        frmMainNote &frame = loadedFrame();
+        const QString path = native(fresh().path(QStringLiteral("note.txt")));
+        write(path, "caf\xE9\r\n");
+        MenuFile::OpenFile(path);
+        frmNotePad *document = frame.activeDocument();
+        QVERIFY(document->Text1->setSelStart(document->Text1->textLength()).ok());
+        QFETCH(QString, typed);
+        QTest::sendKeyEvent(QTest::Click, document->Text1, Qt::Key_unknown, typed, Qt::NoModifier);
+
+        QStringList written {path};
+        if (saving == QStringLiteral("close"))
+            TestSeam::queueMessageBoxAnswer(MsgBoxAnswer::Yes);
+        if (answer != 0)
+            TestSeam::queueMessageBoxAnswer(answer);
+        if (saving == QStringLiteral("save as")) {
+            written = QStringList {native(fresh().path(QStringLiteral("work/note.txt"))),
+                                   native(fresh().path(QStringLiteral("b1/note.txt")))};
+            QDir(fresh().folder()).mkpath(QStringLiteral("b1"));
+            saveThroughDialog(fresh().path(QStringLiteral("work")), QStringLiteral("note.txt"), [&](frmSaveDlg &save) {
+                save.Check2->setChecked(true);
+                (void)save.Dir1->setPath(fresh().path(QStringLiteral("b1")));
+            });
+            frame.mnuFile1[5]->trigger();
+        } else if (saving == QStringLiteral("close")) {
+            document->close();
+        } else {
+            frame.mnuFile1[4]->trigger();
+        }
+
+        const QList<TestSeam::ShownMessage> asked = TestSeam::shownMessages();
+        QCOMPARE(asked.size(), (answer != 0 ? 1 : 0) + (saving == QStringLiteral("close") ? 1 : 0));
+        if (answer != 0) {
+            QVERIFY(asked.last().text.startsWith(QStringLiteral("Error. ")));
+            QVERIFY(asked.last().text.contains(written.first() + QStringLiteral(". Do you want to save the file as UTF-8?")));
+            QCOMPARE(asked.last().title, QStringLiteral("Save"));
+        }
+        for (const QString &file : written)
+            QCOMPARE(read(file), bytes);
+        // Nothing saved: the change stays, and the window with it.
+        QCOMPARE(document->isLoaded(), true);
+        QCOMPARE(Quillo::DocState[document->Tag().toInt()].Modified, answer == MsgBoxAnswer::No);
+    }
+
     void aFileThatCannotBeOpenedLeavesNoWindowButJoinsTheRecentFiles()
     {
         frmMainNote &frame = loadedFrame();

@@ -114,7 +114,7 @@ private slots:
         QCOMPARE(box.fileFormat().encoding, TextEncoding::Windows1252);
     }
 
-    void eightBitFileWithATypedCharacterItCannotHoldIsSavedAsUtf8()
+    void eightBitFileWithATypedCharacterItCannotHoldIsSavedOnlyAsUtf8WhenSaidSo()
     {
         const QString path = fresh().path(QStringLiteral("ansi.txt"));
         QVERIFY(writeBytes(path, QByteArray("caf\xE9\r\n")));
@@ -122,7 +122,10 @@ private slots:
         QVERIFY(box.LoadFile(path).ok());
         QVERIFY(box.setSelStart(box.textLength()).ok());
         box.setSelText(QStringLiteral("\u4E16\u754C"));
-        QVERIFY(box.SaveFile(path).ok());
+        QVERIFY(!box.fitsFileEncoding());
+        QCOMPARE(box.SaveFile(path).number, ErrorNumber::InvalidPropertyValue);
+        QCOMPARE(readBytes(path), QByteArray("caf\xE9\r\n"));
+        QVERIFY(box.SaveFiles({path}, RichTextFileType::Text, false, SaveEncoding::Utf8).constFirst().ok());
         QCOMPARE(readBytes(path), QByteArray("caf\xC3\xA9\r\n\xE4\xB8\x96\xE7\x95\x8C"));
         QCOMPARE(box.fileFormat().encoding, TextEncoding::Utf8);
     }
