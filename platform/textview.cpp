@@ -6,6 +6,8 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDrag>
+#include <QFontInfo>
+#include <QFontMetricsF>
 #include <QInputMethod>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
@@ -66,7 +68,7 @@ TextView::TextView(QWidget *parent)
     viewport()->setBackgroundRole(QPalette::Base);
     viewport()->setAutoFillBackground(true);
     m_layout->setFont(font());
-    m_layout->setTabStopDistance(m_tabStopDistance);
+    m_layout->setTabStopDistance(tabStopDistance());
     updateWrapWidth();
     updateScrollBars();
 }
@@ -278,12 +280,21 @@ void TextView::setReadOnly(bool readOnly)
     viewport()->update();
 }
 
-void TextView::setTabStopDistance(qreal distance)
+void TextView::setTabStopColumns(int columns)
 {
-    relayout([this, distance] {
-        m_tabStopDistance = distance;
-        m_layout->setTabStopDistance(distance);
+    relayout([this, columns] {
+        m_tabStopColumns = columns;
+        m_layout->setTabStopDistance(tabStopDistance());
     });
+}
+
+qreal TextView::tabStopDistance() const
+{
+    // A column of a fixed-pitch font is exactly its characters' advance.
+    const QFontMetricsF metrics(font());
+    const qreal column = QFontInfo(font()).fixedPitch() ? metrics.horizontalAdvance(QLatin1Char('x'))
+                                                        : metrics.averageCharWidth();
+    return m_tabStopColumns * column;
 }
 
 void TextView::relayout(const std::function<void()> &change)
@@ -648,7 +659,10 @@ void TextView::changeEvent(QEvent *event)
 {
     QAbstractScrollArea::changeEvent(event);
     if (event->type() == QEvent::FontChange) {
-        relayout([this] { m_layout->setFont(font()); });
+        relayout([this] {
+            m_layout->setFont(font());
+            m_layout->setTabStopDistance(tabStopDistance());
+        });
     } else if (event->type() == QEvent::PaletteChange || event->type() == QEvent::ActivationChange) {
         viewport()->update();
     }

@@ -74,9 +74,12 @@ public:
     void setHideSelection(bool hide);
     bool isReadOnly() const { return m_readOnly; }
     void setReadOnly(bool readOnly);
-    // In pixels; 80 by default.
-    qreal tabStopDistance() const { return m_tabStopDistance; }
-    void setTabStopDistance(qreal distance);
+    // Tab stops lie every so many columns of the font's average character
+    // width, 8 by default, and move with the font and its size.
+    int tabStopColumns() const { return m_tabStopColumns; }
+    void setTabStopColumns(int columns);
+    // The distance between tab stops, in pixels.
+    qreal tabStopDistance() const;
 
     void cut();
     void copy();
@@ -198,7 +201,7 @@ private:
     bool m_overwrite = false;
     bool m_hideSelection = true;
     bool m_readOnly = false;
-    qreal m_tabStopDistance = 80;
+    int m_tabStopColumns = 8;
     // Layout of the lines, glyph advances of long lines, scrolling; the
     // view's implementation adds what else it keeps here.
     std::unique_ptr<TextLayoutCache> m_layout;

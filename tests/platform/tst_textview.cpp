@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDrag>
+#include <QFontDatabase>
 #include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QMimeData>
@@ -116,18 +117,30 @@ private slots:
         QCOMPARE(view.cursorPosition(), 8);
     }
 
-    void tabIsTypedRatherThanMovingTheFocus()
+    void tabIsTypedRatherThanMovingTheFocusAndStopsAtWholeColumns()
     {
         QWidget window;
         auto *view = new TextView(&window);
+        view->resize(600, 200);
         new QLineEdit(&window);
         window.show();
         QApplication::setActiveWindow(&window);
         view->setFocus();
-        load(*view, QStringLiteral("ab"));
+        load(*view, QStringLiteral("b\n12345678b"));
         press(view, Qt::Key_Tab);
-        QCOMPARE(textOf(*view), QStringLiteral("\tab"));
+        QCOMPARE(textOf(*view), QStringLiteral("\tb\n12345678b"));
         QCOMPARE(QApplication::focusWidget(), view);
+        // In a fixed-pitch font the text after a tab stands under the ninth
+        // character of another line, at any size.
+        for (int points : {9, 20}) {
+            QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+            font.setPointSize(points);
+            view->setFont(font);
+            view->setSelection(1, 1);
+            const int afterTab = view->cursorRect().x();
+            view->setSelection(11, 11);
+            QVERIFY2(qAbs(view->cursorRect().x() - afterTab) <= 1, qPrintable(QString::number(points)));
+        }
     }
 
     void overwriteReplacesCharactersButStopsAtTheLineEnd()
