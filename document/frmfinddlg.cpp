@@ -1,6 +1,7 @@
 #include "document/frmfinddlg.h"
 
 #include "document/menuedit.h"
+#include "platform/modal.h"
 #include "shell/artwork.h"
 #include "shell/quillo.h"
 #include "shell/frmmainnote.h"
@@ -104,6 +105,7 @@ frmFindDlg::frmFindDlg(QWidget *parent)
     auto *layout = new QHBoxLayout(this);
     layout->addWidget(SSTab1, 1);
     layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
 
     connect(Combo1, &QComboBox::editTextChanged, this, &frmFindDlg::Combo1_Change);
     connect(chkCase, &QCheckBox::stateChanged, this, &frmFindDlg::chkCase_Click);
@@ -121,6 +123,7 @@ frmFindDlg::frmFindDlg(QWidget *parent)
 
 void frmFindDlg::Show()
 {
+    setDialogTitleButtons(*this);
     show();
     raise();
     activateWindow();

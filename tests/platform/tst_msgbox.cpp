@@ -23,6 +23,7 @@ struct SeenBox
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     QList<QMessageBox::StandardButton> buttons;
     QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
+    Qt::WindowFlags flags;
 };
 
 // Queues an action that reads the box and presses the given button
@@ -35,6 +36,7 @@ void pressOnNextBox(SeenBox &seen, QMessageBox::StandardButton press)
         seen.format = box.textFormat();
         seen.title = box.windowTitle();
         seen.icon = box.icon();
+        seen.flags = box.windowFlags();
         for (QAbstractButton *b : box.buttons())
             seen.buttons << box.standardButton(b);
         if (box.defaultButton())
@@ -65,6 +67,29 @@ private slots:
         QCOMPARE(shown.style, 51);
         QCOMPARE(shown.title, QStringLiteral("Untitled1"));
         QVERIFY(shown.answered);
+    }
+
+    void noModalWindowOffersMinimisingAndOneOfFixedSizeNoMaximising()
+    {
+        SeenBox seen;
+        pressOnNextBox(seen, QMessageBox::Ok);
+        MsgBox(QStringLiteral("Error."), MsgBoxStyle::Exclamation);
+        // Without CustomizeWindowHint the window system puts every button there.
+        QVERIFY(seen.flags & Qt::CustomizeWindowHint);
+        QVERIFY(!(seen.flags & Qt::WindowMinMaxButtonsHint));
+        QVERIFY(seen.flags & Qt::WindowCloseButtonHint);
+        for (bool fixedSize : {true, false}) {
+            QDialog dialog;
+            auto *layout = new QVBoxLayout(&dialog);
+            layout->addWidget(new QLabel(QStringLiteral("a dialog")));
+            if (fixedSize)
+                layout->setSizeConstraint(QLayout::SetFixedSize);
+            Qt::WindowFlags flags;
+            TestSeam::queueModalAction([&flags](QDialog &shown) { flags = shown.windowFlags(); shown.accept(); });
+            ShowModal(dialog);
+            QVERIFY((flags & Qt::CustomizeWindowHint) && !(flags & Qt::WindowMinimizeButtonHint));
+            QCOMPARE(bool(flags & Qt::WindowMaximizeButtonHint), !fixedSize);
+        }
     }
 
     void anUnansweredBoxTakesItsEscapeAnswerWithoutWaiting()
