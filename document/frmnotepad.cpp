@@ -33,6 +33,12 @@ frmNotePad::frmNotePad(frmMainNote &mainForm)
 {
     hide();
     setWindowIcon(mainForm.windowIcon());
+    // Ctrl+F4 is the frame's, for whichever document is active; each
+    // window's system menu only shows it.
+    if (QMenu *menu = systemMenu()) {
+        for (QAction *item : menu->actions())
+            item->setShortcutContext(Qt::WidgetShortcut);
+    }
 }
 
 frmNotePad::~frmNotePad()
@@ -80,6 +86,8 @@ void frmNotePad::Load()
     connect(Text1, &RichTextBox::KeyUp, this, &frmNotePad::Text1_KeyUp);
     connect(Text1, &RichTextBox::LostFocus, this, &frmNotePad::Text1_LostFocus);
     connect(Text1, &RichTextBox::overwriteModeChanged, m_mainForm.sbStatusBar, &StatusBar::refresh);
+    Text1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(Text1, &QWidget::customContextMenuRequested, this, &frmNotePad::Text1_ContextMenu);
     setCaption(QStringLiteral("Untitled1"));
     m_mainForm.mdiArea()->addSubWindow(this);
     Form_Load();
@@ -258,6 +266,20 @@ void frmNotePad::Text1_KeyUp(int &KeyCode, int)
 {
     if (KeyCode == VirtualKey::Control)
         MenuEdit::CtrlDown = false;
+}
+
+void frmNotePad::Text1_ContextMenu(const QPoint &position)
+{
+    // The Edit menu's own items: the same commands, enabled as they are there.
+    QMenu menu;
+    for (int index : {0, 1, 2, 3, 4, 5, 6, 10, 11}) {
+        QAction *item = m_mainForm.mnuEdit1[index];
+        if (item->isSeparator())
+            menu.addSeparator();
+        else
+            menu.addAction(item);
+    }
+    menu.exec(Text1->viewport()->mapToGlobal(position));
 }
 
 void frmNotePad::Text1_LostFocus()

@@ -52,6 +52,7 @@ private:
     void Text1_KeyDown(int &KeyCode, int Shift);
     void Text1_KeyUp(int &KeyCode, int Shift);
     void Text1_LostFocus();
+    void Text1_ContextMenu(const QPoint &position);
 
     frmMainNote &m_mainForm;
     QString m_tag;

@@ -2,6 +2,7 @@
 
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QStyle>
 
 namespace {
 
@@ -50,6 +51,19 @@ void tile(QMdiArea &area, Qt::Orientation along)
     }
 }
 
+void cascade(QMdiArea &area)
+{
+    const QList<QMdiSubWindow *> order = windows(area, false);
+    const QMdiSubWindow *previous = nullptr;
+    for (auto it = order.rbegin(); it != order.rend(); ++it) {
+        QMdiSubWindow *window = *it;
+        window->showNormal();
+        window->setGeometry(CascadePlace(area, *window, previous));
+        window->raise();
+        previous = window;
+    }
+}
+
 void arrangeIcons(QMdiArea &area)
 {
     const QRect space = area.viewport()->rect();
@@ -75,7 +89,7 @@ void Arrange(QMdiArea &area, int arrangement)
 {
     switch (arrangement) {
     case MdiArrange::Cascade:
-        area.cascadeSubWindows();
+        cascade(area);
         break;
     case MdiArrange::TileHorizontal:
         tile(area, Qt::Vertical);
@@ -89,4 +103,15 @@ void Arrange(QMdiArea &area, int arrangement)
     default:
         break;
     }
+}
+
+QRect CascadePlace(const QMdiArea &area, const QMdiSubWindow &window, const QMdiSubWindow *previous)
+{
+    const QRect space = area.viewport()->rect();
+    const QSize size = space.size() * 3 / 4;
+    const int step = window.style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, &window);
+    QPoint at = previous ? previous->pos() + QPoint(step, step) : space.topLeft();
+    if (!space.contains(QRect(at, size)))
+        at = space.topLeft();
+    return QRect(at, size);
 }

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QRect>
+
 class QMdiArea;
+class QMdiSubWindow;
 
 // The arrangements of a frame's document windows, by the Window menu's codes.
 namespace MdiArrange {
@@ -11,5 +14,11 @@ constexpr int ArrangeIcons = 3;   // minimised windows in rows along the bottom
 }
 
 // Arranges the windows of the area; tiling and cascading leave minimised
-// windows where they are.
+// windows where they are. Cascading gives each window the size CascadePlace
+// does, the active one last and in front.
 void Arrange(QMdiArea &area, int arrangement);
+
+// Where a window cascaded after previous goes: three quarters of the area's
+// size, one title bar down and to the right of previous, or at the top left
+// when there is none or the window would leave the area there.
+QRect CascadePlace(const QMdiArea &area, const QMdiSubWindow &window, const QMdiSubWindow *previous);

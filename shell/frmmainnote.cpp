@@ -2,6 +2,7 @@
 
 #include "document/frmnotepad.h"
 #include "files/registry.h"
+#include "platform/mdiarrange.h"
 #include "platform/program.h"
 #include "platform/richtextbox.h"
 #include "platform/screen.h"
@@ -66,6 +67,9 @@ frmMainNote::frmMainNote(QWidget *parent)
     setPicToolBarHeight(3 * rowHeight);
     m_mdiArea = new QMdiArea;
     m_mdiArea->setActivationOrder(QMdiArea::ActivationHistoryOrder);
+    // A document left outside a narrow frame stays within reach.
+    m_mdiArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_mdiArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     layout->addWidget(picToolBar);
     layout->addWidget(m_mdiArea, 1);
     setCentralWidget(m_client);
@@ -612,23 +616,14 @@ void frmMainNote::documentActivated(frmNotePad *document)
 
 void frmMainNote::placeNewDocument(frmNotePad *document)
 {
-    // Three quarters of the client area, one title bar down and to the right
-    // of the window shown last, or back at the top left when that would
-    // leave the area.
-    const QRect area = m_mdiArea->viewport()->rect();
-    const QSize size = area.size() * 3 / 4;
-    const int step = document->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, document);
-    QPoint at(0, 0);
+    // Cascaded after the window shown last.
+    const QMdiSubWindow *previous = nullptr;
     const QList<QMdiSubWindow *> shown = m_mdiArea->subWindowList(QMdiArea::ActivationHistoryOrder);
-    for (auto it = shown.rbegin(); it != shown.rend(); ++it) {
-        if (*it != document && (*it)->isVisible() && !(*it)->isMinimized()) {
-            at = (*it)->pos() + QPoint(step, step);
-            break;
-        }
+    for (auto it = shown.rbegin(); it != shown.rend() && !previous; ++it) {
+        if (*it != document && (*it)->isVisible() && !(*it)->isMinimized())
+            previous = *it;
     }
-    if (at.x() + size.width() > area.width() || at.y() + size.height() > area.height())
-        at = QPoint(0, 0);
-    document->setGeometry(QRect(at, size));
+    document->setGeometry(CascadePlace(*m_mdiArea, *document, previous));
 }
 
 void frmMainNote::fillWindowList()

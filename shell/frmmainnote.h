@@ -137,6 +137,9 @@ private:
     void fillFontNames();
     void fillFontSizes();
     void subWindowActivated(QMdiSubWindow *window);
+    // The document step places after the active one, in the order they were
+    // opened, round the end.
+    void activateNextDocument(int step);
     void fillWindowList();
 
     QWidget *m_client = nullptr;

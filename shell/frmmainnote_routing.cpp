@@ -52,6 +52,31 @@ void frmMainNote::connectCommands()
     cboSize->installEventFilter(this);
     connect(&tmrUndo, &QTimer::timeout, this, &frmMainNote::tmrUndo_Timer);
     connect(&tmrPaste, &QTimer::timeout, this, &frmMainNote::tmrPaste_Timer);
+
+    // The document keys of every multiple-document window.
+    const auto addKey = [this](QKeyCombination key, const std::function<void()> &command) {
+        auto *action = new QAction(this);
+        action->setShortcut(key);
+        connect(action, &QAction::triggered, this, command);
+        addAction(action);
+    };
+    addKey(Qt::CTRL | Qt::Key_F4, [this] {
+        if (frmNotePad *active = activeDocument())
+            active->Unload();
+    });
+    addKey(Qt::CTRL | Qt::Key_F6, [this] { activateNextDocument(1); });
+    addKey(Qt::CTRL | Qt::SHIFT | Qt::Key_F6, [this] { activateNextDocument(-1); });
+}
+
+void frmMainNote::activateNextDocument(int step)
+{
+    QList<QMdiSubWindow *> shown = m_mdiArea->subWindowList(QMdiArea::CreationOrder);
+    shown.removeIf([](const QMdiSubWindow *window) { return !window->isVisible(); });
+    const qsizetype count = shown.size();
+    if (count < 2)
+        return;
+    const qsizetype at = shown.indexOf(m_mdiArea->currentSubWindow());
+    m_mdiArea->setActiveSubWindow(shown[((at < 0 ? 0 : at + step) % count + count) % count]);
 }
 
 void frmMainNote::mnuFile1_Click(int Index)

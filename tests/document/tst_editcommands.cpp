@@ -12,6 +12,7 @@
 #include <QComboBox>
 #include <QDateTime>
 #include <QMdiArea>
+#include <QMenu>
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
@@ -257,6 +258,30 @@ private slots:
         QVERIFY(frame.tmrUndo.isActive());
         QVERIFY(nextTick(frame.tmrUndo));
         QVERIFY(!frame.mnuEdit1[0]->isEnabled());
+    }
+
+    void aRightClickOffersTheEditMenusOwnCommands()
+    {
+        frmMainNote &frame = activeFrame();
+        RichTextBox *text = textOf(document(1));
+        QTest::keyClicks(text, QStringLiteral("one two"));
+        select(text, 0, 4);
+        QVERIFY(nextTick(frame.tmrUndo));
+        QStringList offered;
+        QTimer::singleShot(0, [&] {
+            auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+            QVERIFY(menu);
+            for (QAction *item : menu->actions()) {
+                if (!item->isSeparator())
+                    offered << item->text() + (item->isEnabled() ? QString() : QStringLiteral(" (off)"));
+            }
+            QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(frame.mnuEdit1[3]).center());
+        });
+        // Through the window, as the window system gives it.
+        QTest::mouseClick(frame.windowHandle(), Qt::RightButton, {}, text->viewport()->mapTo(&frame, QPoint(5, 5)));
+        QCOMPARE(offered.join(u','), QStringLiteral("&Undo,&Redo (off),Cu&t,&Copy,&Paste,&Delete,Select &All"));
+        QCOMPARE(text->Text(), QStringLiteral("two"));
+        QCOMPARE(clipboardText(), QStringLiteral("one "));
     }
 
     void pasteFollowsTheClipboardWhileADocumentIsOpen()

@@ -17,6 +17,7 @@
 #include <QMdiArea>
 #include <QMenu>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QScreen>
 #include <QTest>
 
@@ -212,9 +213,18 @@ private slots:
             }
             QCOMPARE(covered, area.width() * area.height());
         }
+        // Cascade: each at a new document's size, a title bar below the one
+        // behind it, the active one in front.
         frame.mnuWindow1[0]->trigger();
-        for (QMdiSubWindow *window : windows)
-            QVERIFY(area.contains(window->geometry()));
+        const QList<QMdiSubWindow *> stacked = frame.mdiArea()->subWindowList(QMdiArea::StackingOrder);
+        const QPoint step = stacked[1]->pos() - stacked[0]->pos();
+        QVERIFY(step.x() > 0 && step.x() == step.y());
+        for (int i = 0; i < 3; ++i) {
+            QCOMPARE(stacked[i]->geometry(), QRect(stacked[0]->pos() + i * step, area.size() * 3 / 4));
+            QVERIFY(area.contains(stacked[i]->geometry()));
+        }
+        QCOMPARE(stacked[0]->pos(), QPoint(0, 0));
+        QCOMPARE(stacked[2], frame.mdiArea()->activeSubWindow());
 
         // Icons of minimised windows line up along the bottom.
         windows[0]->showMinimized();
@@ -253,6 +263,38 @@ private slots:
             MenuFile::FileNew();
         for (QMdiSubWindow *window : shown.mdiArea()->subWindowList())
             QVERIFY(QRect(QPoint(0, 0), area).contains(window->geometry()));
+        // One moved out of the area is reached by scrolling.
+        document(1)->move(area.width() + 200, area.height() + 200);
+        QTRY_VERIFY(shown.mdiArea()->horizontalScrollBar()->maximum() > 0);
+        QTRY_VERIFY(shown.mdiArea()->verticalScrollBar()->maximum() > 0);
+    }
+
+    void ctrlF4ClosesTheDocumentAndCtrlF6GoesRoundThem()
+    {
+        frmMainNote &frame = activeFrame();
+        MenuFile::FileNew();
+        MenuFile::FileNew();
+        const auto press = [](Qt::Key key, Qt::KeyboardModifiers modifiers) {
+            QTest::keyClick(QApplication::focusWidget(), key, modifiers);
+        };
+        press(Qt::Key_F6, Qt::ControlModifier);
+        QCOMPARE(frame.activeDocument(), document(1));
+        press(Qt::Key_F6, Qt::ControlModifier);
+        QCOMPARE(frame.activeDocument(), document(2));
+        press(Qt::Key_F6, Qt::ControlModifier | Qt::ShiftModifier);
+        press(Qt::Key_F6, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(frame.activeDocument(), document(3));
+        QCOMPARE(QApplication::focusWidget(), textOf(document(3)));
+
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("changed"));
+        TestSeam::queueMessageBoxAnswer(MsgBoxAnswer::Cancel);
+        press(Qt::Key_F4, Qt::ControlModifier);
+        QCOMPARE(TestSeam::shownMessages().size(), 1);
+        QVERIFY(document(3)->isLoaded());
+        TestSeam::queueMessageBoxAnswer(MsgBoxAnswer::No);
+        press(Qt::Key_F4, Qt::ControlModifier);
+        QVERIFY(!document(3)->isLoaded());
+        QCOMPARE(frame.mdiArea()->subWindowList().size(), 2);
     }
 
     void helpShowsTheGuideOrSaysWhyNot()
