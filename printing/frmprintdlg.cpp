@@ -99,11 +99,11 @@ frmPrintDlg::frmPrintDlg(QWidget *parent)
     Text2->setMaxLength(4);
     Text2->installEventFilter(this);
     Label1[2]->setBuddy(Text2);
+    // It holds the count negated, so that its upper arrow, keys and wheel
+    // count up as a spinner's do.
     VScroll1 = new QScrollBar(Qt::Vertical);
-    VScroll1->setRange(1, 9999);
-    VScroll1->setValue(1);
-    // Its upper arrow counts up, as a spinner's does.
-    VScroll1->setInvertedAppearance(true);
+    VScroll1->setRange(-9999, -1);
+    VScroll1->setValue(-1);
     VScroll1->setFixedHeight(Text2->sizeHint().height());
     auto *copiesLayout = new QHBoxLayout(Frame1[2]);
     copiesLayout->addWidget(Label1[2]);
@@ -251,12 +251,12 @@ void frmPrintDlg::Text2_LostFocus()
         Text2->setText(QStringLiteral("1"));
     const int n = Text2->text().toInt();
     if (n > 0 && n < 10000)
-        VScroll1->setValue(n);
+        VScroll1->setValue(-n);
 }
 
 void frmPrintDlg::VScroll1_Change()
 {
-    Text2->setText(QString::number(VScroll1->value()));
+    Text2->setText(QString::number(-VScroll1->value()));
 }
 
 void frmPrintDlg::cmdPrint_Click()

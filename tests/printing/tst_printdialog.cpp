@@ -18,6 +18,8 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QStandardPaths>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QTest>
 
 namespace {
@@ -177,9 +179,27 @@ private slots:
         QTest::keyClicks(print.Text2, QStringLiteral("x2-5y"));
         QCOMPARE(print.Text2->text(), QStringLiteral("25"));
         print.cmdPrint->setFocus(); // leaving the box
-        QCOMPARE(print.VScroll1->value(), 25);
-        print.VScroll1->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+        // The spinner takes the count up from its upper arrow and keys, down
+        // from its lower ones.
+        QScrollBar *spinner = print.VScroll1;
+        QStyleOptionSlider option;
+        option.initFrom(spinner);
+        option.orientation = Qt::Vertical;
+        QRect upper = spinner->style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSubLine, spinner);
+        QRect lower = spinner->style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarAddLine, spinner);
+        if (upper.top() > lower.top())
+            std::swap(upper, lower);
+        QTest::mouseClick(spinner, Qt::LeftButton, {}, upper.center());
         QCOMPARE(print.Text2->text(), QStringLiteral("26"));
+        QTest::mouseClick(spinner, Qt::LeftButton, {}, lower.center());
+        QTest::mouseClick(spinner, Qt::LeftButton, {}, lower.center());
+        QCOMPARE(print.Text2->text(), QStringLiteral("24"));
+        QTest::keyClick(spinner, Qt::Key_PageUp);
+        QTest::keyClick(spinner, Qt::Key_Up);
+        QCOMPARE(print.Text2->text(), QStringLiteral("35"));
+        QTest::keyClick(spinner, Qt::Key_PageDown);
+        QTest::keyClick(spinner, Qt::Key_Down);
+        QCOMPARE(print.Text2->text(), QStringLiteral("24"));
 
         print.Text2->setFocus();
         print.Text2->clear();
