@@ -7,7 +7,9 @@
 #include "programsuite.h"
 #include "suites.h"
 
+#include <QApplication>
 #include <QDate>
+#include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -103,21 +105,38 @@ private slots:
         QCOMPARE(printed, words(text));
     }
 
-    void threeCopiesAreThreeJobsEachFromPageOne()
+    // Ctrl+P and Enter: copies are jobs of their own, each numbered from page
+    // 1, on the first names nothing has taken when the dialog opens and when
+    // each job starts.
+    void aPrintNeverReplacesAPdfFileThatIsAlreadyThere()
     {
         resetThePrinter();
-        frmMainNote &frame = loadedFrame();
+        activeFrame();
         document(1)->Text1->setSelText(QStringLiteral("copy me"));
-        const QString pdf = printThroughDialog(frame, [](frmPrintDlg &print) {
-            print.Text2->setText(QStringLiteral("3"));
+        const QString pdf = QDir(fresh().homeFolder()).filePath(QStringLiteral("Untitled1.pdf"));
+        QVERIFY(writeBytes(pdf, "old") && writeBytes(numbered(pdf, 3), "old"));
+        QString where;
+        TestSeam::queueModalAction([&](QDialog &dialog) {
+            auto &print = static_cast<frmPrintDlg &>(dialog);
+            where = print.Label1[5]->text();
+            QVERIFY(writeBytes(numbered(pdf, 2), "old"));
+            QTest::mouseClick(print.Text2, Qt::LeftButton);
+            QTest::keyClick(print.Text2, Qt::Key_End);
+            QTest::keyClick(print.Text2, Qt::Key_Backspace);
+            QTest::keyClicks(print.Text2, QStringLiteral("2"));
+            QTest::keyClick(print.Text2, Qt::Key_Return);
         });
-        for (const QString &job : {pdf, numbered(pdf, 2), numbered(pdf, 3)}) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_P, Qt::ControlModifier);
+        QCOMPARE(where, numbered(pdf, 2));
+        for (const QString &kept : {pdf, numbered(pdf, 2), numbered(pdf, 3)})
+            QCOMPARE(readBytes(kept), QByteArray("old"));
+        for (const QString &job : {numbered(pdf, 4), numbered(pdf, 5)}) {
             const QStringList pages = pdfPages(job);
             QCOMPARE(pages.size(), 1);
             QVERIFY2(pages[0].contains(QStringLiteral("copy me")) && pages[0].contains(QStringLiteral("Page 1")),
                      qPrintable(job + QStringLiteral(": ") + pages[0]));
         }
-        QVERIFY(!QFileInfo::exists(numbered(pdf, 4)));
+        QVERIFY(!QFileInfo::exists(numbered(pdf, 6)));
     }
 
     void selectedTextPrintsOnlyTheSelection()
