@@ -211,7 +211,17 @@ void frmPrintDlg::cmdSetup_Click()
         QPrintDialog setup(&printer.qprinter(), this);
         setup.setWindowTitle(QStringLiteral("Print Setup"));
         setup.setOption(QAbstractPrintDialog::PrintToFile, true);
-        ShowModal(setup);
+        // Each copy prints whole, as a job of its own: no range, collation or
+        // order is offered there, and the count chosen there becomes ours.
+        setup.setOption(QAbstractPrintDialog::PrintPageRange, false);
+        setup.setOption(QAbstractPrintDialog::PrintCollateCopies, false);
+        setup.installEventFilter(this);
+        printer.qprinter().setCopyCount(-VScroll1->value());
+        if (ShowModal(setup) == QDialog::Accepted) {
+            Text2->setText(QString::number(printer.qprinter().copyCount()));
+            Text2_LostFocus();
+        }
+        printer.qprinter().setCopyCount(1);
     }
     Screen::setMousePointer(MousePointer::Hourglass);
     (void)printer.setTrackDefault(true);
@@ -241,6 +251,15 @@ bool frmPrintDlg::eventFilter(QObject *watched, QEvent *event)
             return true;
     } else if (watched == Text2 && event->type() == QEvent::FocusOut) {
         Text2_LostFocus();
+    } else if (event->type() == QEvent::Show && qobject_cast<QPrintDialog *>(watched)) {
+        // Print Setup shows its page range and order whatever its options
+        // say; its Options tab holds the sides, which this dialog sets itself.
+        for (const char *name : {"gbPrintRange", "reverse"}) {
+            if (auto *offer = watched->findChild<QWidget *>(QLatin1String(name)))
+                offer->hide();
+        }
+        if (auto *tabs = watched->findChild<QTabWidget *>())
+            tabs->setTabVisible(tabs->indexOf(watched->findChild<QWidget *>(QStringLiteral("optionsTab"))), false);
     }
     return QDialog::eventFilter(watched, event);
 }

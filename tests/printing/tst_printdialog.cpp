@@ -7,8 +7,10 @@
 #include "programsuite.h"
 #include "suites.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDate>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
@@ -19,9 +21,12 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QSpinBox>
 #include <QStandardPaths>
 #include <QStyle>
 #include <QStyleOptionSlider>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QTest>
 
 namespace {
@@ -58,6 +63,21 @@ QString printThroughDialog(frmMainNote &frame, const std::function<void(frmPrint
     });
     frame.mnuFile1[7]->trigger();
     return port;
+}
+
+// The texts of the buttons a dialog shows, on every tab.
+QStringList shownButtons(QDialog &dialog)
+{
+    QStringList shown;
+    for (QTabWidget *tabs : dialog.findChildren<QTabWidget *>()) {
+        for (int tab = 0; tab < tabs->count(); ++tab) {
+            QTest::mouseClick(tabs->tabBar(), Qt::LeftButton, {}, tabs->tabBar()->tabRect(tab).center());
+            for (QAbstractButton *button : dialog.findChildren<QAbstractButton *>())
+                if (button->isVisible())
+                    shown << button->text();
+        }
+    }
+    return shown;
 }
 
 QString numbered(const QString &pdf, int job)
@@ -232,6 +252,49 @@ private slots:
         QTest::keyClick(print.Text2, Qt::Key_Return);
         QCOMPARE(pressed.count(), 1);
         QCOMPARE(print.Text2->text(), QStringLiteral("1"));
+    }
+
+    // Print Setup offers no page range, collation, order or sides, which
+    // printing would not honour; the file and the copy count chosen there
+    // are honoured, each copy a job of its own on a name nothing has taken.
+    void printSetupOffersOnlyWhatPrintingHonours()
+    {
+        resetThePrinter();
+        loadedFrame();
+        document(1)->Text1->setSelText(QStringLiteral("set up"));
+        const QString chosen = fresh().path(QStringLiteral("chosen.pdf"));
+        QVERIFY(writeBytes(numbered(chosen, 2), "old"));
+        TestSeam::queueModalAction([&](QDialog &dialog) {
+            auto &print = static_cast<frmPrintDlg &>(dialog);
+            QTest::mouseClick(print.cmdSetup, Qt::LeftButton);
+            QCOMPARE(print.Text2->text(), QStringLiteral("2"));
+            QCOMPARE(print.Label1[5]->text(), chosen);
+            QCOMPARE(ThePrinter().qprinter().copyCount(), 1);
+            QTest::mouseClick(print.cmdPrint, Qt::LeftButton);
+        });
+        QStringList offered;
+        TestSeam::queueModalAction([&](QDialog &setup) {
+            for (QPushButton *button : setup.findChildren<QPushButton *>())
+                if (button->text() == QStringLiteral("&Options >>"))
+                    QTest::mouseClick(button, Qt::LeftButton);
+            offered = shownButtons(setup);
+            QVERIFY(setup.findChild<QSpinBox *>(QStringLiteral("copies"))->isVisible());
+            auto *file = setup.findChild<QLineEdit *>(QStringLiteral("filename"));
+            QTest::keyClick(file, Qt::Key_A, Qt::ControlModifier);
+            QTest::keyClicks(file, chosen);
+            auto *copies = setup.findChild<QSpinBox *>(QStringLiteral("copies"));
+            QTest::keyClick(copies, Qt::Key_A, Qt::ControlModifier);
+            QTest::keyClicks(copies, QStringLiteral("2"));
+            QTest::mouseClick(setup.findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok), Qt::LeftButton);
+        });
+        Quillo::MainForm->mnuFile1[7]->trigger();
+        for (const char *notHonoured : {"Print all", "Pages from", "Collate", "Reverse", "Off", "Long side binding"})
+            QVERIFY2(!offered.contains(QLatin1String(notHonoured)), qPrintable(offered.join(u'|')));
+        QVERIFY2(TestSeam::shownMessages().isEmpty(), qPrintable(TestSeam::shownMessages().value(0).text));
+        QCOMPARE(readBytes(numbered(chosen, 2)), QByteArray("old"));
+        for (const QString &job : {chosen, numbered(chosen, 3)})
+            QVERIFY2(pdfPages(job).value(0).contains(QStringLiteral("set up")), qPrintable(job));
+        QVERIFY(!QFileInfo::exists(numbered(chosen, 4)));
     }
 
     void aPrinterWithoutDuplexDisablesTheDoubleSidedOptions()
