@@ -13,6 +13,13 @@ namespace {
 
 QString quoted(const QString &text) { return QLatin1Char('\'') + text + QLatin1Char('\''); }
 
+// Whether a file, folder or link, even a broken one, has the name.
+bool taken(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.exists() || info.isSymLink();
+}
+
 } // namespace
 
 Printer::Printer()
@@ -38,8 +45,7 @@ void Printer::takeUpSetupChoice()
         const QString file = m_printer.outputFileName();
         if (m_appliedFormat != QPrinter::PdfFormat || file != m_appliedFile) {
             m_output = Output::ChosenFile;
-            m_chosenFile = QFileInfo(file).absoluteFilePath();
-            applyPdfFile(m_chosenFile);
+            applyPdfFile(QFileInfo(file).absoluteFilePath());
         }
     } else if (m_appliedFormat != QPrinter::NativeFormat || m_printer.printerName() != m_appliedPrinterName) {
         m_output = Output::ChosenPrinter;
@@ -74,18 +80,19 @@ void Printer::applyDefault()
 void Printer::applyPdfFile(const QString &path)
 {
     m_printer.setOutputFormat(QPrinter::PdfFormat);
-    m_printer.setOutputFileName(path);
     // A PDF file is single-sided.
     m_printer.setDuplex(QPrinter::DuplexNone);
     m_appliedFormat = QPrinter::PdfFormat;
-    m_appliedFile = path;
     m_appliedPrinterName = m_printer.printerName();
+    m_pdfFile = path;
     restartJobFiles();
 }
 
 void Printer::restartJobFiles()
 {
     m_jobsWritten = 0;
+    if (m_appliedFormat == QPrinter::PdfFormat && !m_painter.isActive())
+        proposeJobFile();
 }
 
 QString Printer::defaultPdfPath() const
@@ -97,17 +104,39 @@ QString Printer::defaultPdfPath() const
     return QDir(folder).filePath(name + QStringLiteral(".pdf"));
 }
 
-// The first job writes the file itself, the n-th after it "name (n).pdf".
-QString Printer::jobFile(int job) const
+// The file itself for 1, "name (n).pdf" after it.
+QString Printer::numberedFile(int n) const
 {
-    if (job == 0)
-        return m_appliedFile;
-    const QString number = QStringLiteral(" (%1)").arg(job + 1);
+    if (n <= 1)
+        return m_pdfFile;
+    const QString number = QStringLiteral(" (%1)").arg(n);
     const QString suffix = QStringLiteral(".pdf");
-    if (m_appliedFile.endsWith(suffix, Qt::CaseInsensitive))
-        return m_appliedFile.left(m_appliedFile.size() - suffix.size()) + number
-               + m_appliedFile.right(suffix.size());
-    return m_appliedFile + number;
+    if (m_pdfFile.endsWith(suffix, Qt::CaseInsensitive))
+        return m_pdfFile.left(m_pdfFile.size() - suffix.size()) + number + m_pdfFile.right(suffix.size());
+    return m_pdfFile + number;
+}
+
+// The user chose the file to be written: the first job may replace it.
+bool Printer::mayReplace() const
+{
+    return m_output == Output::ChosenFile && m_jobsWritten == 0;
+}
+
+QString Printer::nextJobFile() const
+{
+    if (mayReplace())
+        return m_pdfFile;
+    int n = m_output == Output::ChosenFile ? 2 : 1;
+    while (taken(numberedFile(n)))
+        ++n;
+    return numberedFile(n);
+}
+
+// Print Setup shows the file the next job would write.
+void Printer::proposeJobFile()
+{
+    m_appliedFile = nextJobFile();
+    m_printer.setOutputFileName(m_appliedFile);
 }
 
 Error Printer::setTrackDefault(bool track)
@@ -138,8 +167,7 @@ Error Printer::setOutputFile(const QString &path)
     if (m_painter.isActive())
         return Error::make(ErrorNumber::InvalidProcedureCall, QStringLiteral("a print job is under way"));
     m_output = Output::ChosenFile;
-    m_chosenFile = QFileInfo(path).absoluteFilePath();
-    applyPdfFile(m_chosenFile);
+    applyPdfFile(QFileInfo(path).absoluteFilePath());
     return Error::none();
 }
 
@@ -173,7 +201,7 @@ QString Printer::Port() const
         // Print Setup may have put another file there since.
         if (m_appliedFormat != QPrinter::PdfFormat || m_printer.outputFileName() != m_appliedFile)
             return QFileInfo(m_printer.outputFileName()).absoluteFilePath();
-        return jobFile(m_jobsWritten);
+        return nextJobFile();
     }
     const QPrinterInfo info = QPrinterInfo::printerInfo(m_printer.printerName());
     return info.location();
@@ -289,8 +317,18 @@ Error Printer::beginJob()
 {
     takeUpSetupChoice();
     const bool toFile = m_printer.outputFormat() == QPrinter::PdfFormat;
+    bool reserved = false;
     if (toFile) {
-        m_jobPath = jobFile(m_jobsWritten);
+        // Creating the file takes the name, so that a file another program
+        // put there meanwhile is not replaced but moves the job on.
+        m_jobPath = nextJobFile();
+        while (!mayReplace()) {
+            QFile file(m_jobPath);
+            reserved = file.open(QIODevice::WriteOnly | QIODevice::NewOnly);
+            if (reserved || !taken(m_jobPath))
+                break;
+            m_jobPath = nextJobFile();
+        }
         m_printer.setOutputFileName(m_jobPath);
     }
     if (!m_painter.begin(&m_printer)) {
@@ -307,6 +345,8 @@ Error Printer::beginJob()
             error = Error::make(ErrorNumber::DeviceUnavailable,
                                 QStringLiteral("cannot start a print job on the printer ") + quoted(m_printer.printerName()));
         }
+        if (reserved)
+            QFile::remove(m_jobPath);
         finishJob();
         return error;
     }
@@ -384,10 +424,13 @@ Error Printer::EndDoc()
     if (m_painter.isActive()) {
         const QString label = printerLabel();
         const bool toFile = m_printer.outputFormat() == QPrinter::PdfFormat;
-        if (!m_painter.end())
+        if (!m_painter.end()) {
             error = Error::make(ErrorNumber::DeviceIOError, QStringLiteral("cannot finish the print job on ") + label);
-        else if (toFile)
+            if (toFile)
+                QFile::remove(m_jobPath);
+        } else if (toFile) {
             ++m_jobsWritten;
+        }
     }
     finishJob();
     return error;
@@ -414,8 +457,8 @@ void Printer::finishJob()
 {
     m_run.clear();
     if (!m_jobPath.isEmpty()) {
-        m_printer.setOutputFileName(m_appliedFile);
         m_jobPath.clear();
+        proposeJobFile();
     }
     m_page = 1;
     m_pagesBeforeOutput = 0;

@@ -59,7 +59,10 @@ public:
     // The printer's name, or pdfDeviceName() when printing to a file.
     QString DeviceName() const;
     // Where the printer is, or the full path of the PDF file the next job
-    // writes.
+    // writes. A file the user chose takes the first job since the printer was
+    // last set (setTrackDefault, setOutputFile, Print Setup); every other job
+    // takes the first of "name.pdf", "name (2).pdf", ... that nothing has
+    // taken, so that no file already there is replaced.
     QString Port() const;
 
     QFont Font() const { return m_font; }
@@ -69,7 +72,7 @@ public:
     // ("notes.txt" becomes "notes.txt.pdf", "Untitled3" "Untitled3.pdf"),
     // in the user's documents folder, or the home folder without one.
     void setDocumentName(const QString &pathOrCaption);
-    // Print to this PDF file instead of a printer.
+    // Print to this PDF file, chosen by the user, instead of a printer.
     Error setOutputFile(const QString &path);
     // Print on this printer of the system.
     Error setPrinterName(const QString &name);
@@ -86,7 +89,10 @@ private:
     void applyPdfFile(const QString &path);
     void restartJobFiles();
     QString defaultPdfPath() const;
-    QString jobFile(int job) const;
+    QString numberedFile(int n) const;
+    bool mayReplace() const;
+    QString nextJobFile() const;
+    void proposeJobFile();
     double twipsPerUnitX() const;
     double twipsPerUnitY() const;
     const QFontMetricsF &metrics() const;
@@ -116,14 +122,15 @@ private:
 
     bool m_trackDefault = false;
     Output m_output = Output::System;
-    QString m_chosenFile;
     QString m_documentName;
+    // The PDF file printed to, chosen or the document's own; the names of
+    // later jobs are numbered from it.
+    QString m_pdfFile;
     // What was last put into the QPrinter, to notice what Print Setup changed.
     QString m_appliedPrinterName;
     QString m_appliedFile;
     QPrinter::OutputFormat m_appliedFormat = QPrinter::NativeFormat;
-    // Jobs written to the PDF file since it was chosen: each later job goes to
-    // "name (n).pdf" so that no job overwrites another.
+    // Jobs written since the PDF file was chosen or the printer set again.
     int m_jobsWritten = 0;
     QString m_jobPath;
 };

@@ -60,7 +60,11 @@ Error CPrintWrap::printJob(const QString &text)
     // The first page is not ejected first.
     if (Error error = StartPage(false); error.failed())
         return error;
-    const qsizetype length = text.size();
+    // Blanks and line ends after the last visible character print nothing,
+    // and would only begin a page that holds nothing but header and footer.
+    qsizetype length = text.size();
+    while (length > 0 && isSeparator(text.at(length - 1)))
+        --length;
     qsizetype i = 0;
     while (i < length) {
         const qsizetype wordStart = i;

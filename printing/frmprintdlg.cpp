@@ -99,11 +99,11 @@ frmPrintDlg::frmPrintDlg(QWidget *parent)
     Text2->setMaxLength(4);
     Text2->installEventFilter(this);
     Label1[2]->setBuddy(Text2);
+    // It holds the count negated, so that its upper arrow, keys and wheel
+    // count up as a spinner's do.
     VScroll1 = new QScrollBar(Qt::Vertical);
-    VScroll1->setRange(1, 9999);
-    VScroll1->setValue(1);
-    // Its upper arrow counts up, as a spinner's does.
-    VScroll1->setInvertedAppearance(true);
+    VScroll1->setRange(-9999, -1);
+    VScroll1->setValue(-1);
     VScroll1->setFixedHeight(Text2->sizeHint().height());
     auto *copiesLayout = new QHBoxLayout(Frame1[2]);
     copiesLayout->addWidget(Label1[2]);
@@ -211,7 +211,17 @@ void frmPrintDlg::cmdSetup_Click()
         QPrintDialog setup(&printer.qprinter(), this);
         setup.setWindowTitle(QStringLiteral("Print Setup"));
         setup.setOption(QAbstractPrintDialog::PrintToFile, true);
-        ShowModal(setup);
+        // Each copy prints whole, as a job of its own: no range, collation or
+        // order is offered there, and the count chosen there becomes ours.
+        setup.setOption(QAbstractPrintDialog::PrintPageRange, false);
+        setup.setOption(QAbstractPrintDialog::PrintCollateCopies, false);
+        setup.installEventFilter(this);
+        printer.qprinter().setCopyCount(-VScroll1->value());
+        if (ShowModal(setup) == QDialog::Accepted) {
+            Text2->setText(QString::number(printer.qprinter().copyCount()));
+            Text2_LostFocus();
+        }
+        printer.qprinter().setCopyCount(1);
     }
     Screen::setMousePointer(MousePointer::Hourglass);
     (void)printer.setTrackDefault(true);
@@ -241,6 +251,15 @@ bool frmPrintDlg::eventFilter(QObject *watched, QEvent *event)
             return true;
     } else if (watched == Text2 && event->type() == QEvent::FocusOut) {
         Text2_LostFocus();
+    } else if (event->type() == QEvent::Show && qobject_cast<QPrintDialog *>(watched)) {
+        // Print Setup shows its page range and order whatever its options
+        // say; its Options tab holds the sides, which this dialog sets itself.
+        for (const char *name : {"gbPrintRange", "reverse"}) {
+            if (auto *offer = watched->findChild<QWidget *>(QLatin1String(name)))
+                offer->hide();
+        }
+        if (auto *tabs = watched->findChild<QTabWidget *>())
+            tabs->setTabVisible(tabs->indexOf(watched->findChild<QWidget *>(QStringLiteral("optionsTab"))), false);
     }
     return QDialog::eventFilter(watched, event);
 }
@@ -251,12 +270,12 @@ void frmPrintDlg::Text2_LostFocus()
         Text2->setText(QStringLiteral("1"));
     const int n = Text2->text().toInt();
     if (n > 0 && n < 10000)
-        VScroll1->setValue(n);
+        VScroll1->setValue(-n);
 }
 
 void frmPrintDlg::VScroll1_Change()
 {
-    Text2->setText(QString::number(VScroll1->value()));
+    Text2->setText(QString::number(-VScroll1->value()));
 }
 
 void frmPrintDlg::cmdPrint_Click()

@@ -7,7 +7,11 @@
 #include "programsuite.h"
 #include "suites.h"
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QDate>
+#include <QDialogButtonBox>
+#include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -17,7 +21,12 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QSpinBox>
 #include <QStandardPaths>
+#include <QStyle>
+#include <QStyleOptionSlider>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QTest>
 
 namespace {
@@ -54,6 +63,21 @@ QString printThroughDialog(frmMainNote &frame, const std::function<void(frmPrint
     });
     frame.mnuFile1[7]->trigger();
     return port;
+}
+
+// The texts of the buttons a dialog shows, on every tab.
+QStringList shownButtons(QDialog &dialog)
+{
+    QStringList shown;
+    for (QTabWidget *tabs : dialog.findChildren<QTabWidget *>()) {
+        for (int tab = 0; tab < tabs->count(); ++tab) {
+            QTest::mouseClick(tabs->tabBar(), Qt::LeftButton, {}, tabs->tabBar()->tabRect(tab).center());
+            for (QAbstractButton *button : dialog.findChildren<QAbstractButton *>())
+                if (button->isVisible())
+                    shown << button->text();
+        }
+    }
+    return shown;
 }
 
 QString numbered(const QString &pdf, int job)
@@ -101,21 +125,38 @@ private slots:
         QCOMPARE(printed, words(text));
     }
 
-    void threeCopiesAreThreeJobsEachFromPageOne()
+    // Ctrl+P and Enter: copies are jobs of their own, each numbered from page
+    // 1, on the first names nothing has taken when the dialog opens and when
+    // each job starts.
+    void aPrintNeverReplacesAPdfFileThatIsAlreadyThere()
     {
         resetThePrinter();
-        frmMainNote &frame = loadedFrame();
+        activeFrame();
         document(1)->Text1->setSelText(QStringLiteral("copy me"));
-        const QString pdf = printThroughDialog(frame, [](frmPrintDlg &print) {
-            print.Text2->setText(QStringLiteral("3"));
+        const QString pdf = QDir(fresh().homeFolder()).filePath(QStringLiteral("Untitled1.pdf"));
+        QVERIFY(writeBytes(pdf, "old") && writeBytes(numbered(pdf, 3), "old"));
+        QString where;
+        TestSeam::queueModalAction([&](QDialog &dialog) {
+            auto &print = static_cast<frmPrintDlg &>(dialog);
+            where = print.Label1[5]->text();
+            QVERIFY(writeBytes(numbered(pdf, 2), "old"));
+            QTest::mouseClick(print.Text2, Qt::LeftButton);
+            QTest::keyClick(print.Text2, Qt::Key_End);
+            QTest::keyClick(print.Text2, Qt::Key_Backspace);
+            QTest::keyClicks(print.Text2, QStringLiteral("2"));
+            QTest::keyClick(print.Text2, Qt::Key_Return);
         });
-        for (const QString &job : {pdf, numbered(pdf, 2), numbered(pdf, 3)}) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_P, Qt::ControlModifier);
+        QCOMPARE(where, numbered(pdf, 2));
+        for (const QString &kept : {pdf, numbered(pdf, 2), numbered(pdf, 3)})
+            QCOMPARE(readBytes(kept), QByteArray("old"));
+        for (const QString &job : {numbered(pdf, 4), numbered(pdf, 5)}) {
             const QStringList pages = pdfPages(job);
             QCOMPARE(pages.size(), 1);
             QVERIFY2(pages[0].contains(QStringLiteral("copy me")) && pages[0].contains(QStringLiteral("Page 1")),
                      qPrintable(job + QStringLiteral(": ") + pages[0]));
         }
-        QVERIFY(!QFileInfo::exists(numbered(pdf, 4)));
+        QVERIFY(!QFileInfo::exists(numbered(pdf, 6)));
     }
 
     void selectedTextPrintsOnlyTheSelection()
@@ -177,9 +218,27 @@ private slots:
         QTest::keyClicks(print.Text2, QStringLiteral("x2-5y"));
         QCOMPARE(print.Text2->text(), QStringLiteral("25"));
         print.cmdPrint->setFocus(); // leaving the box
-        QCOMPARE(print.VScroll1->value(), 25);
-        print.VScroll1->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+        // The spinner takes the count up from its upper arrow and keys, down
+        // from its lower ones.
+        QScrollBar *spinner = print.VScroll1;
+        QStyleOptionSlider option;
+        option.initFrom(spinner);
+        option.orientation = Qt::Vertical;
+        QRect upper = spinner->style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSubLine, spinner);
+        QRect lower = spinner->style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarAddLine, spinner);
+        if (upper.top() > lower.top())
+            std::swap(upper, lower);
+        QTest::mouseClick(spinner, Qt::LeftButton, {}, upper.center());
         QCOMPARE(print.Text2->text(), QStringLiteral("26"));
+        QTest::mouseClick(spinner, Qt::LeftButton, {}, lower.center());
+        QTest::mouseClick(spinner, Qt::LeftButton, {}, lower.center());
+        QCOMPARE(print.Text2->text(), QStringLiteral("24"));
+        QTest::keyClick(spinner, Qt::Key_PageUp);
+        QTest::keyClick(spinner, Qt::Key_Up);
+        QCOMPARE(print.Text2->text(), QStringLiteral("35"));
+        QTest::keyClick(spinner, Qt::Key_PageDown);
+        QTest::keyClick(spinner, Qt::Key_Down);
+        QCOMPARE(print.Text2->text(), QStringLiteral("24"));
 
         print.Text2->setFocus();
         print.Text2->clear();
@@ -193,6 +252,49 @@ private slots:
         QTest::keyClick(print.Text2, Qt::Key_Return);
         QCOMPARE(pressed.count(), 1);
         QCOMPARE(print.Text2->text(), QStringLiteral("1"));
+    }
+
+    // Print Setup offers no page range, collation, order or sides, which
+    // printing would not honour; the file and the copy count chosen there
+    // are honoured, each copy a job of its own on a name nothing has taken.
+    void printSetupOffersOnlyWhatPrintingHonours()
+    {
+        resetThePrinter();
+        loadedFrame();
+        document(1)->Text1->setSelText(QStringLiteral("set up"));
+        const QString chosen = fresh().path(QStringLiteral("chosen.pdf"));
+        QVERIFY(writeBytes(numbered(chosen, 2), "old"));
+        TestSeam::queueModalAction([&](QDialog &dialog) {
+            auto &print = static_cast<frmPrintDlg &>(dialog);
+            QTest::mouseClick(print.cmdSetup, Qt::LeftButton);
+            QCOMPARE(print.Text2->text(), QStringLiteral("2"));
+            QCOMPARE(print.Label1[5]->text(), chosen);
+            QCOMPARE(ThePrinter().qprinter().copyCount(), 1);
+            QTest::mouseClick(print.cmdPrint, Qt::LeftButton);
+        });
+        QStringList offered;
+        TestSeam::queueModalAction([&](QDialog &setup) {
+            for (QPushButton *button : setup.findChildren<QPushButton *>())
+                if (button->text() == QStringLiteral("&Options >>"))
+                    QTest::mouseClick(button, Qt::LeftButton);
+            offered = shownButtons(setup);
+            QVERIFY(setup.findChild<QSpinBox *>(QStringLiteral("copies"))->isVisible());
+            auto *file = setup.findChild<QLineEdit *>(QStringLiteral("filename"));
+            QTest::keyClick(file, Qt::Key_A, Qt::ControlModifier);
+            QTest::keyClicks(file, chosen);
+            auto *copies = setup.findChild<QSpinBox *>(QStringLiteral("copies"));
+            QTest::keyClick(copies, Qt::Key_A, Qt::ControlModifier);
+            QTest::keyClicks(copies, QStringLiteral("2"));
+            QTest::mouseClick(setup.findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok), Qt::LeftButton);
+        });
+        Quillo::MainForm->mnuFile1[7]->trigger();
+        for (const char *notHonoured : {"Print all", "Pages from", "Collate", "Reverse", "Off", "Long side binding"})
+            QVERIFY2(!offered.contains(QLatin1String(notHonoured)), qPrintable(offered.join(u'|')));
+        QVERIFY2(TestSeam::shownMessages().isEmpty(), qPrintable(TestSeam::shownMessages().value(0).text));
+        QCOMPARE(readBytes(numbered(chosen, 2)), QByteArray("old"));
+        for (const QString &job : {chosen, numbered(chosen, 3)})
+            QVERIFY2(pdfPages(job).value(0).contains(QStringLiteral("set up")), qPrintable(job));
+        QVERIFY(!QFileInfo::exists(numbered(chosen, 4)));
     }
 
     void aPrinterWithoutDuplexDisablesTheDoubleSidedOptions()
