@@ -35,13 +35,9 @@ const QStringList &fontList()
 {
     ScreenState &s = state();
     if (!s.fontsRead) {
-        s.fonts = QFontDatabase::families();
-        s.platformHasFixedsys = s.fonts.contains(fixedsys, Qt::CaseInsensitive);
-        if (!s.platformHasFixedsys)
-            s.fonts.append(fixedsys);
-        s.fonts.removeDuplicates();
-        std::sort(s.fonts.begin(), s.fonts.end(),
-                  [](const QString &a, const QString &b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
+        const QStringList families = QFontDatabase::families();
+        s.platformHasFixedsys = families.contains(fixedsys, Qt::CaseInsensitive);
+        s.fonts = Screen::fontNames(families);
         s.fontsRead = true;
     }
     return s.fonts;
@@ -110,6 +106,21 @@ QString Screen::fonts(int index)
 {
     const QStringList &list = fontList();
     return index >= 0 && index < list.size() ? list.at(index) : QString();
+}
+
+QStringList Screen::fontNames(const QStringList &families)
+{
+    QStringList names;
+    for (const QString &family : families) {
+        const qsizetype foundry = family.endsWith(u']') ? family.lastIndexOf(QLatin1String(" [")) : -1;
+        names.append(foundry > 0 ? family.left(foundry) : family);
+    }
+    if (!names.contains(fixedsys, Qt::CaseInsensitive))
+        names.append(fixedsys);
+    names.removeDuplicates();
+    std::stable_sort(names.begin(), names.end(),
+              [](const QString &a, const QString &b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
+    return names;
 }
 
 QString Screen::fontFamily(const QString &name)

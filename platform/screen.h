@@ -35,6 +35,9 @@ public:
     // that name, its fixed-pitch system font stands in for it.
     static int fontCount();
     static QString fonts(int index);
+    // Those names for a list of the platform's families: each family by its
+    // plain name, though several foundries make it ("Sans [Foundry]").
+    static QStringList fontNames(const QStringList &families);
     // The family that draws a font name: the stand-in for "Fixedsys", else
     // the name itself.
     static QString fontFamily(const QString &name);

@@ -40,10 +40,28 @@ private slots:
         QStringList unique = names;
         unique.removeDuplicates();
         QCOMPARE(unique, names);
-        for (const QString &family : QFontDatabase::families())
-            QVERIFY2(names.contains(family), qPrintable(family));
+        QCOMPARE(names, Screen::fontNames(QFontDatabase::families()));
         QCOMPARE(Screen::fonts(-1), QString());
         QCOMPARE(Screen::fonts(Screen::fontCount()), QString());
+    }
+
+    void aFamilyIsListedOnceByItsPlainName_data()
+    {
+        QTest::addColumn<QStringList>("families");
+        QTest::addColumn<QStringList>("names");
+        QTest::newRow("made by several foundries")
+            << QStringList {"Nimbus Sans [urw]", "Nimbus Sans [UKWN]", "Mono", "Nimbus Sans [URW ]"}
+            << QStringList {"Fixedsys", "Mono", "Nimbus Sans"};
+        QTest::newRow("names differing in case, Fixedsys there")
+            << QStringList {"sans", "Sans", "FIXEDSYS"} << QStringList {"FIXEDSYS", "sans", "Sans"};
+        QTest::newRow("brackets of the name's own") << QStringList {"Font[1]", "Font [x] Two"}
+                                                     << QStringList {"Fixedsys", "Font [x] Two", "Font[1]"};
+    }
+
+    void aFamilyIsListedOnceByItsPlainName()
+    {
+        QFETCH(QStringList, families);
+        QTEST(Screen::fontNames(families), "names");
     }
 
     void fixedsysIsDrawnByTheFixedPitchFontWhereThePlatformLacksIt()
