@@ -26,10 +26,12 @@ void FormatFontSize()
     if (!text)
         return;
     text->setHideSelection(true);
+    QComboBox *box = Quillo::MainForm->cboSize;
     bool isNumber = false;
-    const double size = Quillo::MainForm->cboSize->currentText().trimmed().toDouble(&isNumber);
-    if (isNumber)
-        (void)text->setFontSize(size);
+    const double size = box->currentText().trimmed().toDouble(&isNumber);
+    // A size the document refuses leaves the box showing the one it has.
+    if (!isNumber || text->setFontSize(size).failed())
+        box->setEditText(QString::number(text->fontSize()));
     text->setHideSelection(false);
 }
 

@@ -67,13 +67,16 @@ private slots:
         QVERIFY(!frame.cboSize->hasFocus());
         QCOMPARE(text->fontSize(), 20.0);
 
-        // A size that is none leaves the font as it is.
-        for (const QString &notASize : {QStringLiteral("big"), QStringLiteral("0"), QStringLiteral("-3")}) {
+        // A size the document refuses leaves the font as it is, and the box
+        // shows it again.
+        for (const QString &notASize : {QStringLiteral("big"), QStringLiteral("0"), QStringLiteral("-3"),
+                                         QStringLiteral("3000")}) {
             frame.cboSize->setFocus();
             frame.cboSize->lineEdit()->selectAll();
             QTest::keyClicks(frame.cboSize, notASize);
             QTest::keyClick(frame.cboSize, Qt::Key_Return);
             QCOMPARE(text->fontSize(), 20.0);
+            QCOMPARE(frame.cboSize->currentText(), QStringLiteral("20"));
         }
         // Picking a size from the list applies it.
         frame.cboSize->showPopup();
