@@ -15,6 +15,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -160,20 +161,32 @@ void frmSaveDlg::cmdSave_Click()
     QString name = Filename->text();
     if (name.isEmpty())
         return;
-    if (Filetype->currentIndex() != 0 && !name.contains(u'.')) {
+    // A whole path typed in the box names the main file wherever the lists
+    // are; the backups take its name.
+    const bool wholePath = QDir::isAbsolutePath(name);
+    if (Filetype->currentIndex() != 0 && !QFileInfo(name).fileName().contains(u'.')) {
         const QString entry = Filetype->currentText();
         name += entry.mid(entry.size() - 5, 4);
         Filename->setText(name);
     }
+    const QString fileName = wholePath ? QFileInfo(name).fileName() : name;
 
-    const QString main = FileDialogs::JoinPath(filList->Path(), name);
-    const QString backup1 = Check2->isChecked() ? FileDialogs::JoinPath(Dir1->Path(), name) : QString();
-    const QString backup2 = Check3->isChecked() ? FileDialogs::JoinPath(Dir2->Path(), name) : QString();
+    const QString main = wholePath ? QDir::toNativeSeparators(name) : FileDialogs::JoinPath(filList->Path(), name);
+    const QString backup1 = Check2->isChecked() ? FileDialogs::JoinPath(Dir1->Path(), fileName) : QString();
+    const QString backup2 = Check3->isChecked() ? FileDialogs::JoinPath(Dir2->Path(), fileName) : QString();
     if ((Check2->isChecked() || Check3->isChecked())
         && (main == backup1 || main == backup2 || backup1 == backup2)) {
         MsgBox(QStringLiteral("Error. Cannot backup file in the same drive and directory!"), MsgBoxStyle::Exclamation,
                QStringLiteral("Save"));
         return;
+    }
+    // A folder is no file to replace.
+    for (const QString &target : {main, backup1, backup2}) {
+        if (!target.isEmpty() && QFileInfo(target).isDir()) {
+            MsgBox(QStringLiteral("Error. ") + target + QStringLiteral(" is a folder, not a file!"),
+                   MsgBoxStyle::Exclamation, QStringLiteral("Save"));
+            return;
+        }
     }
 
     if (!writeTargets(main, backup1, backup2)) {

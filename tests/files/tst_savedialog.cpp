@@ -27,11 +27,12 @@ private slots:
     void theTextTypeAddsItsExtensionOnlyToANameWithoutADot_data()
     {
         QTest::addColumn<int>("type");
-        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("name"); // <folder> stands for the test's own folder
         QTest::addColumn<QString>("saved");
         QTest::newRow("text type") << 1 << "report" << "report.txt";
         QTest::newRow("all files") << 0 << "report" << "report";
         QTest::newRow("a dot already") << 1 << "notes.old" << "notes.old";
+        QTest::newRow("a whole path, as it stands") << 1 << "<folder>/o.d/report" << "o.d/report.txt";
     }
 
     void theTextTypeAddsItsExtensionOnlyToANameWithoutADot()
@@ -40,14 +41,18 @@ private slots:
         QFETCH(QString, name);
         QFETCH(QString, saved);
         frmMainNote &frame = loadedFrame();
+        QDir(fresh().folder()).mkpath(QStringLiteral("o.d"));
+        const bool wholePath = name.startsWith(QStringLiteral("<folder>"));
+        name.replace(QStringLiteral("<folder>"), fresh().folder());
         QString shown;
         saveThroughDialog(fresh().folder(), name, [&](frmSaveDlg &save) {
             save.Filetype->setCurrentIndex(type);
             QObject::connect(save.cmdSave, &QPushButton::clicked, &save, [&] { shown = save.Filename->text(); });
         });
         frame.mnuFile1[5]->trigger();
-        QCOMPARE(shown, saved);
-        QCOMPARE(QDir(fresh().folder()).entryList(QDir::Files), QStringList {saved});
+        QCOMPARE(shown, wholePath ? fresh().path(saved) : saved);
+        QVERIFY(QFileInfo(fresh().path(saved)).isFile());
+        QCOMPARE(QDir(fresh().folder()).entryList(QDir::Files), wholePath ? QStringList() : QStringList {saved});
         QCOMPARE(frame.activeCaption(), native(fresh().path(saved)));
     }
 
@@ -85,7 +90,7 @@ private slots:
         QCOMPARE(TestSeam::unhandledModalWindows(), 0);
     }
 
-    void twoCopiesInOneFolderAreRefusedAndNothingIsWritten()
+    void twoCopiesInOnePlaceOrAFolderOfTheNameAreRefusedAndNothingIsWritten()
     {
         frmMainNote &frame = loadedFrame();
         QDir(fresh().folder()).mkpath(QStringLiteral("other"));
@@ -106,10 +111,16 @@ private slots:
         QVERIFY(stayedOpen);
         tryBackups(fresh().path(QStringLiteral("other")), fresh().path(QStringLiteral("other")));
         QVERIFY(stayedOpen);
+        // A folder of the name is no file to replace.
+        QDir(fresh().folder()).mkpath(QStringLiteral("b/same.txt"));
+        tryBackups(fresh().path(QStringLiteral("b")), QString());
+        QVERIFY(stayedOpen);
 
-        QCOMPARE(TestSeam::shownMessages().size(), 2);
+        const QString folder = QStringLiteral("Error. ") + native(fresh().path(QStringLiteral("b/same.txt")))
+                               + QStringLiteral(" is a folder, not a file!");
+        QCOMPARE(TestSeam::shownMessages().size(), 3);
         for (const TestSeam::ShownMessage &message : TestSeam::shownMessages()) {
-            QCOMPARE(message.text, clash);
+            QCOMPARE(message.text, &message == &TestSeam::shownMessages().last() ? folder : clash);
             QCOMPARE(message.title, QStringLiteral("Save"));
         }
         QVERIFY(!QFileInfo::exists(fresh().path(QStringLiteral("same.txt"))));
