@@ -55,6 +55,7 @@ frmOpenDlg::frmOpenDlg(QWidget *parent)
     layout->addLayout(fields);
     resize(560, 400);
 
+    connect(SSTab1, &QTabWidget::currentChanged, this, &frmOpenDlg::recentTabShown);
     connect(Filetype, &QComboBox::currentIndexChanged, this, &frmOpenDlg::Filetype_Click);
     connect(drvList, &DriveListBox::Change, this, &frmOpenDlg::drvList_Change);
     connect(dirList, &DirListBox::Change, this, &frmOpenDlg::dirList_Change);
@@ -71,10 +72,18 @@ frmOpenDlg::frmOpenDlg(QWidget *parent)
 void frmOpenDlg::showFirstTab()
 {
     SSTab1->setCurrentIndex(List1->count() > 0 ? 0 : 1);
+    recentTabShown();
     if (SSTab1->currentIndex() == 0)
         List1->setFocus();
     else
         Filename->setFocus();
+}
+
+void frmOpenDlg::recentTabShown()
+{
+    // The newest file is chosen, so that Enter opens it.
+    if (SSTab1->currentIndex() == 0 && List1->count() > 0 && List1->selectedItems().isEmpty())
+        List1->setCurrentRow(0);
 }
 
 void frmOpenDlg::Form_Load()

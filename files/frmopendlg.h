@@ -46,4 +46,6 @@ private:
     void filList_Click();
     void cmdOpen_Click();
     void cmdCancel_Click();
+    // The recent tab, when it shows, has a file chosen.
+    void recentTabShown();
 };

@@ -18,7 +18,7 @@ class OpenDialogTest : public ProgramSuite
     Q_OBJECT
 
 private slots:
-    void openOnTheRecentTabNeedsAChosenLine()
+    void enterOnTheRecentTabOpensTheChosenLineTheFirstOneAtFirst()
     {
         frmMainNote &frame = loadedFrame();
         const QString path = native(fresh().path(QStringLiteral("recent.txt")));
@@ -32,10 +32,13 @@ private slots:
             QCOMPARE(open.SSTab1->currentIndex(), 0);
             QCOMPARE(open.List1->count(), 1);
             QCOMPARE(open.List1->item(0)->text(), path);
+            QVERIFY(open.List1->item(0)->isSelected());
+            open.List1->clearSelection();
             open.cmdOpen->click();
             stayedOpen = open.isVisible();
-            open.List1->setCurrentRow(0);
-            open.cmdOpen->click();
+            open.SSTab1->setCurrentIndex(1);
+            open.SSTab1->setCurrentIndex(0);
+            QTest::keyClick(open.List1, Qt::Key_Return);
         });
         frame.mnuFile1[1]->trigger();
         QVERIFY(stayedOpen);
