@@ -167,6 +167,7 @@ frmPrintDlg::frmPrintDlg(QWidget *parent)
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(SSTab1, 1);
     layout->addLayout(bottom);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
 
     connect(cmdSetup, &QPushButton::clicked, this, &frmPrintDlg::cmdSetup_Click);
     for (int index = 0; index < 2; ++index)
