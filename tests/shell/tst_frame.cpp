@@ -144,12 +144,12 @@ private slots:
         };
         frameWidth(600);
         QCOMPARE(frame.Toolbar1->width(), qRound((600.0 * tpp - 110) / tpp));
-        QCOMPARE(frame.MainRebar.hwnd()->width(), 600 - 8);
+        QCOMPARE(frame.MainRebar.hwnd()->width(), frame.hwnd()->width());
 
         const int atLimit = 3515 / tpp;
         frameWidth(atLimit);
         QCOMPARE(frame.Toolbar1->width(), qRound((600.0 * tpp - 110) / tpp));
-        QCOMPARE(frame.MainRebar.hwnd()->width(), atLimit - 8);
+        QCOMPARE(frame.MainRebar.hwnd()->width(), frame.hwnd()->width());
         frameWidth(atLimit + 1);
         QCOMPARE(frame.Toolbar3->width(), qRound(((atLimit + 1.0) * tpp - 110) / tpp));
     }
