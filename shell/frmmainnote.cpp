@@ -3,6 +3,7 @@
 #include "document/frmnotepad.h"
 #include "files/registry.h"
 #include "platform/program.h"
+#include "platform/rebarwindow.h"
 #include "platform/richtextbox.h"
 #include "platform/screen.h"
 #include "platform/statusbar.h"
@@ -23,7 +24,7 @@
 
 namespace {
 
-constexpr int rowHeight = 490;       // twips reserved for one band of the rebar
+constexpr int rowHeight = 490;       // twips reserved for one row of the rebar
 constexpr int containerHeight = 390; // twips
 constexpr int noWrap = 65535;
 
@@ -296,6 +297,7 @@ void frmMainNote::MDIForm_Load()
     MainRebar.TBMakeFlat(Toolbar3, false);
     MainRebar.setParent(hwnd());
     MainRebar.Create();
+    followRebarRows();
     for (int container = 0; container < 3; ++container)
         addBand(container);
 
@@ -320,6 +322,18 @@ void frmMainNote::MDIForm_Load()
     Toolbar2->show();
     Toolbar3->show();
     Screen::setMousePointer(MousePointer::Default);
+}
+
+void frmMainNote::followRebarRows()
+{
+    // Rows the user makes or empties by dragging bands take or give back
+    // their room too.
+    auto *rebar = qobject_cast<RebarWindow *>(MainRebar.hwnd());
+    if (rebar) {
+        connect(rebar, &RebarWindow::heightChanged, this, [this, rebar] {
+            setPicToolBarHeight(rowHeight * int(SendMessageA(rebar, RB_GETROWCOUNT)));
+        });
+    }
 }
 
 void frmMainNote::addBand(int container)
@@ -571,6 +585,7 @@ void frmMainNote::ToggleToolbar(int t, int a, int b)
         removeBands(1);
         MainRebar.DestroyRebar();
         MainRebar.Create();
+        followRebarRows();
         addBand(0);
         addBand(1);
         addBand(2);
@@ -580,12 +595,14 @@ void frmMainNote::ToggleToolbar(int t, int a, int b)
         removeBands(1);
         MainRebar.DestroyRebar();
         MainRebar.Create();
+        followRebarRows();
         addBand(qMin(t, other));
         addBand(qMax(t, other));
         setPicToolBarHeight(2 * rowHeight);
     } else {
         MainRebar.DestroyRebar();
         MainRebar.Create();
+        followRebarRows();
         addBand(t);
         setPicToolBarHeight(rowHeight);
     }

@@ -14,14 +14,17 @@
 
 namespace {
 
-// The containers in the rebar's bands, top to bottom.
-QList<int> bandsShown(frmMainNote &frame)
+// The containers in the rebar's bands, row by row: "0 1|2".
+QString bandsShown(frmMainNote &frame)
 {
-    QList<int> bands;
+    QString rows;
     auto *rebar = static_cast<RebarWindow *>(frame.MainRebar.hwnd());
-    for (int i = 0; rebar && i < rebar->bandCount(); ++i)
-        bands << frame.MainRebar.GetBandId(i).toInt();
-    return bands;
+    for (int i = 0; rebar && i < rebar->bandCount(); ++i) {
+        if (i > 0)
+            rows += rebar->rowOf(i) == rebar->rowOf(i - 1) ? u' ' : u'|';
+        rows += QString::number(frame.MainRebar.GetBandId(i).toInt());
+    }
+    return rows;
 }
 
 } // namespace
@@ -61,40 +64,40 @@ private slots:
     void hidingAndShowingToolbarsRebuildsTheBandsAndTheReservedHeight()
     {
         frmMainNote &frame = loadedFrame();
-        QCOMPARE(bandsShown(frame), (QList<int> {0, 1, 2}));
+        QCOMPARE(bandsShown(frame), QStringLiteral("0|1|2"));
         QCOMPARE(frame.picToolBarHeight(), 1470);
 
         frame.mnuView1_Click(1);
-        QCOMPARE(bandsShown(frame), (QList<int> {0, 2}));
+        QCOMPARE(bandsShown(frame), QStringLiteral("0|2"));
         QCOMPARE(frame.picToolBarHeight(), 980);
         QVERIFY(!frame.mnuView1[1]->isChecked());
 
         frame.mnuView1_Click(0);
-        QCOMPARE(bandsShown(frame), QList<int> {2});
+        QCOMPARE(bandsShown(frame), QStringLiteral("2"));
         QCOMPARE(frame.picToolBarHeight(), 490);
         frame.mnuView1_Click(2);
-        QCOMPARE(bandsShown(frame), QList<int> {});
+        QCOMPARE(bandsShown(frame), QString());
         QCOMPARE(frame.picToolBarHeight(), 0);
 
         frame.mnuView1_Click(2);
-        QCOMPARE(bandsShown(frame), QList<int> {2});
+        QCOMPARE(bandsShown(frame), QStringLiteral("2"));
         QCOMPARE(frame.picToolBarHeight(), 490);
         frame.mnuView1_Click(0);
-        QCOMPARE(bandsShown(frame), (QList<int> {0, 2}));
+        QCOMPARE(bandsShown(frame), QStringLiteral("0|2"));
         QCOMPARE(frame.picToolBarHeight(), 980);
         frame.mnuView1_Click(1);
-        QCOMPARE(bandsShown(frame), (QList<int> {0, 1, 2}));
+        QCOMPARE(bandsShown(frame), QStringLiteral("0|1|2"));
         QCOMPARE(frame.picToolBarHeight(), 1470);
 
         // A toolbar shown below the one that is left keeps the order.
         frame.mnuView1_Click(1);
         frame.mnuView1_Click(2);
-        QCOMPARE(bandsShown(frame), QList<int> {0});
+        QCOMPARE(bandsShown(frame), QStringLiteral("0"));
         frame.mnuView1_Click(2);
-        QCOMPARE(bandsShown(frame), (QList<int> {0, 2}));
+        QCOMPARE(bandsShown(frame), QStringLiteral("0|2"));
         QCOMPARE(frame.picToolBarHeight(), 980);
         frame.mnuView1_Click(1);
-        QCOMPARE(bandsShown(frame), (QList<int> {0, 1, 2}));
+        QCOMPARE(bandsShown(frame), QStringLiteral("0|1|2"));
         QVERIFY(frame.MainRebar.hwnd()->isVisible());
         QCOMPARE(frame.MainRebar.hwnd()->y(), 0);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -152,6 +155,51 @@ private slots:
         QCOMPARE(frame.MainRebar.hwnd()->width(), frame.hwnd()->width());
         frameWidth(atLimit + 1);
         QCOMPARE(frame.Toolbar3->width(), qRound(((atLimit + 1.0) * tpp - 110) / tpp));
+    }
+
+    void draggingAGripperMovesItsBandToAnotherRowAndTheDocumentsFollow_data()
+    {
+        QTest::addColumn<int>("band");
+        QTest::addColumn<QList<QPointF>>("path"); // x in pixels, y in rows
+        QTest::addColumn<QString>("rows");
+        QTest::addColumn<int>("left"); // where the dragged band ends
+
+        QTest::newRow("up beside the band there") << 1 << QList<QPointF> {{300, 0.5}} << "0 1|2" << 297;
+        QTest::newRow("to the start of the row above") << 2 << QList<QPointF> {{2, 1.5}} << "0|2 1" << 0;
+        QTest::newRow("above the first row") << 2 << QList<QPointF> {{300, -0.2}} << "2|0|1" << 0;
+        QTest::newRow("below the last row") << 0 << QList<QPointF> {{300, 3.2}} << "1|2|0" << 0;
+        // The rows close up under the pointer; the band stays where it came.
+        QTest::newRow("down into the next row and on a little") << 0 << QList<QPointF> {{300, 1.1}, {300, 1.5}}
+                                                                << "1 0|2" << 297;
+    }
+
+    void draggingAGripperMovesItsBandToAnotherRowAndTheDocumentsFollow()
+    {
+        QFETCH(int, band);
+        QFETCH(QList<QPointF>, path);
+        QFETCH(QString, rows);
+        QFETCH(int, left);
+        frmMainNote &frame = loadedFrame();
+        auto *rebar = static_cast<RebarWindow *>(frame.MainRebar.hwnd());
+        const int rowPixels = rebar->height() / 3;
+        const auto at = [rowPixels](QPointF p) { return QPoint(int(p.x()), qRound(p.y() * rowPixels)); };
+
+        QTest::mousePress(rebar, Qt::LeftButton, {}, rebar->bandRect(band).topLeft() + QPoint(3, rowPixels / 2));
+        for (QPointF p : path)
+            QTest::mouseMove(rebar, at(p));
+        QTest::mouseRelease(rebar, Qt::LeftButton, {}, at(path.last()));
+        QCOMPARE(bandsShown(frame), rows);
+        const int moved = int(rows.indexOf(QString::number(band))) / 2; // its place among the bands
+        QCOMPARE(rebar->bandRect(moved).left(), left);
+        const int rowCount = int(rows.count(u'|')) + 1;
+        QCOMPARE(frame.picToolBarHeight(), 490 * rowCount);
+        QTRY_COMPARE(frame.mdiArea()->y(), Screen::pixelsY(490 * rowCount));
+
+        // Showing or hiding a toolbar lays the bands out afresh, one to a row.
+        frame.mnuView1_Click(1);
+        frame.mnuView1_Click(1);
+        QCOMPARE(bandsShown(frame), QStringLiteral("0|1|2"));
+        QTRY_COMPARE(frame.mdiArea()->y(), Screen::pixelsY(1470));
     }
 };
 
