@@ -226,6 +226,9 @@ void frmMainNote::buildToolbars()
     cboFont->setToolTip(QStringLiteral("Screen Font"));
     cboFont->setMinimumContentsLength(18);
     cboFont->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    // A toolbar's extension menu cannot take a box: on a narrow band the font
+    // box gives up width, down to a quarter, so that the size box stays.
+    cboFont->setMinimumWidth(cboFont->minimumSizeHint().width() / 4);
     cboSize = new QComboBox;
     cboSize->setEditable(true);
     // A size typed is the size applied: no entry of the list completes it,
@@ -476,7 +479,7 @@ void frmMainNote::MDIForm_Resize()
 {
     if (Width() > 3515) {
         for (Toolbar *toolbar : {Toolbar1, Toolbar2, Toolbar3})
-            toolbar->resize(Screen::pixelsX(Width() - 110), toolbar->height());
+            toolbar->setGivenWidth(Screen::pixelsX(Width() - 110));
     }
     MainRebar.Resize(this);
     if (Quillo::NoDocuments)

@@ -10,7 +10,12 @@
 #include <QLabel>
 #include <QMdiArea>
 #include <QMenu>
+#include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+#include <algorithm>
 
 namespace {
 
@@ -146,15 +151,60 @@ private slots:
             QCOMPARE(frame.frameGeometry().width(), pixels);
         };
         frameWidth(600);
-        QCOMPARE(frame.Toolbar1->width(), qRound((600.0 * tpp - 110) / tpp));
+        QCOMPARE(frame.Toolbar1->givenWidth(), qRound((600.0 * tpp - 110) / tpp));
         QCOMPARE(frame.MainRebar.hwnd()->width(), frame.hwnd()->width());
 
         const int atLimit = 3515 / tpp;
         frameWidth(atLimit);
-        QCOMPARE(frame.Toolbar1->width(), qRound((600.0 * tpp - 110) / tpp));
+        QCOMPARE(frame.Toolbar1->givenWidth(), qRound((600.0 * tpp - 110) / tpp));
         QCOMPARE(frame.MainRebar.hwnd()->width(), frame.hwnd()->width());
         frameWidth(atLimit + 1);
-        QCOMPARE(frame.Toolbar3->width(), qRound(((atLimit + 1.0) * tpp - 110) / tpp));
+        QCOMPARE(frame.Toolbar3->givenWidth(), qRound(((atLimit + 1.0) * tpp - 110) / tpp));
+    }
+
+    void aNarrowFrameLeavesEveryToolbarButtonWithinReach_data()
+    {
+        QTest::addColumn<int>("toolbar");
+        QTest::newRow("standard") << 0;
+        QTest::newRow("font") << 1;
+        QTest::newRow("format") << 2;
+    }
+
+    void aNarrowFrameLeavesEveryToolbarButtonWithinReach()
+    {
+        QFETCH(int, toolbar);
+        frmMainNote &frame = loadedFrame(QSize(180, 600)); // or as narrow as it goes
+        Toolbar *bar = QList<Toolbar *> {frame.Toolbar1, frame.Toolbar2, frame.Toolbar3}[toolbar];
+        QWidget *container = frame.picTBContainer[toolbar];
+        const auto inSight = [container](QWidget *widget) {
+            const QRect place(widget->mapTo(container, QPoint()), widget->size());
+            return widget->isVisible() && container->rect().contains(place);
+        };
+        QList<QAction *> hidden;
+        for (QAction *action : bar->actions()) {
+            if (!action->isSeparator() && !inSight(bar->widgetForAction(action)))
+                hidden << action;
+        }
+        if (hidden.isEmpty())
+            return;
+
+        // The chevron offers every button that is out of sight, and one chosen there does its command.
+        auto *chevron = bar->findChild<QToolButton *>(QStringLiteral("qt_toolbar_ext_button"));
+        QVERIFY(inSight(chevron));
+        const auto enabled = std::find_if(hidden.cbegin(), hidden.cend(), [](QAction *a) { return a->isEnabled(); });
+        QVERIFY(enabled != hidden.cend());
+        QSignalSpy chosen(*enabled, &QAction::triggered);
+        QList<QAction *> offered;
+        QTimer::singleShot(0, this, [&] {
+            if (auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget())) {
+                offered = menu->actions();
+                QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(*enabled).center());
+            }
+        });
+        QTest::mouseClick(chevron, Qt::LeftButton);
+        for (QAction *action : hidden)
+            QVERIFY2(offered.contains(action), qPrintable(action->toolTip()));
+        QCOMPARE(chosen.count(), 1);
     }
 
     void draggingAGripperMovesItsBandToAnotherRowAndTheDocumentsFollow_data()
