@@ -263,14 +263,42 @@ void RebarWindow::moveToRow(int index, int row, int left)
 
 void RebarWindow::layoutBands()
 {
+    // A band that would not fit beside the bands before it, even at its
+    // minimum width, wraps to a row of its own.
     m_rowHeights.clear();
+    int used = 0;
     for (int i = 0; i < bandCount(); ++i) {
         Band &band = m_bands[size_t(i)];
-        if (i == 0 || band.info.fStyle & RBBS_BREAK)
+        if (i == 0 || band.info.fStyle & RBBS_BREAK || used + minimumWidth(band) > width()) {
             m_rowHeights.push_back(0);
+            used = 0;
+        }
+        used += minimumWidth(band);
         band.row = rowCount() - 1;
         int &rowHeight = m_rowHeights.back();
         rowHeight = qMax(rowHeight, band.info.cyMinChild + 2 * edge(band));
+    }
+
+    // Each band its own width and the last of a row the rest; where the bar
+    // is too narrow for that, the bands before the last give way, the
+    // nearest first, down to their minimum widths.
+    std::vector<int> widths(static_cast<size_t>(bandCount()));
+    for (int last = bandCount() - 1; last >= 0;) {
+        int first = last;
+        while (!isFirstInRow(first))
+            --first;
+        int total = minimumWidth(m_bands[size_t(last)]);
+        for (int i = first; i < last; ++i) {
+            widths[size_t(i)] = qMax(minimumWidth(m_bands[size_t(i)]), m_bands[size_t(i)].info.cx);
+            total += widths[size_t(i)];
+        }
+        for (int i = last - 1; i >= first && total > width(); --i) {
+            const int give = qMin(total - width(), widths[size_t(i)] - minimumWidth(m_bands[size_t(i)]));
+            widths[size_t(i)] -= give;
+            total -= give;
+        }
+        widths[size_t(last)] = minimumWidth(m_bands[size_t(last)]) + qMax(0, width() - total);
+        last = first - 1;
     }
 
     int x = 0;
@@ -281,11 +309,8 @@ void RebarWindow::layoutBands()
             x = 0;
             y += m_rowHeights[size_t(band.row - 1)];
         }
-        int w = qMax(minimumWidth(band), band.info.cx);
-        if (isLastInRow(i))
-            w = qMax(minimumWidth(band), width() - x);
-        band.rect = QRect(x, y, w, m_rowHeights[size_t(band.row)]);
-        x += w;
+        band.rect = QRect(x, y, widths[size_t(i)], m_rowHeights[size_t(band.row)]);
+        x += band.rect.width();
         if (band.child) {
             const int e = edge(band);
             band.child->setGeometry(band.rect.adjusted(headerWidth(band), e, 0, -e));
@@ -307,7 +332,11 @@ void RebarWindow::bandsChanged()
 void RebarWindow::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
+    const int rows = rowCount();
     layoutBands();
+    // Bands that wrap or come back change the rows' height.
+    if (rowCount() != rows)
+        bandsChanged();
 }
 
 void RebarWindow::paintEvent(QPaintEvent *)

@@ -42,8 +42,9 @@ struct REBARBANDINFO
 };
 
 // A bar of bands in rows, each band a gripper and a child window. A band with
-// RBBS_BREAK starts a new row; the last band of a row takes what is left of
-// the width. After every change to the bands the bar takes the height of its
+// RBBS_BREAK starts a new row, and so does one that would not fit beside the
+// bands before it; the last band of a row takes what is left of the width.
+// After every change to the bands or the rows the bar takes the height of its
 // rows (its width stays as it was given) and tells heightChanged.
 //
 // The user drags a band by its gripper: along its row to move its border with

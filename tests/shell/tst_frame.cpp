@@ -165,20 +165,35 @@ private slots:
     void aNarrowFrameLeavesEveryToolbarButtonWithinReach_data()
     {
         QTest::addColumn<int>("toolbar");
-        QTest::newRow("standard") << 0;
-        QTest::newRow("font") << 1;
-        QTest::newRow("format") << 2;
+        QTest::addColumn<bool>("besideStandard"); // dragged there while the frame was wide
+        QTest::addColumn<int>("frameWidth");      // or as narrow as the frame goes
+        QTest::newRow("standard") << 0 << false << 180;
+        QTest::newRow("font") << 1 << false << 180;
+        QTest::newRow("format") << 2 << false << 180;
+        QTest::newRow("font, beside the standard") << 1 << true << 450;
+        QTest::newRow("font, beside the standard, wrapped") << 1 << true << 180;
     }
 
     void aNarrowFrameLeavesEveryToolbarButtonWithinReach()
     {
         QFETCH(int, toolbar);
-        frmMainNote &frame = loadedFrame(QSize(180, 600)); // or as narrow as it goes
+        QFETCH(bool, besideStandard);
+        QFETCH(int, frameWidth);
+        frmMainNote &frame = loadedFrame();
+        auto *rebar = static_cast<RebarWindow *>(frame.MainRebar.hwnd());
+        if (besideStandard) {
+            QTest::mousePress(rebar, Qt::LeftButton, {}, rebar->bandRect(toolbar).topLeft() + QPoint(3, 5));
+            QTest::mouseMove(rebar, QPoint(400, 5));
+            QTest::mouseRelease(rebar, Qt::LeftButton, {}, QPoint(400, 5));
+        }
+        frame.resize(frameWidth, frame.height());
         Toolbar *bar = QList<Toolbar *> {frame.Toolbar1, frame.Toolbar2, frame.Toolbar3}[toolbar];
         QWidget *container = frame.picTBContainer[toolbar];
-        const auto inSight = [container](QWidget *widget) {
-            const QRect place(widget->mapTo(container, QPoint()), widget->size());
-            return widget->isVisible() && container->rect().contains(place);
+        const auto inSight = [container, rebar](QWidget *widget) {
+            const auto within = [widget](QWidget *area) {
+                return area->rect().contains(QRect(widget->mapTo(area, QPoint()), widget->size()));
+            };
+            return widget->isVisible() && within(container) && within(rebar);
         };
         QList<QAction *> hidden;
         for (QAction *action : bar->actions()) {
