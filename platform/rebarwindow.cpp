@@ -32,6 +32,8 @@ intptr_t RebarWindow::windowMessage(unsigned message, uintptr_t wParam, intptr_t
     }
     case RB_GETBANDCOUNT:
         return bandCount();
+    case RB_GETROWCOUNT:
+        return rowCount();
     default:
         return 0;
     }
@@ -213,16 +215,90 @@ int RebarWindow::gripperAt(const QPoint &pos) const
     return -1;
 }
 
+int RebarWindow::rowAt(int y) const
+{
+    if (y < 0)
+        return -1;
+    int bottom = 0;
+    for (int row = 0; row < rowCount(); ++row) {
+        bottom += m_rowHeights[size_t(row)];
+        if (y < bottom)
+            return row;
+    }
+    return rowCount();
+}
+
+void RebarWindow::moveToRow(int index, int row, int left)
+{
+    std::vector<std::vector<Band>> rows(static_cast<size_t>(rowCount()));
+    for (int i = 0; i < bandCount(); ++i) {
+        if (i != index)
+            rows[size_t(m_bands[size_t(i)].row)].push_back(m_bands[size_t(i)]);
+    }
+    if (row < 0) {
+        rows.emplace(rows.begin());
+        row = 0;
+    } else if (row >= rowCount()) {
+        rows.emplace_back();
+        row = rowCount();
+    }
+    std::vector<Band> &target = rows[size_t(row)];
+    size_t at = 0;
+    while (at < target.size() && target[at].rect.x() < left)
+        ++at;
+    target.insert(target.begin() + std::ptrdiff_t(at), m_bands[size_t(index)]);
+
+    m_bands.clear();
+    for (std::vector<Band> &bands : rows) {
+        for (size_t i = 0; i < bands.size(); ++i) {
+            quint32 &style = bands[i].info.fStyle;
+            style = i == 0 ? style | RBBS_BREAK : style & ~RBBS_BREAK;
+            if (&bands == &target && i == at)
+                m_dragBand = bandCount();
+            m_bands.push_back(bands[i]);
+        }
+    }
+    bandsChanged();
+}
+
 void RebarWindow::layoutBands()
 {
+    // A band that would not fit beside the bands before it, even at its
+    // minimum width, wraps to a row of its own.
     m_rowHeights.clear();
+    int used = 0;
     for (int i = 0; i < bandCount(); ++i) {
         Band &band = m_bands[size_t(i)];
-        if (i == 0 || band.info.fStyle & RBBS_BREAK)
+        if (i == 0 || band.info.fStyle & RBBS_BREAK || used + minimumWidth(band) > width()) {
             m_rowHeights.push_back(0);
+            used = 0;
+        }
+        used += minimumWidth(band);
         band.row = rowCount() - 1;
         int &rowHeight = m_rowHeights.back();
         rowHeight = qMax(rowHeight, band.info.cyMinChild + 2 * edge(band));
+    }
+
+    // Each band its own width and the last of a row the rest; where the bar
+    // is too narrow for that, the bands before the last give way, the
+    // nearest first, down to their minimum widths.
+    std::vector<int> widths(static_cast<size_t>(bandCount()));
+    for (int last = bandCount() - 1; last >= 0;) {
+        int first = last;
+        while (!isFirstInRow(first))
+            --first;
+        int total = minimumWidth(m_bands[size_t(last)]);
+        for (int i = first; i < last; ++i) {
+            widths[size_t(i)] = qMax(minimumWidth(m_bands[size_t(i)]), m_bands[size_t(i)].info.cx);
+            total += widths[size_t(i)];
+        }
+        for (int i = last - 1; i >= first && total > width(); --i) {
+            const int give = qMin(total - width(), widths[size_t(i)] - minimumWidth(m_bands[size_t(i)]));
+            widths[size_t(i)] -= give;
+            total -= give;
+        }
+        widths[size_t(last)] = minimumWidth(m_bands[size_t(last)]) + qMax(0, width() - total);
+        last = first - 1;
     }
 
     int x = 0;
@@ -233,11 +309,8 @@ void RebarWindow::layoutBands()
             x = 0;
             y += m_rowHeights[size_t(band.row - 1)];
         }
-        int w = qMax(minimumWidth(band), band.info.cx);
-        if (isLastInRow(i))
-            w = qMax(minimumWidth(band), width() - x);
-        band.rect = QRect(x, y, w, m_rowHeights[size_t(band.row)]);
-        x += w;
+        band.rect = QRect(x, y, widths[size_t(i)], m_rowHeights[size_t(band.row)]);
+        x += band.rect.width();
         if (band.child) {
             const int e = edge(band);
             band.child->setGeometry(band.rect.adjusted(headerWidth(band), e, 0, -e));
@@ -259,7 +332,11 @@ void RebarWindow::bandsChanged()
 void RebarWindow::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
+    const int rows = rowCount();
     layoutBands();
+    // Bands that wrap or come back change the rows' height.
+    if (rowCount() != rows)
+        bandsChanged();
 }
 
 void RebarWindow::paintEvent(QPaintEvent *)
@@ -314,15 +391,17 @@ void RebarWindow::paintEvent(QPaintEvent *)
 
 void RebarWindow::mousePressEvent(QMouseEvent *event)
 {
-    const int band = event->button() == Qt::LeftButton ? gripperAt(event->position().toPoint()) : -1;
+    const QPoint pos = event->position().toPoint();
+    const int band = event->button() == Qt::LeftButton ? gripperAt(pos) : -1;
     if (band < 0) {
         QWidget::mousePressEvent(event);
         return;
     }
     m_dragBand = band;
-    m_dragStartX = event->position().toPoint().x();
+    m_dragStartX = pos.x();
     m_dragStartWidth = m_bands[size_t(band)].rect.width();
-    m_dragStartPrevWidth = isFirstInRow(band) ? 0 : m_bands[size_t(band - 1)].rect.width();
+    m_grabX = pos.x() - m_bands[size_t(band)].rect.x();
+    m_rowChanged = false;
 }
 
 void RebarWindow::mouseMoveEvent(QMouseEvent *event)
@@ -330,19 +409,34 @@ void RebarWindow::mouseMoveEvent(QMouseEvent *event)
     const QPoint pos = event->position().toPoint();
     if (m_dragBand < 0) {
         if (gripperAt(pos) >= 0)
-            setCursor(Qt::SizeHorCursor);
+            setCursor(Qt::SizeAllCursor);
         else
             unsetCursor();
         return;
     }
+    const int left = pos.x() - m_grabX;
+    const int from = m_bands[size_t(m_dragBand)].row;
+    int row = rowAt(pos.y());
+    if (isFirstInRow(m_dragBand) && isLastInRow(m_dragBand)
+        && ((row < 0 && from == 0) || (row >= rowCount() && from == rowCount() - 1)))
+        row = from; // a row of its own at that end already
+    // The rows close up under the pointer when a band leaves one: the band
+    // stays in the row it has just come to until the pointer moves on.
+    if (row != from && (!m_rowChanged || qAbs(pos.y() - m_rowChangeY) > m_rowHeights[size_t(from)] / 2)) {
+        moveToRow(m_dragBand, row, left);
+        m_rowChanged = true;
+        m_rowChangeY = pos.y();
+        m_dragStartX = pos.x();
+        m_dragStartWidth = m_bands[size_t(m_dragBand)].rect.width();
+    }
+
     const int i = m_dragBand;
     Band &band = m_bands[size_t(i)];
-    const int dx = pos.x() - m_dragStartX;
     if (!isFirstInRow(i)) {
         // The gripper is the border with the band before: one grows as the other shrinks.
         Band &prev = m_bands[size_t(i - 1)];
-        const int room = isLastInRow(i) ? width() - prev.rect.x() : m_dragStartPrevWidth + m_dragStartWidth;
-        const int w = qMax(minimumWidth(prev), qMin(m_dragStartPrevWidth + dx, room - minimumWidth(band)));
+        const int room = isLastInRow(i) ? width() - prev.rect.x() : prev.rect.width() + band.rect.width();
+        const int w = qMax(minimumWidth(prev), qMin(left - prev.rect.x(), room - minimumWidth(band)));
         prev.info.cx = w;
         if (!isLastInRow(i))
             band.info.cx = room - w;
@@ -350,7 +444,8 @@ void RebarWindow::mouseMoveEvent(QMouseEvent *event)
         int othersMinimum = 0;
         for (int j = i + 1; j < bandCount() && m_bands[size_t(j)].row == band.row; ++j)
             othersMinimum += minimumWidth(m_bands[size_t(j)]);
-        band.info.cx = qMax(minimumWidth(band), qMin(m_dragStartWidth + dx, width() - othersMinimum));
+        const int w = m_dragStartWidth + pos.x() - m_dragStartX;
+        band.info.cx = qMax(minimumWidth(band), qMin(w, width() - othersMinimum));
     }
     layoutBands();
     update();

@@ -12,7 +12,8 @@
 
 // Rebar messages; lParam points to a REBARBANDINFO where one is needed.
 constexpr unsigned RB_INSERTBANDA = 0x401, RB_DELETEBAND = 0x402, RB_GETBANDINFOA = 0x405,
-                   RB_SETBANDINFOA = 0x406, RB_SETPARENT = 0x407, RB_GETBANDCOUNT = 0x40C;
+                   RB_SETBANDINFOA = 0x406, RB_SETPARENT = 0x407, RB_GETBANDCOUNT = 0x40C,
+                   RB_GETROWCOUNT = 0x40D;
 
 // Band styles.
 constexpr quint32 RBBS_BREAK = 0x1, RBBS_CHILDEDGE = 0x4, RBBS_FIXEDBMP = 0x20, RBBS_GRIPPERALWAYS = 0x80;
@@ -41,9 +42,15 @@ struct REBARBANDINFO
 };
 
 // A bar of bands in rows, each band a gripper and a child window. A band with
-// RBBS_BREAK starts a new row; the last band of a row takes what is left of
-// the width. After every change to the bands the bar takes the height of its
+// RBBS_BREAK starts a new row, and so does one that would not fit beside the
+// bands before it; the last band of a row takes what is left of the width.
+// After every change to the bands or the rows the bar takes the height of its
 // rows (its width stays as it was given) and tells heightChanged.
+//
+// The user drags a band by its gripper: along its row to move its border with
+// the band before, onto another row to sit beside the band there, or above or
+// below all rows to a row of its own. A row left empty goes, and each band's
+// RBBS_BREAK follows the rows.
 //
 // A band's child is taken into the bar and shown when the band is inserted,
 // and handed back, hidden, to the bar's parent when the band goes.
@@ -107,6 +114,11 @@ private:
     bool isFirstInRow(int index) const;
     bool isLastInRow(int index) const;
     int gripperAt(const QPoint &pos) const;
+    // -1 above the rows, rowCount() below them.
+    int rowAt(int y) const;
+    // Moves the band into row (-1 a new first row, rowCount() a new last
+    // one), after the bands there that start left of left.
+    void moveToRow(int index, int row, int left);
 
     void layoutBands();
     // After a change to the bands: lay them out and take the rows' height.
@@ -119,5 +131,7 @@ private:
     int m_dragBand = -1;
     int m_dragStartX = 0;
     int m_dragStartWidth = 0;
-    int m_dragStartPrevWidth = 0;
+    int m_grabX = 0; // from the band's left edge
+    int m_rowChangeY = 0;
+    bool m_rowChanged = false;
 };

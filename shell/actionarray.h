@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAction>
+#include <QEvent>
 #include <QMap>
 #include <QToolBar>
 #include <QVariant>
@@ -45,12 +46,46 @@ inline void setCaption(QAction *item, const QString &caption)
     item->setText(caption.left(mark + 1) + later.replace(u'&', QStringLiteral("&&")));
 }
 
-// A toolbar whose buttons, separators included, are numbered from 1.
+// A toolbar whose buttons, separators included, are numbered from 1. It is
+// given a width but shows no wider than the room its container leaves it, so
+// that the buttons beyond that room go to its extension menu rather than out
+// of sight.
 class Toolbar : public QToolBar
 {
     Q_OBJECT
 
 public:
-    using QToolBar::QToolBar;
+    explicit Toolbar(QWidget *container)
+        : QToolBar(container)
+    {
+        container->installEventFilter(this);
+    }
+
     ActionArray Buttons;
+
+    int givenWidth() const { return m_givenWidth; } // pixels
+    void setGivenWidth(int pixels)
+    {
+        m_givenWidth = pixels;
+        keepInContainer();
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == parent() && event->type() == QEvent::Resize)
+            keepInContainer();
+        return QToolBar::eventFilter(watched, event);
+    }
+
+    void moveEvent(QMoveEvent *event) override
+    {
+        QToolBar::moveEvent(event);
+        keepInContainer();
+    }
+
+private:
+    void keepInContainer() { resize(qMin(m_givenWidth, parentWidget()->width() - x()), height()); }
+
+    int m_givenWidth = QWIDGETSIZE_MAX;
 };

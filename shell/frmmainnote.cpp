@@ -4,6 +4,7 @@
 #include "files/registry.h"
 #include "platform/mdiarrange.h"
 #include "platform/program.h"
+#include "platform/rebarwindow.h"
 #include "platform/richtextbox.h"
 #include "platform/screen.h"
 #include "platform/statusbar.h"
@@ -24,7 +25,7 @@
 
 namespace {
 
-constexpr int rowHeight = 490;       // twips reserved for one band of the rebar
+constexpr int rowHeight = 490;       // twips reserved for one row of the rebar
 constexpr int containerHeight = 390; // twips
 constexpr int noWrap = 65535;
 
@@ -229,6 +230,9 @@ void frmMainNote::buildToolbars()
     cboFont->setToolTip(QStringLiteral("Screen Font"));
     cboFont->setMinimumContentsLength(18);
     cboFont->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    // A toolbar's extension menu cannot take a box: on a narrow band the font
+    // box gives up width, down to a quarter, so that the size box stays.
+    cboFont->setMinimumWidth(cboFont->minimumSizeHint().width() / 4);
     cboSize = new QComboBox;
     cboSize->setEditable(true);
     // A size typed is the size applied: no entry of the list completes it,
@@ -300,6 +304,7 @@ void frmMainNote::MDIForm_Load()
     MainRebar.TBMakeFlat(Toolbar3, false);
     MainRebar.setParent(hwnd());
     MainRebar.Create();
+    followRebarRows();
     for (int container = 0; container < 3; ++container)
         addBand(container);
 
@@ -324,6 +329,18 @@ void frmMainNote::MDIForm_Load()
     Toolbar2->show();
     Toolbar3->show();
     Screen::setMousePointer(MousePointer::Default);
+}
+
+void frmMainNote::followRebarRows()
+{
+    // Rows the user makes or empties by dragging bands take or give back
+    // their room too.
+    auto *rebar = qobject_cast<RebarWindow *>(MainRebar.hwnd());
+    if (rebar) {
+        connect(rebar, &RebarWindow::heightChanged, this, [this, rebar] {
+            setPicToolBarHeight(rowHeight * int(SendMessageA(rebar, RB_GETROWCOUNT)));
+        });
+    }
 }
 
 void frmMainNote::addBand(int container)
@@ -466,7 +483,7 @@ void frmMainNote::MDIForm_Resize()
 {
     if (Width() > 3515) {
         for (Toolbar *toolbar : {Toolbar1, Toolbar2, Toolbar3})
-            toolbar->resize(Screen::pixelsX(Width() - 110), toolbar->height());
+            toolbar->setGivenWidth(Screen::pixelsX(Width() - 110));
     }
     MainRebar.Resize(this);
     if (Quillo::NoDocuments)
@@ -575,6 +592,7 @@ void frmMainNote::ToggleToolbar(int t, int a, int b)
         removeBands(1);
         MainRebar.DestroyRebar();
         MainRebar.Create();
+        followRebarRows();
         addBand(0);
         addBand(1);
         addBand(2);
@@ -584,12 +602,14 @@ void frmMainNote::ToggleToolbar(int t, int a, int b)
         removeBands(1);
         MainRebar.DestroyRebar();
         MainRebar.Create();
+        followRebarRows();
         addBand(qMin(t, other));
         addBand(qMax(t, other));
         setPicToolBarHeight(2 * rowHeight);
     } else {
         MainRebar.DestroyRebar();
         MainRebar.Create();
+        followRebarRows();
         addBand(t);
         setPicToolBarHeight(rowHeight);
     }

@@ -133,6 +133,7 @@ private:
     void MDIForm_Unload(int &Cancel);
     void MDIForm_Resize();
     void ToggleToolbar(int t, int a, int b);
+    void followRebarRows();
     void addBand(int container);
     void fillFontNames();
     void fillFontSizes();

@@ -109,7 +109,9 @@ void CRebar::Resize(QWidget *frm)
         return;
     const int twipsPerPixel = Screen::twipsPerPixelX();
     const int frameTwips = frm->frameGeometry().width() * twipsPerPixel;
-    const int width = qRound(double(frameTwips) / twipsPerPixel) - 8;
+    // The window system's border, whatever its width here, is no room for bands.
+    const int borders = frm->frameGeometry().width() - frm->width();
+    const int width = qRound(double(frameTwips) / twipsPerPixel) - borders;
     m_rebar->setGeometry(0, 0, qMax(0, width), m_rebar->rowsHeight());
     m_rebar->update();
 }

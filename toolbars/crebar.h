@@ -32,7 +32,7 @@ public:
     void DestroyRebar();
     QVariant GetRebarWindow();
     void RemoveBands(int BandPosition = 0);
-    // Fits the rebar to frm's width at the top; its height stays its rows'.
+    // Fits the rebar to frm's client width at the top; its height stays its rows'.
     void Resize(QWidget *frm);
     // Exactly this geometry, in pixels.
     void Move(int Left, int Top, int Width, int Height);
