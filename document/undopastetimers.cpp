@@ -8,14 +8,11 @@
 
 void frmMainNote::tmrUndo_Timer()
 {
-    if (!activeDocument())
-        return;
-    // Until the focus leaves the control or another document comes.
-    if (showUndoState())
-        tmrUndo.stop();
+    if (activeDocument())
+        showUndoState();
 }
 
-bool frmMainNote::showUndoState()
+void frmMainNote::showUndoState()
 {
     QWidget *control = Screen::activeControl();
     const bool canUndo = SendMessageA(control, EM_CANUNDO) != 0;
@@ -24,7 +21,12 @@ bool frmMainNote::showUndoState()
     mnuEdit1[0]->setEnabled(canUndo && !redoes);
     mnuEdit1[1]->setEnabled(redoes);
     Toolbar1->Buttons[13]->setEnabled(redoes);
-    return canUndo;
+    // Once there is something to undo the timer rests until the focus leaves
+    // the control or another document comes; until then it keeps looking.
+    if (canUndo)
+        tmrUndo.stop();
+    else
+        tmrUndo.start();
 }
 
 void frmMainNote::tmrPaste_Timer()

@@ -86,8 +86,8 @@ public:
     void tmrPaste_Timer();
     // Undo and Redo, items and buttons, show what the next EM_UNDO to the
     // focused control does: Undo when it takes back the last change, Redo
-    // when it puts back the change just undone. False when it does neither.
-    bool showUndoState();
+    // when it puts back the change just undone.
+    void showUndoState();
 
     QMenu *mnuFile = nullptr;
     QMenu *mnuEdit = nullptr;
