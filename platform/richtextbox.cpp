@@ -1,8 +1,10 @@
 #include "platform/richtextbox.h"
 
+#include "editor/safefile.h"
 #include "platform/keys.h"
 #include "platform/screen.h"
 
+#include <QDir>
 #include <QKeyEvent>
 
 #include <memory>
@@ -31,7 +33,39 @@ QString withCrLfBreaks(QString text)
     return text;
 }
 
+QString quoted(const QString &path)
+{
+    return QLatin1Char('\'') + QDir::toNativeSeparators(path) + QLatin1Char('\'');
+}
+
 } // namespace
+
+Error fileError(const FileError &error)
+{
+    using Kind = FileError::Kind;
+    int number = 0;
+    switch (error.kind) {
+    case Kind::None: return Error::none();
+    case Kind::NoFolder: number = ErrorNumber::PathNotFound; break;
+    case Kind::NoFile: number = ErrorNumber::FileNotFound; break;
+    case Kind::NotAFile:
+    case Kind::CannotOpen: number = ErrorNumber::PathFileAccessError; break;
+    case Kind::NotReadable: number = ErrorNumber::PermissionDenied; break;
+    case Kind::ReadFailed:
+    case Kind::WriteFailed: number = ErrorNumber::DeviceIOError; break;
+    case Kind::DiskFull: number = ErrorNumber::DiskFull; break;
+    case Kind::OutOfMemory: number = ErrorNumber::OutOfMemory; break;
+    case Kind::Internal: number = ErrorNumber::InternalError; break;
+    }
+    QString detail = quoted(error.path);
+    if (error.kind == Kind::NotAFile)
+        detail += QStringLiteral(" is not a file");
+    if (!error.reason.isEmpty())
+        detail += QStringLiteral(" (") + error.reason + QLatin1Char(')');
+    if (!error.keptIn.isEmpty())
+        detail += QStringLiteral("; the old text is kept in ") + quoted(error.keptIn);
+    return Error::make(number, detail);
+}
 
 RichTextBox::RichTextBox(QWidget *parent)
     : TextView(parent)
@@ -239,8 +273,8 @@ Error RichTextBox::LoadFile(const QString &path, int fileType)
     if (fileType != RichTextFileType::Text)
         return Error::make(ErrorNumber::InvalidPropertyValue, QStringLiteral("file type"));
     DecodedTextFile decoded;
-    if (const Error error = readTextFile(path, decoded); error.failed())
-        return error;
+    if (const FileError error = readTextFile(path, decoded); error.failed())
+        return fileError(error);
     store().load(std::move(decoded.text));
     m_format = decoded.format;
     setNewLineEnd(m_format.lineEnd);
@@ -321,7 +355,7 @@ QList<Error> RichTextBox::SaveFiles(const QStringList &paths, int fileType, bool
     bool inPlace = false;
     for (qsizetype i = 0; i < paths.size(); ++i) {
         files.push_back(std::make_unique<SafeFileWriter>());
-        results[i] = files.back()->open(paths[i]);
+        results[i] = fileError(files.back()->open(paths[i]));
         inPlace = inPlace || (results[i].ok() && files.back()->writesInPlace());
     }
     // A file written in place must know the size of its new text before
@@ -331,7 +365,7 @@ QList<Error> RichTextBox::SaveFiles(const QStringList &paths, int fileType, bool
         writeText(counter);
         for (qsizetype i = 0; i < paths.size(); ++i) {
             if (results[i].ok() && files[size_t(i)]->writesInPlace())
-                results[i] = files[size_t(i)]->reserve(counter.size());
+                results[i] = fileError(files[size_t(i)]->reserve(counter.size()));
         }
     }
     std::vector<SafeFileWriter *> writing;
@@ -352,7 +386,7 @@ QList<Error> RichTextBox::SaveFiles(const QStringList &paths, int fileType, bool
             continue;
         }
         if (results[i].ok())
-            results[i] = files[size_t(i)]->commit();
+            results[i] = fileError(files[size_t(i)]->commit());
         anySaved = anySaved || results[i].ok();
         stopped = stopAtFailure && results[i].failed();
     }

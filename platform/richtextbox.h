@@ -1,10 +1,22 @@
 #pragma once
 
+#include "editor/textfile.h"
+#include "editor/textfinder.h"
+#include "editor/textview.h"
 #include "platform/error.h"
 #include "platform/messages.h"
-#include "platform/textfile.h"
-#include "platform/textsearch.h"
-#include "platform/textview.h"
+
+// A file failure of the text engine as the program reports it: its error
+// number, and the file and the reason in its description.
+Error fileError(const FileError &error);
+
+// An occurrence found in Text.
+struct TextMatch
+{
+    qsizetype start = -1; // in Text, or -1: not found
+    qsizetype length = 0; // characters of Text the match covers
+    bool found() const { return start >= 0; }
+};
 
 // What a save writes: the document's own encoding, or UTF-8 instead.
 enum class SaveEncoding { Own, Utf8 };

@@ -2,7 +2,7 @@
 
 #include "platform/printsurface.h"
 #include "platform/screen.h"
-#include "platform/textfile.h"
+#include "editor/textfile.h"
 
 #include <QDate>
 #include <QLocale>

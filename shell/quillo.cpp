@@ -4,7 +4,7 @@
 #include "document/menuedit.h"
 #include "files/menufile.h"
 #include "files/registry.h"
-#include "platform/inplacefile.h"
+#include "editor/inplacefile.h"
 #include "platform/msgbox.h"
 #include "platform/richtextbox.h"
 #include "platform/screen.h"

@@ -1,6 +1,6 @@
 #include "filetestsupport.h"
 #include "files/menufile.h"
-#include "platform/inplacefile.h"
+#include "editor/inplacefile.h"
 #include "platform/msgbox.h"
 #include "platform/richtextbox.h"
 #include "platform/screen.h"

@@ -1,6 +1,7 @@
-#include "platform/inplacefile.h"
+#include "editor/inplacefile.h"
 #include "platform/richtextbox.h"
-#include "platform/textfile.h"
+#include "editor/safefile.h"
+#include "editor/textfile.h"
 #include "filebytes.h"
 #include "freshsuite.h"
 #include "suites.h"
@@ -266,11 +267,11 @@ private slots:
             // Told too small a size, the writer reserves too little and
             // runs into the limit only after it has overwritten the file.
             SafeFileWriter file;
-            const Error opened = file.open(scene.file);
-            const Error reserved = file.reserve(10);
+            const Error opened = fileError(file.open(scene.file));
+            const Error reserved = fileError(file.reserve(10));
             file.write(QByteArray(2 << 20, 'n'));
             return QByteArray::number(opened.number) + ' ' + QByteArray::number(reserved.number) + ' '
-                   + QByteArray::number(file.commit().number);
+                   + QByteArray::number(fileError(file.commit()).number);
         }).report();
 
         QCOMPARE(report, "0 0 " + QByteArray::number(ErrorNumber::DeviceIOError));

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/textfile.h"
+#include "editor/textfile.h"
 
 #include <QString>
 #include <QStringView>
@@ -10,7 +10,7 @@
 #include <functional>
 #include <vector>
 
-// The text of a document, as the edit control keeps it: its characters, with
+// A text as an editor keeps it: its characters, with
 // each line break stored as one character (so a position counts a break as
 // one), each break's own line end, and one level of undo.
 //

@@ -1,5 +1,5 @@
-#include "platform/textlayout.h"
-#include "platform/textview.h"
+#include "editor/textlayout.h"
+#include "editor/textview.h"
 #include "suites.h"
 
 #include <QAccessible>

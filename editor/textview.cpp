@@ -1,6 +1,6 @@
-#include "platform/textview.h"
+#include "editor/textview.h"
 
-#include "platform/textlayout.h"
+#include "editor/textlayout.h"
 
 #include <QAccessible>
 #include <QApplication>

@@ -1,4 +1,6 @@
-#include "platform/inplacefile.h"
+#include "editor/inplacefile.h"
+
+#include <QCoreApplication>
 
 #include <QDateTime>
 #include <QDir>
@@ -23,22 +25,17 @@ namespace {
 constexpr qint64 copyChunk = 4 << 20;
 const QLatin1StringView noteSuffix(".note");
 
-QString shownPath(const QString &path)
+FileError deviceError(const QString &path, const QFileDevice &file)
 {
-    return QLatin1Char('\'') + QDir::toNativeSeparators(path) + QLatin1Char('\'');
-}
-
-Error deviceError(const QString &path, const QFileDevice &file)
-{
-    const int number = file.error() == QFileDevice::ResourceError ? ErrorNumber::DiskFull : ErrorNumber::DeviceIOError;
-    return Error::make(number, shownPath(path) + QStringLiteral(" (") + file.errorString() + QLatin1Char(')'));
+    const auto kind = file.error() == QFileDevice::ResourceError ? FileError::Kind::DiskFull : FileError::Kind::WriteFailed;
+    return FileError::make(kind, path, file.errorString());
 }
 
 #ifdef Q_OS_UNIX
-Error systemError(const QString &path, int code)
+FileError systemError(const QString &path, int code)
 {
-    const int number = code == ENOSPC || code == EDQUOT ? ErrorNumber::DiskFull : ErrorNumber::DeviceIOError;
-    return Error::make(number, shownPath(path) + QStringLiteral(" (") + QString::fromLocal8Bit(std::strerror(code)) + QLatin1Char(')'));
+    const auto kind = code == ENOSPC || code == EDQUOT ? FileError::Kind::DiskFull : FileError::Kind::WriteFailed;
+    return FileError::make(kind, path, QString::fromLocal8Bit(std::strerror(code)));
 }
 #endif
 
@@ -114,8 +111,8 @@ QString copyName(const QFileInfo &file, const QString &stamp, int attempt)
 
 QString recoveryFolder()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation)
-           + QStringLiteral("/quillory/recovery");
+    return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + QLatin1Char('/')
+           + QCoreApplication::applicationName().toLower() + QStringLiteral("/recovery");
 }
 
 QStringList leftRecoveryCopies()
@@ -141,28 +138,26 @@ InPlaceFile::~InPlaceFile()
 {
     // A save left unfinished never leaves half of the new text behind.
     if (m_begun)
-        restore(Error::make(ErrorNumber::InternalError));
+        restore(FileError::make(FileError::Kind::Internal, m_path));
 }
 
-Error InPlaceFile::open(const QString &path)
+FileError InPlaceFile::open(const QString &path)
 {
     m_path = path;
     m_file.setFileName(path);
     // Unbuffered, so that a write fails where it fails rather than at a
     // later flush.
-    if (!m_file.open(QIODevice::ReadWrite | QIODevice::Unbuffered)) {
-        return Error::make(ErrorNumber::PathFileAccessError,
-                           shownPath(path) + QStringLiteral(" (") + m_file.errorString() + QLatin1Char(')'));
-    }
+    if (!m_file.open(QIODevice::ReadWrite | QIODevice::Unbuffered))
+        return FileError::make(FileError::Kind::CannotOpen, path, m_file.errorString());
     m_oldSize = m_file.size();
-    return Error::none();
+    return FileError::none();
 }
 
-Error InPlaceFile::begin(qint64 newSize)
+FileError InPlaceFile::begin(qint64 newSize)
 {
-    if (const Error error = keepCopy(); error.failed())
+    if (const FileError error = keepCopy(); error.failed())
         return error;
-    if (const Error error = reserve(newSize); error.failed()) {
+    if (const FileError error = reserve(newSize); error.failed()) {
         discardCopy();
         return error;
     }
@@ -172,26 +167,26 @@ Error InPlaceFile::begin(qint64 newSize)
     }
     m_begun = true;
     m_written = 0;
-    return Error::none();
+    return FileError::none();
 }
 
-Error InPlaceFile::write(QByteArrayView bytes)
+FileError InPlaceFile::write(QByteArrayView bytes)
 {
     if (!m_begun)
-        return Error::make(ErrorNumber::InternalError, shownPath(m_path) + QStringLiteral(" (written before its size was known)"));
+        return FileError::make(FileError::Kind::Internal, m_path, QStringLiteral("written before its size was known"));
     if (!writeAll(m_file, bytes))
         return deviceError(m_path, m_file);
     m_written += bytes.size();
-    return Error::none();
+    return FileError::none();
 }
 
-Error InPlaceFile::finish(const Error &failure)
+FileError InPlaceFile::finish(const FileError &failure)
 {
     if (!m_begun) {
         if (failure.failed())
             return failure;
         // Nothing was written: the new text is empty.
-        if (const Error error = begin(0); error.failed())
+        if (const FileError error = begin(0); error.failed())
             return error;
     }
     if (failure.failed())
@@ -201,23 +196,24 @@ Error InPlaceFile::finish(const Error &failure)
     m_begun = false;
     m_file.close();
     discardCopy();
-    return Error::none();
+    return FileError::none();
 }
 
-Error InPlaceFile::keepCopy()
+FileError InPlaceFile::keepCopy()
 {
     const QString folderPath = recoveryFolder();
     const QString absolutePath = QFileInfo(m_path).absoluteFilePath();
-    const auto failed = [&](int number, const QString &reason) {
+    const auto failed = [&](FileError::Kind kind, const QString &reason) {
         discardCopy();
-        return Error::make(number, shownPath(m_path) + QStringLiteral(" cannot be written in place: no copy of its old text could be kept in ")
-                                       + shownPath(folderPath) + QStringLiteral(" (") + reason + QLatin1Char(')'));
+        return FileError::make(kind, m_path,
+                               QStringLiteral("no copy of its old text could be kept in ") + QDir::toNativeSeparators(folderPath)
+                                   + QStringLiteral(": ") + reason);
     };
     QDir folder;
     const QFile::Permissions ownerOnly = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
     if (!folder.mkpath(QFileInfo(folderPath).path())
         || (!QFileInfo(folderPath).isDir() && !folder.mkdir(folderPath, ownerOnly)))
-        return failed(ErrorNumber::PathFileAccessError, QStringLiteral("the folder cannot be made"));
+        return failed(FileError::Kind::CannotOpen, QStringLiteral("the folder cannot be made"));
 
     const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH.mm.ss"));
     QFile copy;
@@ -226,12 +222,12 @@ Error InPlaceFile::keepCopy()
         // The copy holds the user's text, so only its owner may read it.
         if (!copy.open(QIODevice::WriteOnly | QIODevice::NewOnly, QFile::ReadOwner | QFile::WriteOwner)
             && (!copy.exists() || attempt >= 1000))
-            return failed(ErrorNumber::PathFileAccessError, copy.errorString());
+            return failed(FileError::Kind::CannotOpen, copy.errorString());
     }
     m_copyPath = copy.fileName();
     if (!m_file.seek(0) || !copyBytes(m_file, copy) || !syncToDisk(copy)) {
         const QFile &culprit = m_file.error() != QFileDevice::NoError ? m_file : copy;
-        return failed(culprit.error() == QFileDevice::ResourceError ? ErrorNumber::DiskFull : ErrorNumber::DeviceIOError,
+        return failed(culprit.error() == QFileDevice::ResourceError ? FileError::Kind::DiskFull : FileError::Kind::WriteFailed,
                       culprit.errorString());
     }
     copy.close();
@@ -239,13 +235,13 @@ Error InPlaceFile::keepCopy()
     // The note is written only once the copy is whole and on the disk.
     QSaveFile note(m_copyPath + noteSuffix);
     if (!note.open(QIODevice::WriteOnly) || !writeAll(note, absolutePath.toUtf8() + '\n') || !note.commit())
-        return failed(note.error() == QFileDevice::ResourceError ? ErrorNumber::DiskFull : ErrorNumber::PathFileAccessError,
+        return failed(note.error() == QFileDevice::ResourceError ? FileError::Kind::DiskFull : FileError::Kind::CannotOpen,
                       note.errorString());
     syncFolder(folderPath);
-    return Error::none();
+    return FileError::none();
 }
 
-Error InPlaceFile::reserve(qint64 size)
+FileError InPlaceFile::reserve(qint64 size)
 {
 #ifdef Q_OS_UNIX
     // A text beyond the user's file size limit is refused before the file
@@ -259,27 +255,27 @@ Error InPlaceFile::reserve(qint64 size)
     // Only Linux reserves without writing; elsewhere a write that finds no
     // room is undone from the copy instead.
     if (size <= 0)
-        return Error::none();
+        return FileError::none();
     int result;
     do {
         result = ::fallocate(m_file.handle(), 0, 0, size);
     } while (result != 0 && errno == EINTR);
     if (result == 0)
-        return Error::none();
+        return FileError::none();
     const int code = errno;
     if (code == EOPNOTSUPP || code == ENOSYS)
-        return Error::none();
+        return FileError::none();
     // A reservation that failed part of the way may have grown the file.
     if (m_file.size() != m_oldSize)
         m_file.resize(m_oldSize);
     return systemError(m_path, code);
 #else
     Q_UNUSED(size);
-    return Error::none();
+    return FileError::none();
 #endif
 }
 
-Error InPlaceFile::restore(const Error &failure)
+FileError InPlaceFile::restore(const FileError &failure)
 {
     m_begun = false;
     QFile copy(m_copyPath);
@@ -291,8 +287,8 @@ Error InPlaceFile::restore(const Error &failure)
         discardCopy();
         return failure;
     }
-    Error kept = failure;
-    kept.description += QStringLiteral("; the old text is kept in ") + shownPath(m_copyPath);
+    FileError kept = failure;
+    kept.keptIn = m_copyPath;
     return kept;
 }
 

@@ -1,23 +1,20 @@
 #pragma once
 
-#include "platform/error.h"
+#include "editor/fileerror.h"
 
 #include <QByteArray>
-#include <QSaveFile>
 #include <QString>
 #include <QStringEncoder>
 
 #include <array>
-#include <memory>
 #include <vector>
 
-class QFile;
-class InPlaceFile;
+class SafeFileWriter;
 
 enum class TextEncoding { Utf8, Utf16LE, Utf16BE, Windows1252 };
 
-// The ways a line can end in a file: every character at which the edit
-// control starts a new line.
+// The ways a line can end in a file: every character at which the text
+// store starts a new line.
 enum class LineEnd : int { CrLf, Lf, Cr, ParagraphSeparator, Fdd0, Fdd1 };
 constexpr int lineEndKinds = 6;
 
@@ -53,50 +50,10 @@ DecodedTextFile decodeTextFile(QByteArrayView bytes);
 // piece at a time, so that the file's bytes and its whole text are never in
 // memory together. Only a regular file is read: a folder, a device or a pipe
 // is refused rather than waited on.
-Error readTextFile(const QString &path, DecodedTextFile &decoded);
+FileError readTextFile(const QString &path, DecodedTextFile &decoded);
 
 // Whether every character of text has a code in the encoding.
 bool canEncode(QStringView text, TextEncoding encoding);
-
-// Writes a file so that a failed write leaves the file that was there
-// before untouched: the bytes go to a temporary file that replaces it only
-// once everything is written. The file keeps its permissions, and its owner
-// and group where the user may give them (root always may). A character
-// device (such as /dev/null) is written in place; other special files are
-// refused.
-//
-// A file whose folder takes no new file (but the file itself may be written)
-// is written in place, keeping a copy of its old text until the new one is on
-// the disk (see InPlaceFile). Then the size of the whole new text must be
-// given to reserve() before the first write, so that a text that cannot fit
-// fails before the file changes.
-//
-// A write beyond the user's file size limit fails rather than ending the
-// program.
-class SafeFileWriter
-{
-public:
-    SafeFileWriter();
-    ~SafeFileWriter();
-    Error open(const QString &path);
-    bool writesInPlace() const { return m_inPlace != nullptr; }
-    // Keeps the copy of the old text and makes room for size bytes; does
-    // nothing unless the file is written in place.
-    Error reserve(qint64 size);
-    // A failed write is kept for commit to report; later writes do nothing.
-    void write(QByteArrayView bytes);
-    Error commit();
-
-private:
-    Error fileError(const QFileDevice &file) const;
-
-    QString m_path;
-    std::unique_ptr<QSaveFile> m_saveFile;
-    std::unique_ptr<QFile> m_device;
-    std::unique_ptr<InPlaceFile> m_inPlace;
-    QFileDevice *m_file = nullptr;
-    Error m_writeError;
-};
 
 // Writes text to a file in the file's encoding, a few megabytes at a time,
 // so that saving never holds a second copy of the whole text. A surrogate

@@ -1,6 +1,6 @@
-#include "platform/textsearch.h"
+#include "editor/textfinder.h"
 
-#include "platform/textfile.h"
+#include "editor/textfile.h"
 
 #include <QHash>
 #include <QLocale>

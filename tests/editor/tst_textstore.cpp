@@ -1,4 +1,4 @@
-#include "platform/textstore.h"
+#include "editor/textstore.h"
 #include "suites.h"
 
 #include <QTest>

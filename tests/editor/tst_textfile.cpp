@@ -1,9 +1,9 @@
-#include "platform/textfile.h"
+#include "editor/textfile.h"
 #include "filebytes.h"
-#include "freshsuite.h"
 #include "suites.h"
 
 #include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
 using LineEnds = std::vector<std::pair<qsizetype, LineEnd>>;
@@ -45,9 +45,11 @@ QString describe(const LineEnds &lineEnds)
 
 } // namespace
 
-class TextFileReading : public FreshStateSuite
+class TextFileReading : public QObject
 {
     Q_OBJECT
+
+    QTemporaryDir m_folder;
 
 private slots:
     void fileReadInPiecesIsDecodedAsAWhole_data()
@@ -88,7 +90,7 @@ private slots:
         QFETCH(QByteArray, bytes);
         QFETCH(QString, text);
         QFETCH(TextEncoding, encoding);
-        const QString path = fresh().path(QStringLiteral("big.txt"));
+        const QString path = m_folder.filePath(QStringLiteral("big.txt"));
         QVERIFY(writeBytes(path, bytes));
 
         DecodedTextFile fromFile;
@@ -105,7 +107,7 @@ private slots:
     void crLfCutByTheEndOfAPieceIsOneLineEnd()
     {
         const QByteArray bytes = acrossEveryMegabyte("\r\n", 1, {}, "\r\n");
-        const QString path = fresh().path(QStringLiteral("crlf.txt"));
+        const QString path = m_folder.filePath(QStringLiteral("crlf.txt"));
         QVERIFY(writeBytes(path, bytes));
         DecodedTextFile decoded;
         QVERIFY(readTextFile(path, decoded).ok());

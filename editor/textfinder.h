@@ -9,12 +9,6 @@
 // texts are converted to upper case as the system converts them.
 enum class TextCase { Exact, UpperCase };
 enum class SearchDirection { Down, Up };
-struct TextMatch
-{
-    qsizetype start = -1; // in Text, or -1: not found
-    qsizetype length = 0; // characters of Text the match covers
-    bool found() const { return start >= 0; }
-};
 
 class UpperCaseTable;
 
@@ -51,7 +45,7 @@ public:
     // The most characters of the text one occurrence can cover.
     qsizetype longestMatch() const { return m_longestMatch; }
     bool convertsCase() const { return m_textCase == TextCase::UpperCase; }
-    // Whether what holds a line break, or a character that a document stores
+    // Whether what holds a line break, or a character that a store keeps
     // for one: such a search must read the text with its breaks as CR LF.
     bool needsLineBreaks() const { return m_needsLineBreaks; }
 

@@ -1,4 +1,4 @@
-#include "platform/textview.h"
+#include "editor/textview.h"
 
 #include <QAccessibleWidget>
 #include <QScrollBar>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/textstore.h"
+#include "editor/textstore.h"
 
 #include <QAbstractScrollArea>
 #include <QElapsedTimer>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/error.h"
+#include "editor/fileerror.h"
 
 #include <QByteArrayView>
 #include <QFile>
@@ -8,7 +8,8 @@
 #include <QStringList>
 
 // Where the old text of a file written in place is kept until its new text
-// is safely on the disk: "quillory/recovery" in the user's cache folder.
+// is safely on the disk: "<application>/recovery" in the user's cache folder,
+// the application's name in lower case.
 QString recoveryFolder();
 
 // What a save in place that was cut short (the program killed, the machine
@@ -28,7 +29,8 @@ QStringList leftRecoveryCopies();
 //  - finish() cuts the file to the new length and syncs it, and only then
 //    deletes the copy. After a failed write, or a finish() that is not
 //    reached, the old bytes are written back from the copy.
-// A copy that cannot be written back stays, and the error says where.
+// A copy that cannot be written back stays, and the error's keptIn says
+// where.
 class InPlaceFile
 {
 public:
@@ -37,18 +39,18 @@ public:
     InPlaceFile(const InPlaceFile &) = delete;
     InPlaceFile &operator=(const InPlaceFile &) = delete;
 
-    Error open(const QString &path);
+    FileError open(const QString &path);
     // newSize is the length of the whole new text.
-    Error begin(qint64 newSize);
+    FileError begin(qint64 newSize);
     bool begun() const { return m_begun; }
-    Error write(QByteArrayView bytes);
+    FileError write(QByteArrayView bytes);
     // Ends the save; with a failure, puts the old bytes back and returns it.
-    Error finish(const Error &failure);
+    FileError finish(const FileError &failure);
 
 private:
-    Error keepCopy();
-    Error reserve(qint64 size);
-    Error restore(const Error &failure);
+    FileError keepCopy();
+    FileError reserve(qint64 size);
+    FileError restore(const FileError &failure);
     void discardCopy();
 
     QString m_path;

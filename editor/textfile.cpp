@@ -1,6 +1,6 @@
-#include "platform/textfile.h"
+#include "editor/textfile.h"
 
-#include "platform/inplacefile.h"
+#include "editor/safefile.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,11 +16,6 @@
 #define QUILLORY_SSE2
 #endif
 
-#ifdef Q_OS_UNIX
-#include <csignal>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -429,73 +424,6 @@ bool decodeFrom(ByteSource &source, DecodedTextFile &decoded)
     }
 }
 
-bool isCharacterDevice(const QString &path)
-{
-#ifdef Q_OS_UNIX
-    struct stat status {};
-    return ::stat(QFile::encodeName(path).constData(), &status) == 0 && S_ISCHR(status.st_mode);
-#else
-    Q_UNUSED(path);
-    return false;
-#endif
-}
-
-QString shownPath(const QString &path)
-{
-    return QLatin1Char('\'') + QDir::toNativeSeparators(path) + QLatin1Char('\'');
-}
-
-// A write beyond the file size limit raises SIGXFSZ, which ends the program
-// with every unsaved document; ignored, the write fails with EFBIG and the
-// save reports it. Checked at every save, since the program (or a test) may
-// have put the default back since; a handler of the program's own stays.
-void letTooLargeWritesFail()
-{
-#ifdef Q_OS_UNIX
-    struct sigaction current {};
-    if (::sigaction(SIGXFSZ, nullptr, &current) == 0 && !(current.sa_flags & SA_SIGINFO)
-        && current.sa_handler == SIG_DFL) {
-        struct sigaction ignore {};
-        ignore.sa_handler = SIG_IGN;
-        sigemptyset(&ignore.sa_mask);
-        ::sigaction(SIGXFSZ, &ignore, nullptr);
-    }
-#endif
-}
-
-// Whether no new file can be made in the folder of path (for the temporary
-// file that would replace it).
-bool folderTakesNoNewFile(const QFileInfo &info)
-{
-#ifdef Q_OS_UNIX
-    return ::access(QFile::encodeName(info.absolutePath()).constData(), W_OK | X_OK) != 0;
-#else
-    return !QFileInfo(info.absolutePath()).isWritable();
-#endif
-}
-
-// The new file is made by whoever saves; root saving someone else's file
-// gives it back its owner and group, and a user in the file's group keeps
-// that at least. Where neither is allowed the file becomes the user's, as
-// any new file would.
-void keepOwnerAndGroup(QSaveFile &file, const QString &path)
-{
-#ifdef Q_OS_UNIX
-    struct stat old {};
-    struct stat fresh {};
-    const int fd = file.handle();
-    if (::stat(QFile::encodeName(path).constData(), &old) != 0 || ::fstat(fd, &fresh) != 0)
-        return;
-    if (old.st_uid == fresh.st_uid && old.st_gid == fresh.st_gid)
-        return;
-    if (::fchown(fd, old.st_uid, old.st_gid) != 0 && old.st_gid != fresh.st_gid)
-        (void)::fchown(fd, uid_t(-1), old.st_gid);
-#else
-    Q_UNUSED(file);
-    Q_UNUSED(path);
-#endif
-}
-
 } // namespace
 
 bool isLineEndCharacter(QChar c)
@@ -527,32 +455,29 @@ DecodedTextFile decodeTextFile(QByteArrayView bytes)
     return decoded;
 }
 
-Error readTextFile(const QString &path, DecodedTextFile &decoded)
+FileError readTextFile(const QString &path, DecodedTextFile &decoded)
 {
+    using Kind = FileError::Kind;
     const QFileInfo info(path);
     if (path.isEmpty() || !info.exists()) {
         const bool folderExists = !path.isEmpty() && info.dir().exists();
-        return Error::make(folderExists ? ErrorNumber::FileNotFound : ErrorNumber::PathNotFound, shownPath(path));
+        return FileError::make(folderExists ? Kind::NoFile : Kind::NoFolder, path);
     }
     if (!info.isFile())
-        return Error::make(ErrorNumber::PathFileAccessError, shownPath(path) + QStringLiteral(" is not a file"));
+        return FileError::make(Kind::NotAFile, path);
 
     QFile file(path);
     // Read straight into the piece, without Qt's buffer between.
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-        return Error::make(info.isReadable() ? ErrorNumber::PathFileAccessError : ErrorNumber::PermissionDenied,
-                           shownPath(path) + QStringLiteral(" (") + file.errorString() + QLatin1Char(')'));
-    }
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return FileError::make(info.isReadable() ? Kind::CannotOpen : Kind::NotReadable, path, file.errorString());
     try {
         FileSource source(file);
-        if (!decodeFrom(source, decoded)) {
-            return Error::make(ErrorNumber::DeviceIOError,
-                               shownPath(path) + QStringLiteral(" (") + file.errorString() + QLatin1Char(')'));
-        }
+        if (!decodeFrom(source, decoded))
+            return FileError::make(Kind::ReadFailed, path, file.errorString());
     } catch (const std::bad_alloc &) {
-        return Error::make(ErrorNumber::OutOfMemory, shownPath(path));
+        return FileError::make(Kind::OutOfMemory, path);
     }
-    return Error::none();
+    return FileError::none();
 }
 
 bool canEncode(QStringView text, TextEncoding encoding)
@@ -560,110 +485,6 @@ bool canEncode(QStringView text, TextEncoding encoding)
     if (encoding != TextEncoding::Windows1252)
         return true;
     return std::all_of(text.begin(), text.end(), [](QChar c) { return windows1252Byte(c.unicode()) >= 0; });
-}
-
-SafeFileWriter::SafeFileWriter() = default;
-SafeFileWriter::~SafeFileWriter() = default;
-
-Error SafeFileWriter::open(const QString &path)
-{
-    m_path = path;
-    letTooLargeWritesFail();
-    const QFileInfo info(path);
-    if (path.isEmpty() || !info.dir().exists())
-        return Error::make(ErrorNumber::PathNotFound, shownPath(path));
-    if (info.exists() && !info.isFile()) {
-        // A device such as /dev/null has no file to replace; anything else
-        // (a folder, a pipe) cannot take the text.
-        if (!isCharacterDevice(path))
-            return Error::make(ErrorNumber::PathFileAccessError, shownPath(path) + QStringLiteral(" is not a file"));
-        m_device = std::make_unique<QFile>(path);
-        m_file = m_device.get();
-    } else {
-        m_saveFile = std::make_unique<QSaveFile>(path);
-        m_file = m_saveFile.get();
-    }
-    if (!m_file->open(QIODevice::WriteOnly)) {
-        // A writable file in a folder where no temporary file can be made
-        // can only be saved in place.
-        if (m_saveFile && m_saveFile->error() == QFileDevice::OpenError && info.isFile() && folderTakesNoNewFile(info)) {
-            m_saveFile.reset();
-            m_file = nullptr;
-            m_inPlace = std::make_unique<InPlaceFile>();
-            const Error error = m_inPlace->open(path);
-            if (error.failed())
-                m_inPlace.reset();
-            return error;
-        }
-        const Error error = Error::make(ErrorNumber::PathFileAccessError,
-                                        shownPath(path) + QStringLiteral(" (") + m_file->errorString() + QLatin1Char(')'));
-        m_file = nullptr;
-        return error;
-    }
-    if (m_saveFile && info.exists())
-        keepOwnerAndGroup(*m_saveFile, path);
-    return Error::none();
-}
-
-Error SafeFileWriter::reserve(qint64 size)
-{
-    if (m_inPlace && m_writeError.ok() && !m_inPlace->begun())
-        m_writeError = m_inPlace->begin(size);
-    return m_writeError;
-}
-
-void SafeFileWriter::write(QByteArrayView bytes)
-{
-    if (m_writeError.failed())
-        return;
-    if (m_inPlace) {
-        m_writeError = m_inPlace->write(bytes);
-        return;
-    }
-    if (!m_file)
-        return;
-    // A write can take only part of the bytes (the device is full, or the
-    // file has grown to its size limit); the rest is written again so that
-    // the failure shows.
-    while (!bytes.isEmpty()) {
-        const qint64 written = m_file->write(bytes.data(), bytes.size());
-        if (written <= 0) {
-            m_writeError = fileError(*m_file);
-            return;
-        }
-        bytes = bytes.sliced(written);
-    }
-}
-
-Error SafeFileWriter::commit()
-{
-    if (m_inPlace) {
-        const Error error = m_inPlace->finish(m_writeError);
-        m_inPlace.reset();
-        return error;
-    }
-    if (!m_file)
-        return Error::make(ErrorNumber::PathFileAccessError, shownPath(m_path));
-    if (m_writeError.ok() && !m_file->flush())
-        m_writeError = fileError(*m_file);
-    if (m_saveFile) {
-        if (m_writeError.failed()) {
-            m_saveFile->cancelWriting();
-            m_saveFile->commit();
-        } else if (!m_saveFile->commit()) {
-            m_writeError = fileError(*m_saveFile);
-        }
-    } else {
-        m_device->close();
-    }
-    m_file = nullptr;
-    return m_writeError;
-}
-
-Error SafeFileWriter::fileError(const QFileDevice &file) const
-{
-    const int number = file.error() == QFileDevice::ResourceError ? ErrorNumber::DiskFull : ErrorNumber::DeviceIOError;
-    return Error::make(number, shownPath(m_path) + QStringLiteral(" (") + file.errorString() + QLatin1Char(')'));
 }
 
 namespace {

@@ -1,6 +1,6 @@
-#include "platform/textlayout.h"
+#include "editor/textlayout.h"
 
-#include "platform/textstore.h"
+#include "editor/textstore.h"
 
 #include <QFontInfo>
 #include <QPainter>

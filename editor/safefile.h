@@ -1,0 +1,53 @@
+#pragma once
+
+#include "editor/fileerror.h"
+
+#include <QByteArrayView>
+#include <QString>
+
+#include <memory>
+
+class InPlaceFile;
+class QFile;
+class QFileDevice;
+class QSaveFile;
+
+// Writes a file so that a failed write leaves the file that was there
+// before untouched: the bytes go to a temporary file that replaces it only
+// once everything is written. The file keeps its permissions, and its owner
+// and group where the user may give them (root always may). A character
+// device (such as /dev/null) is written in place; other special files are
+// refused.
+//
+// A file whose folder takes no new file (but the file itself may be written)
+// is written in place, keeping a copy of its old text until the new one is on
+// the disk (see InPlaceFile). Then the size of the whole new text must be
+// given to reserve() before the first write, so that a text that cannot fit
+// fails before the file changes.
+//
+// A write beyond the user's file size limit fails rather than ending the
+// program.
+class SafeFileWriter
+{
+public:
+    SafeFileWriter();
+    ~SafeFileWriter();
+    FileError open(const QString &path);
+    bool writesInPlace() const { return m_inPlace != nullptr; }
+    // Keeps the copy of the old text and makes room for size bytes; does
+    // nothing unless the file is written in place.
+    FileError reserve(qint64 size);
+    // A failed write is kept for commit to report; later writes do nothing.
+    void write(QByteArrayView bytes);
+    FileError commit();
+
+private:
+    FileError fileError(const QFileDevice &file) const;
+
+    QString m_path;
+    std::unique_ptr<QSaveFile> m_saveFile;
+    std::unique_ptr<QFile> m_device;
+    std::unique_ptr<InPlaceFile> m_inPlace;
+    QFileDevice *m_file = nullptr;
+    FileError m_writeError;
+};
