@@ -1,7 +1,5 @@
 #include "platform/error.h"
 
-#include "platform/msgbox.h"
-
 Error Error::make(int number, const QString &detail)
 {
     QString text = standardDescription(number);
@@ -35,11 +33,4 @@ void ErrorTrap::record(const Error &error)
     if (m_failures == 0)
         m_first = error;
     ++m_failures;
-}
-
-int ErrorTrap::report(const QString &text, int style, const QString &title) const
-{
-    if (!failed())
-        return 0;
-    return MsgBox(text, style, title);
 }

@@ -41,7 +41,7 @@ struct Error
 // Runs the steps of a procedure that runs "with errors trapped": every step
 // runs (or, when stopping at the first failure, every step up to it), each
 // failure is recorded, and the procedure decides afterwards whether to show
-// its one message.
+// its one message (the message box is the procedure's, not the trap's).
 class ErrorTrap
 {
 public:
@@ -75,10 +75,6 @@ public:
     bool failed() const { return m_failures > 0; }
     int failureCount() const { return m_failures; }
     const Error &firstError() const { return m_first; }
-
-    // Shows the procedure's one message when any step failed. Returns the
-    // answer, or 0 when nothing failed and nothing was shown.
-    int report(const QString &text, int style, const QString &title) const;
 
 private:
     Mode m_mode;

@@ -73,7 +73,7 @@ void placeBeside(HelpWindow &window, QWidget *owner)
 
 } // namespace
 
-Error WinHelpA(QWidget *hwnd, const QString &helpFile, unsigned command, const QString &key)
+Error WinHelpA(QWidget *hwnd, const QString &helpFile, HelpCommand command, const QString &key)
 {
     if (command != HELP_CONTENTS && command != HELP_PARTIALKEY) {
         return Error::make(ErrorNumber::InvalidProcedureCall,

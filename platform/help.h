@@ -9,8 +9,7 @@ class HelpWindow;
 class QWidget;
 
 // Commands of WinHelpA.
-constexpr unsigned HELP_CONTENTS = 0x0003;
-constexpr unsigned HELP_PARTIALKEY = 0x0105;
+enum HelpCommand : unsigned { HELP_CONTENTS = 0x0003, HELP_PARTIALKEY = 0x0105 };
 
 // Shows the help file in the program's help window: HELP_CONTENTS shows the
 // guide from its beginning; HELP_PARTIALKEY shows the same window with the
@@ -20,7 +19,7 @@ constexpr unsigned HELP_PARTIALKEY = 0x0105;
 // program's folder). Returns an error (53 "File not found", naming the file)
 // when the file is not there or cannot be read, and shows nothing then; any
 // other command gives error 5 and shows nothing either.
-Error WinHelpA(QWidget *hwnd, const QString &helpFile, unsigned command, const QString &key = QString());
+Error WinHelpA(QWidget *hwnd, const QString &helpFile, HelpCommand command, const QString &key = QString());
 
 // Where help files are found, and the program's one help window.
 class Help

@@ -4,6 +4,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <utility>
 
 RebarWindow::RebarWindow(QWidget *parent)
     : QWidget(parent)
@@ -15,21 +16,18 @@ RebarWindow::RebarWindow(QWidget *parent)
 
 intptr_t RebarWindow::windowMessage(unsigned message, uintptr_t wParam, intptr_t lParam)
 {
-    const auto index = static_cast<intptr_t>(wParam);
+    const auto index = static_cast<int>(static_cast<intptr_t>(wParam));
     switch (message) {
     case RB_INSERTBANDA:
-        return insertBand(index, reinterpret_cast<const REBARBANDINFO *>(lParam));
+        return lParam && insertBand(index, *reinterpret_cast<const REBARBANDINFO *>(lParam));
     case RB_DELETEBAND:
         return deleteBand(index);
     case RB_GETBANDINFOA:
-        return getBandInfo(index, reinterpret_cast<REBARBANDINFO *>(lParam));
+        return lParam && bandInfo(index, *reinterpret_cast<REBARBANDINFO *>(lParam));
     case RB_SETBANDINFOA:
-        return setBandInfo(index, reinterpret_cast<const REBARBANDINFO *>(lParam));
-    case RB_SETPARENT: {
-        QWidget *previous = m_notify;
-        m_notify = reinterpret_cast<QWidget *>(wParam);
-        return reinterpret_cast<intptr_t>(previous);
-    }
+        return lParam && setBandInfo(index, *reinterpret_cast<const REBARBANDINFO *>(lParam));
+    case RB_SETPARENT:
+        return reinterpret_cast<intptr_t>(setNotifyWindow(reinterpret_cast<QWidget *>(wParam)));
     case RB_GETBANDCOUNT:
         return bandCount();
     case RB_GETROWCOUNT:
@@ -37,6 +35,11 @@ intptr_t RebarWindow::windowMessage(unsigned message, uintptr_t wParam, intptr_t
     default:
         return 0;
     }
+}
+
+QWidget *RebarWindow::setNotifyWindow(QWidget *window)
+{
+    return std::exchange(m_notify, window);
 }
 
 QRect RebarWindow::bandRect(int index) const
@@ -62,23 +65,23 @@ QSize RebarWindow::sizeHint() const
     return QSize(width(), rowsHeight());
 }
 
-intptr_t RebarWindow::insertBand(intptr_t index, const REBARBANDINFO *info)
+bool RebarWindow::insertBand(int index, const REBARBANDINFO &info)
 {
-    if (!info || info->cbSize != 56)
-        return 0;
+    if (info.cbSize != 56)
+        return false;
     if (index < 0 || index > bandCount())
         index = bandCount();
     Band band;
-    takeFields(band, *info);
+    takeFields(band, info);
     m_bands.insert(m_bands.begin() + index, band);
     bandsChanged();
-    return 1;
+    return true;
 }
 
-intptr_t RebarWindow::deleteBand(intptr_t index)
+bool RebarWindow::deleteBand(int index)
 {
     if (index < 0 || index >= bandCount())
-        return 0;
+        return false;
     QWidget *child = m_bands[size_t(index)].child;
     m_bands.erase(m_bands.begin() + index);
     releaseChild(child);
@@ -87,47 +90,47 @@ intptr_t RebarWindow::deleteBand(intptr_t index)
         unsetCursor();
     }
     bandsChanged();
-    return 1;
+    return true;
 }
 
-intptr_t RebarWindow::getBandInfo(intptr_t index, REBARBANDINFO *info) const
+bool RebarWindow::bandInfo(int index, REBARBANDINFO &info) const
 {
-    if (!info || info->cbSize != 56 || index < 0 || index >= bandCount())
-        return 0;
+    if (info.cbSize != 56 || index < 0 || index >= bandCount())
+        return false;
     const Band &band = m_bands[size_t(index)];
-    const quint32 mask = info->fMask;
+    const quint32 mask = info.fMask;
     if (mask & RBBIM_STYLE)
-        info->fStyle = band.info.fStyle;
+        info.fStyle = band.info.fStyle;
     if (mask & RBBIM_COLORS) {
-        info->clrFore = band.info.clrFore;
-        info->clrBack = band.info.clrBack;
+        info.clrFore = band.info.clrFore;
+        info.clrBack = band.info.clrBack;
     }
     if (mask & RBBIM_TEXT)
-        info->lpText = band.info.lpText;
+        info.lpText = band.info.lpText;
     if (mask & RBBIM_IMAGE)
-        info->iImage = band.info.iImage;
+        info.iImage = band.info.iImage;
     if (mask & RBBIM_CHILD)
-        info->hwndChild = band.child;
+        info.hwndChild = band.child;
     if (mask & RBBIM_CHILDSIZE) {
-        info->cxMinChild = band.info.cxMinChild;
-        info->cyMinChild = band.info.cyMinChild;
+        info.cxMinChild = band.info.cxMinChild;
+        info.cyMinChild = band.info.cyMinChild;
     }
     if (mask & RBBIM_SIZE)
-        info->cx = band.info.cx;
+        info.cx = band.info.cx;
     if (mask & RBBIM_BACKGROUND)
-        info->hbmBack = band.info.hbmBack;
+        info.hbmBack = band.info.hbmBack;
     if (mask & RBBIM_ID)
-        info->wID = band.info.wID;
-    return 1;
+        info.wID = band.info.wID;
+    return true;
 }
 
-intptr_t RebarWindow::setBandInfo(intptr_t index, const REBARBANDINFO *info)
+bool RebarWindow::setBandInfo(int index, const REBARBANDINFO &info)
 {
-    if (!info || info->cbSize != 56 || index < 0 || index >= bandCount())
-        return 0;
-    takeFields(m_bands[size_t(index)], *info);
+    if (info.cbSize != 56 || index < 0 || index >= bandCount())
+        return false;
+    takeFields(m_bands[size_t(index)], info);
     bandsChanged();
-    return 1;
+    return true;
 }
 
 void RebarWindow::takeFields(Band &band, const REBARBANDINFO &info)

@@ -61,7 +61,20 @@ class RebarWindow : public QWidget, public MessageTarget
 public:
     explicit RebarWindow(QWidget *parent = nullptr);
 
+    // The rebar messages, as SendMessageA delivers them: each goes to the
+    // member below that does its work.
     intptr_t windowMessage(unsigned message, uintptr_t wParam, intptr_t lParam) override;
+
+    // RB_INSERTBANDA: a band at index (an index that is none: after the last).
+    bool insertBand(int index, const REBARBANDINFO &info);
+    // RB_DELETEBAND.
+    bool deleteBand(int index);
+    // RB_GETBANDINFOA: the fields info.fMask asks for.
+    bool bandInfo(int index, REBARBANDINFO &info) const;
+    // RB_SETBANDINFOA: the fields info.fMask gives.
+    bool setBandInfo(int index, const REBARBANDINFO &info);
+    // RB_SETPARENT: the window told of the rebar's changes; gives the one before.
+    QWidget *setNotifyWindow(QWidget *window);
 
     int bandCount() const { return int(m_bands.size()); }
     // Empty for an index that is not a band's.
@@ -99,10 +112,6 @@ private:
     static constexpr int GripperWidth = 10;
     static constexpr int ChildEdge = 2;
 
-    intptr_t insertBand(intptr_t index, const REBARBANDINFO *info);
-    intptr_t deleteBand(intptr_t index);
-    intptr_t getBandInfo(intptr_t index, REBARBANDINFO *info) const;
-    intptr_t setBandInfo(intptr_t index, const REBARBANDINFO *info);
     void takeFields(Band &band, const REBARBANDINFO &info);
     void adoptChild(QWidget *child);
     void releaseChild(QWidget *child);

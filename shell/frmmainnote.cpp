@@ -338,7 +338,7 @@ void frmMainNote::followRebarRows()
     auto *rebar = qobject_cast<RebarWindow *>(MainRebar.hwnd());
     if (rebar) {
         connect(rebar, &RebarWindow::heightChanged, this, [this, rebar] {
-            setPicToolBarHeight(rowHeight * int(SendMessageA(rebar, RB_GETROWCOUNT)));
+            setPicToolBarHeight(rowHeight * rebar->rowCount());
         });
     }
 }

@@ -50,21 +50,6 @@ private slots:
         QCOMPARE(trap.failureCount(), 2);
         QCOMPARE(trap.firstError().number, ErrorNumber::OutOfMemory);
     }
-
-    void atMostOneMessageIsShownAndOnlyAfterAFailure()
-    {
-        ErrorTrap clean;
-        clean.run([] { return Error::none(); });
-        QCOMPARE(clean.report(QStringLiteral("Error. Unable to Save x"), 48, QStringLiteral("Save")), 0);
-        QVERIFY(TestSeam::shownMessages().isEmpty());
-
-        ErrorTrap failing;
-        failing.run([] { return Error::make(ErrorNumber::DiskFull); }).run([] { return Error::make(ErrorNumber::DiskFull); });
-        TestSeam::queueMessageBoxAnswer(MsgBoxAnswer::Ok);
-        QCOMPARE(failing.report(QStringLiteral("Error. Unable to Save x"), 48, QStringLiteral("Save")), MsgBoxAnswer::Ok);
-        QCOMPARE(TestSeam::shownMessages().size(), 1);
-        QCOMPARE(TestSeam::shownMessages().at(0).text, QStringLiteral("Error. Unable to Save x"));
-    }
 };
 
 QUILLORY_SUITE(ErrorTrapTest)

@@ -72,7 +72,7 @@ class HelpTest : public FreshStateSuite
     Q_OBJECT
 
     // Shows the test guide from fresh().folder()/bin, as if the program lay there.
-    HelpWindow &showTestGuide(unsigned command, const QString &key = QString())
+    HelpWindow &showTestGuide(HelpCommand command, const QString &key = QString())
     {
         writeFile(fresh().path(QStringLiteral("bin/test.hlp")), testGuide());
         Help::setProgramFolder(fresh().path(QStringLiteral("bin")));
@@ -128,7 +128,7 @@ private slots:
         QVERIFY(error.description.contains(QDir::toNativeSeparators(fresh().path(QStringLiteral("gone/QLRY.hlp")))));
         QVERIFY(!window.isVisible());
 
-        QCOMPARE(WinHelpA(nullptr, QStringLiteral("test.hlp"), 0x0001).number, ErrorNumber::InvalidProcedureCall);
+        QCOMPARE(WinHelpA(nullptr, QStringLiteral("test.hlp"), HelpCommand(0x0001)).number, ErrorNumber::InvalidProcedureCall);
         QVERIFY(!window.isVisible());
     }
 
