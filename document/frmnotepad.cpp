@@ -1,5 +1,6 @@
 #include "document/frmnotepad.h"
 
+#include "document/documenthost.h"
 #include "document/menuedit.h"
 #include "files/frmsavedlg.h"
 #include "files/menufile.h"
@@ -10,8 +11,6 @@
 #include "platform/msgbox.h"
 #include "platform/richtextbox.h"
 #include "platform/screen.h"
-#include "platform/statusbar.h"
-#include "shell/frmmainnote.h"
 #include "shell/quillo.h"
 
 #include <QCloseEvent>
@@ -27,12 +26,12 @@ constexpr int noWrap = 65535;
 
 } // namespace
 
-frmNotePad::frmNotePad(frmMainNote &mainForm)
-    : QMdiSubWindow(&mainForm)
-    , m_mainForm(mainForm)
+frmNotePad::frmNotePad(DocumentHost &host)
+    : QMdiSubWindow(host.hostWindow())
+    , m_host(host)
 {
     hide();
-    setWindowIcon(mainForm.windowIcon());
+    setWindowIcon(host.hostWindow()->windowIcon());
     // Ctrl+F4 is the frame's, for whichever document is active; each
     // window's system menu only shows it.
     if (QMenu *menu = systemMenu()) {
@@ -85,11 +84,11 @@ void frmNotePad::Load()
     connect(Text1, &RichTextBox::KeyDown, this, &frmNotePad::Text1_KeyDown);
     connect(Text1, &RichTextBox::KeyUp, this, &frmNotePad::Text1_KeyUp);
     connect(Text1, &RichTextBox::LostFocus, this, &frmNotePad::Text1_LostFocus);
-    connect(Text1, &RichTextBox::overwriteModeChanged, m_mainForm.sbStatusBar, &StatusBar::refresh);
+    connect(Text1, &RichTextBox::overwriteModeChanged, this, [this] { m_host.refreshStatusBar(); });
     Text1->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(Text1, &QWidget::customContextMenuRequested, this, &frmNotePad::Text1_ContextMenu);
     setCaption(QStringLiteral("Untitled1"));
-    m_mainForm.mdiArea()->addSubWindow(this);
+    m_host.mdiArea()->addSubWindow(this);
     Form_Load();
 }
 
@@ -98,12 +97,12 @@ void frmNotePad::Show()
     if (!isLoaded())
         Load();
     if (!isVisible())
-        m_mainForm.placeNewDocument(this);
+        m_host.placeNewDocument(this);
     show();
-    m_mainForm.mdiArea()->setActiveSubWindow(this);
+    m_host.mdiArea()->setActiveSubWindow(this);
     // The area reports activations only while the frame is the active
     // window; a window shown is activated all the same.
-    m_mainForm.documentActivated(this);
+    m_host.documentActivated(this);
 }
 
 bool frmNotePad::Unload()
@@ -115,10 +114,10 @@ bool frmNotePad::Unload()
     if (Cancel)
         return false;
     Form_Unload(Cancel);
-    m_mainForm.mdiArea()->removeSubWindow(this);
-    m_mainForm.forgetActivation(this);
+    m_host.mdiArea()->removeSubWindow(this);
+    m_host.forgetActivation(this);
     // Back with the frame, out of sight, until its slot is used again.
-    setParent(&m_mainForm);
+    setParent(m_host.hostWindow());
     hide();
     RichTextBox *text = Text1;
     Text1 = nullptr;
@@ -139,11 +138,10 @@ void frmNotePad::Form_Load()
         return;
     Quillo::EnableDocumentCommands();
     Quillo::NoDocuments = false;
-    m_mainForm.unloadBackground();
-    m_mainForm.tmrPaste.start();
-    m_mainForm.tmrUndo.start();
-    m_mainForm.mnuWindow->menuAction()->setVisible(true);
-    m_mainForm.mnuWindow2->menuAction()->setVisible(false);
+    m_host.unloadBackground();
+    m_host.pasteTimer().start();
+    m_host.undoTimer().start();
+    m_host.showWindowMenu(true);
 }
 
 void frmNotePad::Form_Activate()
@@ -151,10 +149,10 @@ void frmNotePad::Form_Activate()
     RichTextBox *text = Text1;
     if (!text)
         return;
-    text->setFontName(m_mainForm.cboFont->currentText());
+    text->setFontName(m_host.fontNameShown());
     // A size box that holds no number keeps the size the document has.
     bool isNumber = false;
-    const double size = m_mainForm.cboSize->currentText().toDouble(&isNumber);
+    const double size = m_host.fontSizeShown().toDouble(&isNumber);
     if (isNumber)
         (void)text->setFontSize(size);
     const int index = slot();
@@ -162,11 +160,11 @@ void frmNotePad::Form_Activate()
     (void)text->setRightMargin(wrap ? 0 : noWrap);
 
     SendMessageA(text->hwnd(), EM_EMPTYUNDOBUFFER);
-    m_mainForm.mnuEdit1[0]->setEnabled(false);
-    m_mainForm.mnuEdit1[1]->setEnabled(false);
-    m_mainForm.Toolbar1->Buttons[12]->setEnabled(false);
-    m_mainForm.Toolbar1->Buttons[13]->setEnabled(false);
-    m_mainForm.tmrUndo.start();
+    m_host.editItem(0)->setEnabled(false);
+    m_host.editItem(1)->setEnabled(false);
+    m_host.standardButton(12)->setEnabled(false);
+    m_host.standardButton(13)->setEnabled(false);
+    m_host.undoTimer().start();
 }
 
 void frmNotePad::Form_QueryUnload(int &Cancel, int)
@@ -187,7 +185,7 @@ void frmNotePad::Form_QueryUnload(int &Cancel, int)
         break;
     case MsgBoxAnswer::Yes:
         if (untitled) {
-            frmSaveDlg dialog(*this, &m_mainForm);
+            frmSaveDlg dialog(*this, m_host.hostWindow());
             // Proposed as File > Save proposes it.
             dialog.Filename->setText(m_caption);
             ShowModal(dialog);
@@ -222,14 +220,13 @@ void frmNotePad::Form_Unload(int &)
         Quillo::DocState[index].Free = true;
     if (Quillo::AnyDocumentOpen())
         return;
-    m_mainForm.tmrUndo.stop();
-    m_mainForm.tmrPaste.stop();
-    m_mainForm.mnuWindow->menuAction()->setVisible(false);
-    m_mainForm.mnuWindow2->menuAction()->setVisible(true);
+    m_host.undoTimer().stop();
+    m_host.pasteTimer().stop();
+    m_host.showWindowMenu(false);
     Quillo::DisableDocumentCommands();
     Quillo::NoDocuments = true;
     Registry::LoadRecentFiles();
-    m_mainForm.showBackground();
+    m_host.showBackground();
 }
 
 void frmNotePad::Text1_Change()
@@ -239,7 +236,7 @@ void frmNotePad::Text1_Change()
         Quillo::DocState[index].Modified = true;
     // A change after an undo is the one the next Undo takes back.
     if (Screen::activeControl() == Text1)
-        m_mainForm.showUndoState();
+        m_host.showUndoState();
 }
 
 void frmNotePad::Text1_KeyDown(int &KeyCode, int Shift)
@@ -252,13 +249,13 @@ void frmNotePad::Text1_KeyDown(int &KeyCode, int Shift)
     // The control pastes (cuts) at once; the flag keeps the same key's menu
     // shortcut from doing it again. A disabled item's shortcut never comes,
     // and would leave the flag for the next Paste (Cut) to trip over.
-    else if (KeyCode == 'V' && MenuEdit::CtrlDown && m_mainForm.mnuEdit1[5]->isEnabled())
+    else if (KeyCode == 'V' && MenuEdit::CtrlDown && m_host.editItem(5)->isEnabled())
         MenuEdit::PasteAllowed = false;
-    else if (KeyCode == 'X' && MenuEdit::CtrlDown && m_mainForm.mnuEdit1[3]->isEnabled())
+    else if (KeyCode == 'X' && MenuEdit::CtrlDown && m_host.editItem(3)->isEnabled())
         MenuEdit::CutAllowed = false;
     else if (KeyCode == 'Z' && MenuEdit::CtrlDown) {
         SendMessageA(Screen::activeControl(), EM_UNDO);
-        m_mainForm.showUndoState();
+        m_host.showUndoState();
     }
 }
 
@@ -273,7 +270,7 @@ void frmNotePad::Text1_ContextMenu(const QPoint &position)
     // The Edit menu's own items: the same commands, enabled as they are there.
     QMenu menu;
     for (int index : {0, 1, 2, 3, 4, 5, 6, 10, 11}) {
-        QAction *item = m_mainForm.mnuEdit1[index];
+        QAction *item = m_host.editItem(index);
         if (item->isSeparator())
             menu.addSeparator();
         else
@@ -284,5 +281,5 @@ void frmNotePad::Text1_ContextMenu(const QPoint &position)
 
 void frmNotePad::Text1_LostFocus()
 {
-    m_mainForm.tmrUndo.start();
+    m_host.undoTimer().start();
 }

@@ -2,7 +2,7 @@
 
 #include <QMdiSubWindow>
 
-class frmMainNote;
+class DocumentHost;
 class RichTextBox;
 
 // A document window: one per open document, a child window of the frame,
@@ -15,7 +15,7 @@ class frmNotePad : public QMdiSubWindow
     Q_OBJECT
 
 public:
-    explicit frmNotePad(frmMainNote &mainForm);
+    explicit frmNotePad(DocumentHost &host);
     ~frmNotePad() override;
 
     QString Tag() const { return m_tag; }
@@ -54,7 +54,7 @@ private:
     void Text1_LostFocus();
     void Text1_ContextMenu(const QPoint &position);
 
-    frmMainNote &m_mainForm;
+    DocumentHost &m_host;
     QString m_tag;
     QString m_caption;
     QStringList m_filePaths;

@@ -490,6 +490,32 @@ void frmMainNote::MDIForm_Resize()
         showBackground();
 }
 
+QAction *frmMainNote::standardButton(int index) const
+{
+    return Toolbar1->Buttons[index];
+}
+
+QString frmMainNote::fontNameShown() const
+{
+    return cboFont->currentText();
+}
+
+QString frmMainNote::fontSizeShown() const
+{
+    return cboSize->currentText();
+}
+
+void frmMainNote::showWindowMenu(bool documentsOpen)
+{
+    mnuWindow->menuAction()->setVisible(documentsOpen);
+    mnuWindow2->menuAction()->setVisible(!documentsOpen);
+}
+
+void frmMainNote::refreshStatusBar()
+{
+    sbStatusBar->refresh();
+}
+
 void frmMainNote::forgetActivation(const frmNotePad *document)
 {
     if (m_activated == document)

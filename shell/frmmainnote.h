@@ -1,5 +1,6 @@
 #pragma once
 
+#include "document/documenthost.h"
 #include "shell/actionarray.h"
 #include "toolbars/crebar.h"
 
@@ -16,7 +17,7 @@ class frmNotePad;
 
 // The frame: the menu bar, three toolbars in the bands of a rebar, the
 // document windows and the status bar.
-class frmMainNote : public QMainWindow
+class frmMainNote : public QMainWindow, public DocumentHost
 {
     Q_OBJECT
 
@@ -29,7 +30,7 @@ public:
 
     // The client area that child windows such as the rebar are placed in.
     QWidget *hwnd() const { return m_client; }
-    QMdiArea *mdiArea() const { return m_mdiArea; }
+    QMdiArea *mdiArea() const override { return m_mdiArea; }
     // The frame's active child window.
     frmNotePad *activeDocument() const;
     // The active document's caption, or empty.
@@ -46,15 +47,26 @@ public:
     void setPicToolBarHeight(int twips);
 
     void setDocumentCommandsEnabled(bool enabled);
+
+    // What a document window asks of the frame.
+    QWidget *hostWindow() override { return this; }
+    QAction *editItem(int index) const override { return mnuEdit1[index]; }
+    QAction *standardButton(int index) const override;
+    QTimer &pasteTimer() override { return tmrPaste; }
+    QTimer &undoTimer() override { return tmrUndo; }
+    QString fontNameShown() const override;
+    QString fontSizeShown() const override;
+    void showWindowMenu(bool documentsOpen) override;
+    void refreshStatusBar() override;
     // Where a document window that is shown for the first time goes.
-    void placeNewDocument(frmNotePad *document);
+    void placeNewDocument(frmNotePad *document) override;
     // Runs a document's activation when it becomes the active child; once,
     // however often the area reports it.
-    void documentActivated(frmNotePad *document);
+    void documentActivated(frmNotePad *document) override;
     // A document window that goes is activated afresh when it comes back.
-    void forgetActivation(const frmNotePad *document);
-    void showBackground();
-    void unloadBackground();
+    void forgetActivation(const frmNotePad *document) override;
+    void showBackground() override;
+    void unloadBackground() override;
     frmBackground *background() const { return m_background; }
 
     // Lists each font name once, in the screen's order, and chooses
@@ -87,7 +99,7 @@ public:
     // Undo and Redo, items and buttons, show what the next EM_UNDO to the
     // focused control does: Undo when it takes back the last change, Redo
     // when it puts back the change just undone.
-    void showUndoState();
+    void showUndoState() override;
 
     QMenu *mnuFile = nullptr;
     QMenu *mnuEdit = nullptr;
