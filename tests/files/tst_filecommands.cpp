@@ -27,6 +27,10 @@ private slots:
             << eightBit + QStringList {"type \u03C9", "Yes", "No", "close"}
             << "note.txt: Text in [note.txt] has been modified.\r\nDo you want to save the changes? | " + asUtf8
                    + " | windows: Untitled1, note.txt* | note.txt=caf\\xE9\\r\\n";
+        QTest::newRow("an 8-bit file saved as UTF-8 with a backup, asked once")
+            << eightBit + QStringList {"type \u03C9", "Yes", "file b1/", "dialog work/note.txt + b1", "File 5"}
+            << QString(asUtf8).replace("of note.txt", "of work/note.txt") + " | windows: Untitled1, work/note.txt; b1/note.txt "
+               "| b1/note.txt=\\xCF\\x89caf\\xC3\\xA9\\r\\n | note.txt=caf\\xE9\\r\\n | work/note.txt=\\xCF\\x89caf\\xC3\\xA9\\r\\n | recent: work/note.txt";
         QTest::newRow("a file that cannot be opened") << QStringList {"dialog gone.txt", "File 1", "File 0"}
                                                       << "Open: Error. Can't open file: gone.txt | windows: Untitled1, Untitled2 | recent: gone.txt";
         QTest::newRow("a file named like a list of copies") << QStringList {"file a; b.txt=old", "open a; b.txt", "type new ", "File 4"}
