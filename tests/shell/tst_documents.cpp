@@ -1,178 +1,126 @@
-#include "files/menufile.h"
-#include "platform/msgbox.h"
-#include "platform/richtextbox.h"
-#include "platform/screen.h"
 #include "programsuite.h"
 #include "shell/frmbackground.h"
-#include "suites.h"
+#include "shell/frmsplash.h"
 
-#include <QComboBox>
-#include <QMdiArea>
-#include <QMenu>
-#include <QTest>
-
-namespace {
-
-const QString savePrompt = QStringLiteral("Text in [%1] has been modified.\r\nDo you want to save the changes?");
-
-void type(frmNotePad *document, const QString &text)
-{
-    QTest::keyClicks(document->Text1, text);
-}
-
-} // namespace
+#include <QElapsedTimer>
 
 class DocumentWindowTest : public ProgramSuite
 {
     Q_OBJECT
 
 private slots:
-    void typingMarksTheDocumentModifiedAndClosingItAsksToSave()
+    void closingOrExitingAsksAboutEachChangedDocumentAndCancelKeepsIt_data()
     {
-        loadedFrame();
-        QVERIFY(!Quillo::DocState[1].Modified);
-        type(document(1), QStringLiteral("hello"));
-        QVERIFY(Quillo::DocState[1].Modified);
-
-        TestSeam::queueMessageBoxAnswer(MsgBoxAnswer::Cancel);
-        QVERIFY(!document(1)->close());
-        QCOMPARE(TestSeam::shownMessages().size(), 1);
-        const TestSeam::ShownMessage &prompt = TestSeam::shownMessages().at(0);
-        QCOMPARE(prompt.text, savePrompt.arg(QStringLiteral("Untitled1")));
-        QCOMPARE(prompt.style, 51);
-        QCOMPARE(prompt.title, QStringLiteral("Untitled1"));
-        QVERIFY(document(1)->isLoaded());
-        QVERIFY(Quillo::CloseCancelled);
-
-        TestSeam::queueMessageBoxAnswer(MsgBoxAnswer::No);
-        document(1)->close();
-        QVERIFY(!document(1)->isLoaded());
-        QVERIFY(Quillo::DocState[1].Free);
-        QVERIFY(!Quillo::CloseCancelled);
+        QTest::addColumn<QStringList>("steps"); // as afterSteps() takes them
+        QTest::addColumn<QString>("outcome");
+        const auto asked = [](const char *caption) { return savePrompt(QString::fromLatin1(caption)) + QStringLiteral(" | "); };
+        QTest::newRow("an unchanged document") << QStringList {"close"} << "windows: ";
+        QTest::newRow("a changed one, Cancel") << QStringList {"type hello", "Cancel", "close"} << asked("Untitled1") + "windows: Untitled1*";
+        QTest::newRow("a changed one, No") << QStringList {"type hello", "No", "close"} << asked("Untitled1") + "windows: ";
+        QTest::newRow("exit without a document") << QStringList {"close", "File 17"} << "windows:  | ended";
+        QTest::newRow("exit, the first of three changed") << QStringList {"type a", "File 0", "File 0", "No", "File 17"}
+                                                          << asked("Untitled1") + "windows:  | ended";
+        QTest::newRow("exit, three changed, No, Cancel")
+            << QStringList {"type a", "File 0", "type b", "File 0", "type c", "No", "Cancel", "File 17"}
+            << asked("Untitled3") + asked("Untitled2") + "windows: Untitled1*, Untitled2*";
+        // A Cancel at one document's own close earlier is no answer to Exit.
+        QTest::newRow("exit after a close was cancelled") << QStringList {"File 0", "type t", "Cancel", "close", "activate 1", "No", "File 17"}
+                                                          << asked("Untitled2") + asked("Untitled2") + "windows:  | ended";
+        QTest::newRow("new ones take the lowest free slot") << QStringList {"File 0", "File 0", "activate 2", "close", "File 0", "File 0"}
+                                                            << "windows: Untitled1, Untitled2, Untitled3, Untitled4";
     }
 
-    void anUnchangedDocumentClosesWithoutAPrompt()
+    void closingOrExitingAsksAboutEachChangedDocumentAndCancelKeepsIt()
     {
-        loadedFrame();
-        Quillo::CloseCancelled = true;
-        document(1)->close();
-        QVERIFY(!document(1)->isLoaded());
-        QVERIFY(TestSeam::shownMessages().isEmpty());
-        QVERIFY(Quillo::CloseCancelled);
-    }
-
-    void exitingWithThreeChangedDocumentsStopsAtTheCancelledPrompt()
-    {
-        frmMainNote &frame = loadedFrame();
-        MenuFile::FileNew();
-        MenuFile::FileNew();
-        for (int slot = 1; slot <= 3; ++slot)
-            type(document(slot), QStringLiteral("text"));
-        TestSeam::queueMessageBoxAnswer(MsgBoxAnswer::No);
-        TestSeam::queueMessageBoxAnswer(MsgBoxAnswer::Cancel);
-        QVERIFY(!frame.close());
-        QCOMPARE(TestSeam::shownMessages().size(), 2);
-        QCOMPARE(frame.mdiArea()->subWindowList().size(), 2);
-        QVERIFY(frame.isVisible());
-        QVERIFY(!Quillo::CloseCancelled);
-        QCOMPARE(TestSeam::programEnds(), 0);
-    }
-
-    void aDocumentCloseCancelledEarlierDoesNotStopALaterExit()
-    {
-        frmMainNote &frame = loadedFrame();
-        MenuFile::FileNew();
-        type(document(2), QStringLiteral("changed"));
-        TestSeam::queueMessageBoxAnswer(MsgBoxAnswer::Cancel);
-        document(2)->close();
-        QVERIFY(Quillo::CloseCancelled);
-
-        frame.mdiArea()->setActiveSubWindow(document(1));
-        TestSeam::queueMessageBoxAnswer(MsgBoxAnswer::No);
-        QVERIFY(frame.close());
-        QVERIFY(Quillo::NoDocuments);
-        QCOMPARE(TestSeam::programEnds(), 1);
+        QFETCH(QStringList, steps);
+        QTEST(afterSteps(steps), "outcome");
     }
 
     void closingTheLastDocumentEntersEmptyModeAndNewLeavesIt()
     {
         frmMainNote &frame = loadedFrame();
-        QVERIFY(frame.tmrUndo.isActive() && frame.tmrPaste.isActive());
+        for (bool empty : {true, false}) {
+            empty ? (void)document(1)->close() : MenuFile::FileNew();
+            QCOMPARE(Quillo::NoDocuments, empty);
+            QCOMPARE(frame.tmrUndo.isActive() && frame.tmrPaste.isActive(), !empty);
+            QVERIFY(frame.mnuWindow->menuAction()->isVisible() != empty && frame.mnuWindow2->menuAction()->isVisible() == empty);
+            // What needs a document is off; New is not.
+            QCOMPARE(frame.mnuFile1[7]->isEnabled() || frame.Toolbar1->Buttons[5]->isEnabled() || frame.cboFont->isEnabled(), !empty);
+            QVERIFY(frame.mnuFile1[0]->isEnabled() && frame.Toolbar1->Buttons[1]->isEnabled());
+            QCOMPARE(frame.background() != nullptr, empty);
+        }
         document(1)->close();
-
-        QVERIFY(Quillo::NoDocuments);
-        QVERIFY(!frame.tmrUndo.isActive() && !frame.tmrPaste.isActive());
-        QVERIFY(!frame.mnuWindow->menuAction()->isVisible());
-        QVERIFY(frame.mnuWindow2->menuAction()->isVisible());
-        for (int index : {0, 3, 4, 5, 6, 8, 9, 11, 12})
-            QVERIFY2(!frame.mnuEdit1[index]->isEnabled(), qPrintable(QString::number(index)));
-        for (int index : {2, 4, 5, 7})
-            QVERIFY(!frame.mnuFile1[index]->isEnabled());
-        QVERIFY(!frame.mnuView1[5]->isEnabled() && !frame.cboFont->isEnabled() && !frame.cboSize->isEnabled());
-        for (int index : {3, 5, 7, 8, 9, 10, 12})
-            QVERIFY(!frame.Toolbar1->Buttons[index]->isEnabled());
-        QVERIFY(!frame.Toolbar3->Buttons[8]->isEnabled() && !frame.Toolbar3->Buttons[10]->isEnabled());
-        QVERIFY(frame.mnuFile1[0]->isEnabled() && frame.mnuFile1[17]->isEnabled() && frame.Toolbar1->Buttons[1]->isEnabled());
-        QVERIFY(frame.background() && frame.background()->isVisible());
-        QCOMPARE(frame.background()->windowTitle(), QStringLiteral("Dadod Iror"));
         const int tpp = Screen::twipsPerPixelX();
         QCOMPARE(frame.background()->x(), (frame.ScaleWidth() - frame.background()->Width()) / 2 / tpp);
         QCOMPARE(frame.background()->y(), (frame.ScaleHeight() - frame.background()->Height()) / 2 / tpp);
+        QVERIFY(frame.background()->isVisible());
+    }
+};
 
-        MenuFile::FileNew();
-        QVERIFY(!Quillo::NoDocuments);
+class StartupTest : public ProgramSuite
+{
+    Q_OBJECT
+
+private slots:
+    void theFrameComesAfterTheSplashHasShownForItsTimeAndTheSplashGoesLast()
+    {
+        QElapsedTimer clock;
+        clock.start();
+        Quillo::Main();
+        QCOMPARE(Screen::mousePointer(), MousePointer::Hourglass);
+        QVERIFY(!Quillo::MainForm);
+        frmSplash *splash = nullptr;
+        for (QWidget *window : QApplication::topLevelWidgets())
+            splash = splash ? splash : qobject_cast<frmSplash *>(window);
+        QVERIFY(splash && splash->isVisible());
+        QCOMPARE(QDir::currentPath(), QDir(Quillo::GetLongPath(fresh().homeFolder())).path());
+
+        // What was there when the splash went.
+        bool loadedBeforeSplashWent = false;
+        connect(splash, &QObject::destroyed, this, [&] {
+            loadedBeforeSplashWent = Quillo::MainForm && Quillo::MainForm->isVisible() && document(1)
+                                     && document(1)->isLoaded() && Screen::mousePointer() == MousePointer::Default;
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(Quillo::MainForm && Quillo::MainForm->isVisible(), 5000);
+        QVERIFY2(clock.elapsed() >= 2500, qPrintable(QString::number(clock.elapsed())));
+        QTRY_VERIFY(loadedBeforeSplashWent);
+        QCOMPARE(Quillo::MainForm->activeDocument(), document(1));
         QCOMPARE(document(1)->Caption(), QStringLiteral("Untitled1"));
-        QCOMPARE(Quillo::Documents.size(), 2);
-        QVERIFY(frame.tmrUndo.isActive() && frame.tmrPaste.isActive());
-        QVERIFY(frame.mnuWindow->menuAction()->isVisible() && !frame.mnuWindow2->menuAction()->isVisible());
-        QVERIFY(frame.mnuEdit1[3]->isEnabled() && frame.Toolbar1->Buttons[3]->isEnabled() && frame.cboFont->isEnabled());
-        QVERIFY(!frame.background());
-        QCOMPARE(document(1)->Text1->Text(), QString());
+
+        // The first keys typed go into the document.
+        QVERIFY(QTest::qWaitForWindowActive(Quillo::MainForm));
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("typed at once"));
+        QCOMPARE(text(1)->Text(), QStringLiteral("typed at once"));
     }
 
-    void newDocumentsTakeTheLowestFreeSlot()
+    void theLongPathIsTheFolderAsItIsNamedOrEmptyWhenOneIsMissing_data()
     {
-        frmMainNote &frame = loadedFrame();
-        MenuFile::FileNew();
-        MenuFile::FileNew();
-        QCOMPARE(document(3)->Caption(), QStringLiteral("Untitled3"));
-        document(2)->close();
-        MenuFile::FileNew();
-        QCOMPARE(document(2)->Caption(), QStringLiteral("Untitled2"));
-        QCOMPARE(Quillo::Documents.size(), 4);
-        MenuFile::FileNew();
-        QCOMPARE(Quillo::Documents.size(), 5);
-        QCOMPARE(document(4)->Tag(), QStringLiteral("4"));
-        QCOMPARE(frame.activeDocument(), document(4));
+        QTest::addColumn<QString>("path");
+        // Beside each name, one that its characters would match as a pattern,
+        // or that a listing puts first.
+        QTest::addColumn<QStringList>("besides");
+        QTest::newRow("plain") << "One/Two" << QStringList {};
+        QTest::newRow("missing") << "One/Missing/Three" << QStringList {"One/Two"};
+        QTest::newRow("brackets") << "a[1]/In" << QStringList {"a1/In"};
+        QTest::newRow("star") << "*/In" << QStringList {"!x/In"};
+        QTest::newRow("upper case beside lower") << "Foo/In" << QStringList {"foo/In", "FOO/In"};
     }
 
-    void activatingADocumentTakesTheFontBoxesAndEmptiesItsUndo()
+    void theLongPathIsTheFolderAsItIsNamedOrEmptyWhenOneIsMissing()
     {
-        frmMainNote &frame = loadedFrame();
-        QCOMPARE(document(1)->Text1->fontName(), frame.cboFont->currentText());
-        QCOMPARE(document(1)->Text1->fontSize(), 9.0);
-        QCOMPARE(document(1)->Text1->RightMargin(), 65535);
-        MenuFile::FileNew();
-        type(document(2), QStringLiteral("abc"));
-        QVERIFY(SendMessageA(document(2)->Text1->hwnd(), EM_CANUNDO) != 0);
-        frame.cboSize->setEditText(QStringLiteral("not a size"));
-        frame.mdiArea()->setActiveSubWindow(document(1));
-        frame.mdiArea()->setActiveSubWindow(document(2));
-        QCOMPARE(SendMessageA(document(2)->Text1->hwnd(), EM_CANUNDO), 0);
-        QCOMPARE(document(2)->Text1->fontSize(), 9.0);
-        QVERIFY(!frame.mnuEdit1[0]->isEnabled() && !frame.mnuEdit1[1]->isEnabled());
-        QVERIFY(!frame.Toolbar1->Buttons[12]->isEnabled() && !frame.Toolbar1->Buttons[13]->isEnabled());
-    }
-
-    void closingTheFrameWithNoDocumentEndsTheProgramWithoutAPrompt()
-    {
-        frmMainNote &frame = loadedFrame();
-        document(1)->close();
-        QVERIFY(frame.close());
-        QVERIFY(TestSeam::shownMessages().isEmpty());
-        QCOMPARE(TestSeam::programEnds(), 1);
+        QFETCH(QString, path);
+        QFETCH(QStringList, besides);
+        const QDir top(fresh().path(QStringLiteral("Names")));
+        const bool missing = path.contains(QStringLiteral("Missing"));
+        for (const QString &folder : besides + (missing ? QStringList() : QStringList {path}))
+            QVERIFY(top.mkpath(folder));
+        if (top.entryList(QDir::Dirs | QDir::NoDotAndDotDot).size() < besides.size() + (missing ? 0 : 1))
+            QSKIP("this file system does not tell the names apart");
+        const QString folder = top.filePath(path);
+        QCOMPARE(Quillo::GetLongPath(folder), missing ? QString() : QDir::toNativeSeparators(folder));
     }
 };
 
 QUILLORY_SUITE(DocumentWindowTest)
+QUILLORY_SUITE(StartupTest)
 #include "tst_documents.moc"

@@ -1,18 +1,8 @@
-#include "files/menufile.h"
 #include "platform/rebarwindow.h"
-#include "platform/richtextbox.h"
-#include "platform/screen.h"
 #include "platform/statusbar.h"
 #include "programsuite.h"
-#include "suites.h"
 
-#include <QComboBox>
 #include <QLabel>
-#include <QMdiArea>
-#include <QMenu>
-#include <QSignalSpy>
-#include <QTest>
-#include <QTimer>
 #include <QToolButton>
 
 #include <algorithm>
@@ -39,127 +29,63 @@ class FrameTest : public ProgramSuite
     Q_OBJECT
 
 private slots:
-    void theFontBoxesListEachFontOnceWithFixedsysChosenAndTheSizes()
-    {
-        frmMainNote &frame = loadedFrame();
-        QCOMPARE(frame.cboFont->currentText(), QStringLiteral("Fixedsys"));
-        QVERIFY(!frame.cboFont->isEditable());
-        QCOMPARE(frame.cboFont->toolTip(), QStringLiteral("Screen Font"));
-        QCOMPARE(frame.cboFont->count(), Screen::fontCount());
-        QStringList sizes;
-        for (int i = 0; i < frame.cboSize->count(); ++i)
-            sizes << frame.cboSize->itemText(i);
-        QCOMPARE(sizes.join(u' '), QStringLiteral("8 9 10 11 12 14 16 18 20 22 24 26 28 36 48 72"));
-        QVERIFY(frame.cboSize->isEditable());
-        QCOMPARE(frame.cboSize->currentText(), QStringLiteral("9"));
-        QCOMPARE(frame.cboSize->toolTip(), QStringLiteral("Screen Font Size"));
-    }
-
-    void theInsertPanelFollowsTheDocumentsOverwriteMode()
+    void theInsertAndDatePanelsShowTheirState()
     {
         frmMainNote &frame = activeFrame();
-        StatusBar *bar = frame.sbStatusBar;
-        QCOMPARE(bar->panel(6)->text(), QLocale().toString(QDate::currentDate(), QLocale::ShortFormat));
-        QTest::keyClick(document(1)->Text1, Qt::Key_Insert);
-        QVERIFY(bar->panelLit(4));
-        QTest::keyClick(document(1)->Text1, Qt::Key_Insert);
-        QVERIFY(!bar->panelLit(4));
+        QCOMPARE(frame.sbStatusBar->panel(6)->text(), QLocale().toString(QDate::currentDate(), QLocale::ShortFormat));
+        QTest::keyClick(text(1), Qt::Key_Insert);
+        QVERIFY(frame.sbStatusBar->panelLit(4));
+        QTest::keyClick(text(1), Qt::Key_Insert);
+        QVERIFY(!frame.sbStatusBar->panelLit(4));
     }
 
-    void hidingAndShowingToolbarsRebuildsTheBandsAndTheReservedHeight()
+    void eachToolbarShownOrHiddenKeepsTheOthersInOrderOneToARow_data()
     {
+        QTest::addColumn<QList<int>>("items"); // of the View menu, chosen in turn
+        QTest::addColumn<QString>("rows");
+        QTest::newRow("the font toolbar hidden") << QList<int> {1} << "0|2";
+        QTest::newRow("the standard one hidden too") << QList<int> {1, 0} << "2";
+        QTest::newRow("all hidden") << QList<int> {1, 0, 2} << "";
+        QTest::newRow("one shown again") << QList<int> {1, 0, 2, 2} << "2";
+        QTest::newRow("shown below the one that is left") << QList<int> {1, 2, 2} << "0|2";
+        QTest::newRow("shown between two") << QList<int> {1, 2, 2, 1} << "0|1|2";
+    }
+
+    void eachToolbarShownOrHiddenKeepsTheOthersInOrderOneToARow()
+    {
+        QFETCH(QList<int>, items);
+        QFETCH(QString, rows);
         frmMainNote &frame = loadedFrame();
-        QCOMPARE(bandsShown(frame), QStringLiteral("0|1|2"));
-        QCOMPARE(frame.picToolBarHeight(), 1470);
-
-        frame.mnuView1_Click(1);
-        QCOMPARE(bandsShown(frame), QStringLiteral("0|2"));
-        QCOMPARE(frame.picToolBarHeight(), 980);
-        QVERIFY(!frame.mnuView1[1]->isChecked());
-
-        frame.mnuView1_Click(0);
-        QCOMPARE(bandsShown(frame), QStringLiteral("2"));
-        QCOMPARE(frame.picToolBarHeight(), 490);
-        frame.mnuView1_Click(2);
-        QCOMPARE(bandsShown(frame), QString());
-        QCOMPARE(frame.picToolBarHeight(), 0);
-
-        frame.mnuView1_Click(2);
-        QCOMPARE(bandsShown(frame), QStringLiteral("2"));
-        QCOMPARE(frame.picToolBarHeight(), 490);
-        frame.mnuView1_Click(0);
-        QCOMPARE(bandsShown(frame), QStringLiteral("0|2"));
-        QCOMPARE(frame.picToolBarHeight(), 980);
-        frame.mnuView1_Click(1);
-        QCOMPARE(bandsShown(frame), QStringLiteral("0|1|2"));
-        QCOMPARE(frame.picToolBarHeight(), 1470);
-
-        // A toolbar shown below the one that is left keeps the order.
-        frame.mnuView1_Click(1);
-        frame.mnuView1_Click(2);
-        QCOMPARE(bandsShown(frame), QStringLiteral("0"));
-        frame.mnuView1_Click(2);
-        QCOMPARE(bandsShown(frame), QStringLiteral("0|2"));
-        QCOMPARE(frame.picToolBarHeight(), 980);
-        frame.mnuView1_Click(1);
-        QCOMPARE(bandsShown(frame), QStringLiteral("0|1|2"));
-        QVERIFY(frame.MainRebar.hwnd()->isVisible());
-        QCOMPARE(frame.MainRebar.hwnd()->y(), 0);
+        for (int item : items)
+            frame.mnuView1[item]->trigger();
+        QCOMPARE(bandsShown(frame), rows);
+        const int shown = rows.isEmpty() ? 0 : int(rows.count(u'|')) + 1;
+        QCOMPARE(frame.picToolBarHeight(), 490 * shown);
+        for (int toolbar = 0; toolbar < 3; ++toolbar) {
+            QCOMPARE(frame.mnuView1[toolbar]->isChecked(), rows.contains(QString::number(toolbar)));
+            QCOMPARE(frame.picTBContainer[toolbar]->isVisible(), rows.contains(QString::number(toolbar)));
+        }
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QCOMPARE(frame.hwnd()->findChildren<RebarWindow *>().size(), 1);
-        for (QWidget *container : frame.picTBContainer)
-            QVERIFY(container->isVisible());
-    }
-
-    void theStatusBarItemShowsAndHidesTheStatusBar()
-    {
-        frmMainNote &frame = loadedFrame();
-        frame.mnuView1_Click(4);
-        QVERIFY(!frame.sbStatusBar->isVisible());
-        frame.mnuView1_Click(4);
-        QVERIFY(frame.sbStatusBar->isVisible());
+        if (shown > 0)
+            QCOMPARE(frame.MainRebar.hwnd()->y(), 0);
     }
 
     void wordWrapBelongsToEachDocumentAndTheMenuFollowsTheActiveOne()
     {
         frmMainNote &frame = loadedFrame();
         MenuFile::FileNew();
-        frame.mnuView1_Click(5);
-        QVERIFY(Quillo::DocState[2].WordWrap);
-        QCOMPARE(document(2)->Text1->RightMargin(), 0);
-
-        frame.mdiArea()->setActiveSubWindow(document(1));
-        emit frame.mnuView->aboutToShow();
-        QVERIFY(!frame.mnuView1[5]->isChecked());
-        QCOMPARE(document(1)->Text1->RightMargin(), 65535);
-
-        frame.mdiArea()->setActiveSubWindow(document(2));
-        QCOMPARE(document(2)->Text1->RightMargin(), 0);
-        emit frame.mnuView->aboutToShow();
-        QVERIFY(frame.mnuView1[5]->isChecked());
         frame.mnuView1[5]->trigger();
+        QCOMPARE(text(2)->RightMargin(), 0);
+        for (int slot : {1, 2}) {
+            frame.mdiArea()->setActiveSubWindow(document(slot));
+            emit frame.mnuView->aboutToShow();
+            QCOMPARE(frame.mnuView1[5]->isChecked(), slot == 2);
+            QCOMPARE(text(slot)->RightMargin(), slot == 2 ? 0 : 65535);
+        }
+        frame.mnuView1[5]->trigger();
+        QCOMPARE(text(2)->RightMargin(), 65535);
         QVERIFY(!Quillo::DocState[2].WordWrap);
-        QCOMPARE(document(2)->Text1->RightMargin(), 65535);
-    }
-
-    void narrowFramesKeepTheToolbarWidthsAndTheRebarFollowsTheFrame()
-    {
-        frmMainNote &frame = loadedFrame();
-        const int tpp = Screen::twipsPerPixelX();
-        const auto frameWidth = [&](int pixels) {
-            frame.resize(pixels - (frame.frameGeometry().width() - frame.width()), frame.height());
-            QCOMPARE(frame.frameGeometry().width(), pixels);
-        };
-        frameWidth(600);
-        QCOMPARE(frame.Toolbar1->givenWidth(), qRound((600.0 * tpp - 110) / tpp));
-        QCOMPARE(frame.MainRebar.hwnd()->width(), frame.hwnd()->width());
-
-        const int atLimit = 3515 / tpp;
-        frameWidth(atLimit);
-        QCOMPARE(frame.Toolbar1->givenWidth(), qRound((600.0 * tpp - 110) / tpp));
-        QCOMPARE(frame.MainRebar.hwnd()->width(), frame.hwnd()->width());
-        frameWidth(atLimit + 1);
-        QCOMPARE(frame.Toolbar3->givenWidth(), qRound(((atLimit + 1.0) * tpp - 110) / tpp));
     }
 
     void aNarrowFrameLeavesEveryToolbarButtonWithinReach_data()
@@ -261,8 +187,8 @@ private slots:
         QTRY_COMPARE(frame.mdiArea()->y(), Screen::pixelsY(490 * rowCount));
 
         // Showing or hiding a toolbar lays the bands out afresh, one to a row.
-        frame.mnuView1_Click(1);
-        frame.mnuView1_Click(1);
+        frame.mnuView1[1]->trigger();
+        frame.mnuView1[1]->trigger();
         QCOMPARE(bandsShown(frame), QStringLiteral("0|1|2"));
         QTRY_COMPARE(frame.mdiArea()->y(), Screen::pixelsY(1470));
     }

@@ -1,16 +1,7 @@
-#include "files/menufile.h"
-#include "platform/richtextbox.h"
-#include "platform/screen.h"
 #include "programsuite.h"
-#include "suites.h"
 #include "toolbars/menuformat.h"
 
 #include <QAbstractItemView>
-#include <QApplication>
-#include <QComboBox>
-#include <QLineEdit>
-#include <QMdiArea>
-#include <QTest>
 
 class FontCommandsTest : public ProgramSuite
 {
@@ -22,70 +13,70 @@ private slots:
         frmMainNote &frame = activeFrame();
         // The boxes' own filling applied nothing that is still pending.
         QVERIFY(!MenuFormat::SkipComboClick);
-        RichTextBox *first = document(1)->Text1;
-        QCOMPARE(first->fontName(), frame.cboFont->currentText());
-        first->setSelText(QStringLiteral("some text"));
-        QVERIFY(first->setSelStart(2).ok());
-        QVERIFY(first->setSelLength(3).ok());
+        QCOMPARE(text(1)->fontName(), QStringLiteral("Fixedsys"));
+        text(1)->setSelText(QStringLiteral("some text"));
+        selectText(text(1), 2, 3);
 
         frame.cboFont->setFocus();
         QTest::keyClick(frame.cboFont, Qt::Key_Down);
         const QString chosen = frame.cboFont->currentText();
         QVERIFY(chosen != QStringLiteral("Fixedsys"));
-        QCOMPARE(first->fontName(), chosen);
-        QCOMPARE(first->font().family(), Screen::fontFamily(chosen));
-        QCOMPARE(first->SelText(), QStringLiteral("me "));
+        QCOMPARE(text(1)->fontName(), chosen);
+        QCOMPARE(text(1)->font().family(), Screen::fontFamily(chosen));
+        QCOMPARE(text(1)->SelText(), QStringLiteral("me "));
 
         MenuFile::FileNew();
-        QCOMPARE(document(2)->Text1->fontName(), chosen);
+        QCOMPARE(text(2)->fontName(), chosen);
         frame.cboFont->setCurrentIndex(frame.cboFont->findText(QStringLiteral("Fixedsys")));
         frame.mdiArea()->setActiveSubWindow(document(1));
-        QCOMPARE(first->fontName(), QStringLiteral("Fixedsys"));
+        QCOMPARE(text(1)->fontName(), QStringLiteral("Fixedsys"));
     }
 
-    void aSizeTypedInTheBoxAppliesOnEnterOrOnLeavingIt()
+    void aSizeTypedInTheBoxAppliesOnEnterOrOnLeavingItUnlessTheDocumentRefusesIt_data()
     {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("tab"); // else Enter
+        QTest::addColumn<double>("size");
+        QTest::newRow("Enter") << "14" << false << 14.0;
+        QTest::newRow("Tab") << "20" << true << 20.0;
+        // As typed: not completed to an entry of the list.
+        QTest::newRow("no entry of the list") << "2" << false << 2.0;
+        QTest::newRow("no number") << "big" << false << 9.0;
+        QTest::newRow("zero") << "0" << false << 9.0;
+        QTest::newRow("below zero") << "-3" << false << 9.0;
+        QTest::newRow("too big") << "3000" << true << 9.0;
+    }
+
+    void aSizeTypedInTheBoxAppliesOnEnterOrOnLeavingItUnlessTheDocumentRefusesIt()
+    {
+        QFETCH(QString, typed);
+        QFETCH(bool, tab);
+        QFETCH(double, size);
         frmMainNote &frame = activeFrame();
-        RichTextBox *text = document(1)->Text1;
-        QCOMPARE(text->fontSize(), 9.0);
         frame.cboSize->setFocus();
         frame.cboSize->lineEdit()->selectAll();
-        QTest::keyClicks(frame.cboSize, QStringLiteral("14"));
-        QCOMPARE(text->fontSize(), 9.0);
-        QTest::keyClick(frame.cboSize, Qt::Key_Return);
-        QCOMPARE(text->fontSize(), 14.0);
-        // As typed: not completed to an entry of the list, and not added to it.
-        frame.cboSize->lineEdit()->selectAll();
-        QTest::keyClicks(frame.cboSize, QStringLiteral("2"));
-        QTest::keyClick(frame.cboSize, Qt::Key_Return);
-        QCOMPARE(text->fontSize(), 2.0);
+        QTest::keyClicks(frame.cboSize, typed);
+        QCOMPARE(text(1)->fontSize(), 9.0);
+        QTest::keyClick(frame.cboSize, tab ? Qt::Key_Tab : Qt::Key_Return);
+        QCOMPARE(text(1)->fontSize(), size);
+        // The box shows the size the document has, and its list is as it was.
+        QCOMPARE(frame.cboSize->currentText(), QString::number(size));
         QCOMPARE(frame.cboSize->count(), 16);
+        QCOMPARE(frame.cboSize->hasFocus(), !tab);
+    }
 
-        frame.cboSize->lineEdit()->selectAll();
-        QTest::keyClicks(frame.cboSize, QStringLiteral("20"));
-        QTest::keyClick(frame.cboSize, Qt::Key_Tab);
-        QVERIFY(!frame.cboSize->hasFocus());
-        QCOMPARE(text->fontSize(), 20.0);
-
-        // A size the document refuses leaves the font as it is, and the box
-        // shows it again.
-        for (const QString &notASize : {QStringLiteral("big"), QStringLiteral("0"), QStringLiteral("-3"),
-                                         QStringLiteral("3000")}) {
-            frame.cboSize->setFocus();
-            frame.cboSize->lineEdit()->selectAll();
-            QTest::keyClicks(frame.cboSize, notASize);
-            QTest::keyClick(frame.cboSize, Qt::Key_Return);
-            QCOMPARE(text->fontSize(), 20.0);
-            QCOMPARE(frame.cboSize->currentText(), QStringLiteral("20"));
-        }
-        // Picking a size from the list applies it.
+    void aSizePickedFromTheListApplies()
+    {
+        frmMainNote &frame = activeFrame();
+        frame.cboSize->setFocus();
         frame.cboSize->showPopup();
         QAbstractItemView *list = frame.cboSize->view();
         QTRY_VERIFY(list->isVisible());
-        const QModelIndex size24 = list->model()->index(frame.cboSize->findText(QStringLiteral("24")), 0);
-        list->setCurrentIndex(size24);
+        list->setCurrentIndex(list->model()->index(frame.cboSize->findText(QStringLiteral("24")), 0));
         QTest::keyClick(list, Qt::Key_Return);
-        QCOMPARE(text->fontSize(), 24.0);
+        QCOMPARE(text(1)->fontSize(), 24.0);
+        // Its list taking the focus for a while is no leaving of the box.
+        QVERIFY(frame.cboSize->hasFocus());
     }
 };
 
