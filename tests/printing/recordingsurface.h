@@ -14,25 +14,20 @@
 class RecordingSurface : public PrintSurface
 {
 public:
+    // What was printed where, and the mouse pointer meanwhile.
     struct Printed
     {
         qint64 page;
-        double x;
-        double y;
+        double x, y;
         QString text;
-        int pointer; // the mouse pointer while it was printed
+        int pointer;
     };
 
-    double width = 12240;
-    double height = 15840;
-    double charWidth = 100;
-    double zeroWidth = 100;
-    double lineHeight = 200;
+    double width = 12240, height = 15840;
+    double charWidth = 100, zeroWidth = 100, lineHeight = 200;
 
     QList<Printed> printed;
-    int newPages = 0;
-    int jobsEnded = 0;
-    int jobsAborted = 0;
+    int newPages = 0, jobsEnded = 0, jobsAborted = 0;
     // Asked before every Print, EndLine, NewPage and EndDoc with its name and
     // text; true makes that operation fail without effect.
     std::function<bool(const QString &operation, const QString &text)> fails;
@@ -74,7 +69,6 @@ private:
         return Error::none();
     }
 
-    double m_x = 0;
-    double m_y = 0;
+    double m_x = 0, m_y = 0;
     qint64 m_page = 1;
 };

@@ -3,6 +3,7 @@
 #include "freshsuite.h"
 #include "suites.h"
 
+#include <QGuiApplication>
 #include <QtTest>
 
 // Every character is 100 twips wide and every line 200 high; with the default
@@ -63,67 +64,69 @@ private slots:
 
         // The header centred in the top margin; the date from the left margin
         // and the number ending on the right limit, halfway into the bottom one.
-        QTest::newRow("an empty text gives one page with header and footer")
-            << "" << "" << QStringList {"in the margins:", "1 5570,620 Quillory 98", "1 720,15120 <date>", "1 10920,15120 Page 1"};
-        QTest::newRow("header and footer follow the margins")
-            << "left=1000 top=2000 right=1500 bottom=1000" << "a"
+        QTest::newRow("an empty text gives one page with header and footer") << "" << ""
+            << QStringList {"in the margins:", "1 5570,620 Quillory 98", "1 720,15120 <date>", "1 10920,15120 Page 1"};
+        QTest::newRow("header and footer follow the margins") << "left=1000 top=2000 right=1500 bottom=1000" << "a"
             << QStringList {"in the margins:", "1 5570,900 Quillory 98", "1 1000,15340 <date>", "1 10140,15340 Page 1"};
-        QTest::newRow("every page has them, the last included")
-            << "lines=1" << "a\nb\nc"
+        QTest::newRow("every page has them, the last included") << "lines=1" << "a\nb"
             << QStringList {"in the margins:", "1 5570,620 Quillory 98", "1 720,2160 <date>", "1 10920,2160 Page 1",
-                            "2 5570,620 Quillory 98", "2 720,2160 <date>", "2 10920,2160 Page 2",
-                            "3 5570,620 Quillory 98", "3 720,2160 <date>", "3 10920,2160 Page 3"};
+                            "2 5570,620 Quillory 98", "2 720,2160 <date>", "2 10920,2160 Page 2"};
 
-        QTest::newRow("a line end on the bottom limit keeps the next line on the page")
-            << "lines=2" << "a\nb\nc" << QStringList {"1 720,1440 a", "1 720,1640 b", "2 720,1440 c"};
-        QTest::newRow("blanks and line ends after the last word begin no page")
-            << "lines=1" << "a\r\n\r\n \t\n" << QStringList {"1 720,1440 a"};
-        QTest::newRow("a blank line before more text stays")
-            << "lines=2" << "a\nb\n\nc" << QStringList {"1 720,1440 a", "1 720,1640 b", "2 720,1640 c"};
-        QTest::newRow("lines end on LF alone, other control characters print nothing")
-            << "" << " a\r\nb\rc\n\r\nd\x01" "e"
+        QTest::newRow("a line end on the bottom limit keeps the next line on the page") << "lines=2" << "a\nb\nc"
+            << QStringList {"1 720,1440 a", "1 720,1640 b", "2 720,1440 c"};
+        QTest::newRow("blanks and line ends after the last word begin no page") << "lines=1" << "a\r\n\r\n \t\n"
+            << QStringList {"1 720,1440 a"};
+        QTest::newRow("a blank line before more text stays") << "lines=2" << "a\nb\n\nc"
+            << QStringList {"1 720,1440 a", "1 720,1640 b", "2 720,1640 c"};
+        QTest::newRow("lines end on LF alone, other control characters print nothing") << ""
+            << " a\r\nb\rc\n\r\nd\x01" "e"
             << QStringList {"1 720,1440  ", "1 820,1440 a", "1 720,1640 b", "1 820,1640 c", "1 720,2040 d", "1 820,2040 e"};
-        QTest::newRow("a word ending on the right limit stays on its line")
-            << "chars=5" << "ab cd e"
+        QTest::newRow("a word ending on the right limit stays on its line") << "chars=5" << "ab cd e"
             << QStringList {"1 720,1440 ab", "1 920,1440  ", "1 1020,1440 cd", "1 1220,1440  ", "1 720,1640 e"};
-        QTest::newRow("a twip further it goes to the next line")
-            << "chars=5 right=721" << "ab cd" << QStringList {"1 720,1440 ab", "1 920,1440  ", "1 720,1640 cd"};
-        QTest::newRow("blanks run past the limit and never begin a line")
-            << "chars=5" << "abcde   f"
+        QTest::newRow("a twip further it goes to the next line") << "chars=5 right=721" << "ab cd"
+            << QStringList {"1 720,1440 ab", "1 920,1440  ", "1 720,1640 cd"};
+        QTest::newRow("blanks run past the limit and never begin a line") << "chars=5" << "abcde   f"
             << QStringList {"1 720,1440 abcde", "1 1220,1440  ", "1 1320,1440  ", "1 1420,1440  ", "1 720,1640 f"};
 
         QTest::newRow("a tab on a stop goes to the next") << "" << "\tX" << QStringList {"1 1720,1440 X"};
         QTest::newRow("a tab between stops") << "" << "abc\tX" << QStringList {"1 720,1440 abc", "1 1720,1440 X"};
-        QTest::newRow("a tab on the second stop")
-            << "" << "abcdefghij\tX" << QStringList {"1 720,1440 abcdefghij", "1 2720,1440 X"};
+        QTest::newRow("a tab on the second stop") << "" << "abcdefghij\tX"
+            << QStringList {"1 720,1440 abcdefghij", "1 2720,1440 X"};
         QTest::newRow("tab stops stay when the margin moves") << "left=1440" << "\tX" << QStringList {"1 1720,1440 X"};
         QTest::newRow("tab stops stay left of the margin") << "left=0" << "\tX" << QStringList {"1 1720,1440 X"};
-        QTest::newRow("a tab a zero before a stop goes to it")
-            << "zero=200" << "abcdefghijklmnopqr\tX" << QStringList {"1 720,1440 abcdefghijklmnopqr", "1 2720,1440 X"};
-        QTest::newRow("a tab half a zero before a stop counts as on it")
-            << "zero=200" << "abcdefghijklmnopqrs\tX" << QStringList {"1 720,1440 abcdefghijklmnopqrs", "1 4720,1440 X"};
-        QTest::newRow("a tab never wraps, the next word does")
-            << "chars=10" << "abcdefgh\t\tb" << QStringList {"1 720,1440 abcdefgh", "1 720,1640 b"};
+        QTest::newRow("a tab a whole zero before a stop goes to it") << "zero=200" << "abcdefghijklmnopqr\tX"
+            << QStringList {"1 720,1440 abcdefghijklmnopqr", "1 2720,1440 X"};
+        QTest::newRow("a tab half a zero before a stop counts as on it") << "zero=200" << "abcdefghijklmnopqrs\tX"
+            << QStringList {"1 720,1440 abcdefghijklmnopqrs", "1 4720,1440 X"};
+        QTest::newRow("a tab never wraps, the next word does") << "chars=10" << "abcdefgh\t\tb"
+            << QStringList {"1 720,1440 abcdefgh", "1 720,1640 b"};
 
-        QTest::newRow("a long word is cut into pieces ending on the limit, the rest goes on")
-            << "chars=5" << "abcdefghijkl m"
+        QTest::newRow("a long word is cut into pieces ending on the limit, the rest goes on") << "chars=5"
+            << "abcdefghijkl m"
             << QStringList {"1 720,1440 abcde", "1 720,1640 fghij", "1 720,1840 kl", "1 920,1840  ", "1 1020,1840 m"};
-        QTest::newRow("the character passing the limit begins the next piece")
-            << "chars=5 right=770" << "abcdefghij m"
+        QTest::newRow("the character passing the limit begins the next piece") << "chars=5 right=770" << "abcdefghij m"
             << QStringList {"1 720,1440 abcd", "1 720,1640 efgh", "1 720,1840 ij", "1 920,1840  ", "1 1020,1840 m"};
-        QTest::newRow("a long word after text begins a line of its own")
-            << "chars=5" << "ab cdefghij"
+        QTest::newRow("a long word after text begins a line of its own") << "chars=5" << "ab cdefghij"
             << QStringList {"1 720,1440 ab", "1 920,1440  ", "1 720,1640 cdefg", "1 720,1840 hij"};
-        QTest::newRow("a long word after a tab begins at the left margin of that line")
-            << "chars=5" << "\tabcdefgh" << QStringList {"1 720,1440 abcde", "1 720,1640 fgh"};
-        QTest::newRow("an accented letter keeps the next with it, a surrogate pair stays whole")
-            << "chars=5" << QStringLiteral("abcd\u00e9fgh\U0001D11Ei")
-            << QStringList {"1 720,1440 abcd", QStringLiteral("1 720,1640 \u00e9fgh"), QStringLiteral("1 720,1840 \U0001D11Ei")};
-        QTest::newRow("margins without room for a character print one a line")
-            << "chars=0.5" << "abc de"
+        QTest::newRow("a long word after a tab begins at the left margin of that line") << "chars=5" << "\tabcdefgh"
+            << QStringList {"1 720,1440 abcde", "1 720,1640 fgh"};
+        QTest::newRow("an accented letter keeps the next with it, a surrogate pair stays whole") << "chars=5"
+            << QStringLiteral("abcd\u00e9fgh\U0001D11Ei")
+            << QStringList {"1 720,1440 abcd", QStringLiteral("1 720,1640 \u00e9fgh"),
+                            QStringLiteral("1 720,1840 \U0001D11Ei")};
+        QTest::newRow("margins without room for a character print one a line") << "chars=0.5" << "abc de"
             << QStringList {"1 720,1440 a", "1 720,1640 b", "1 720,1840 c", "1 820,1840  ", "1 720,2040 d", "1 720,2240 e"};
-        QTest::newRow("a left margin past the page prints on it")
-            << "left=13000" << "xy" << QStringList {"1 13000,1440 x", "1 13000,1640 y"};
+        // Beyond 32767 characters and 32767 pages nothing is lost or numbered
+        // wrongly.
+        QString manyLines;
+        QStringList onManyPages;
+        for (int line = 1; line <= 40000; ++line) {
+            manyLines += QStringLiteral("w%1\n").arg(line);
+            onManyPages << QStringLiteral("%1 720,1440 w%1").arg(line);
+        }
+        QTest::newRow("a text of any length on any number of pages") << "lines=1" << manyLines << onManyPages;
+        QTest::newRow("a left margin past the page prints on it") << "left=13000" << "xy"
+            << QStringList {"1 13000,1440 x", "1 13000,1640 y"};
     }
 
     void aTextGivesThesePages()
@@ -145,23 +148,7 @@ private slots:
         for (const auto &p : surface.printed)
             QCOMPARE(p.pointer, MousePointer::Hourglass);
         QCOMPARE(Screen::mousePointer(), MousePointer::Default);
-    }
-
-    // Beyond 32767 characters and 32767 pages nothing is lost or numbered
-    // wrongly.
-    void aTextOfAnyLengthPrintsWhollyOnAnyNumberOfPages()
-    {
-        RecordingSurface surface;
-        CPrintWrap engine(surface);
-        setUp(QStringLiteral("lines=1"), surface, engine);
-        QString text;
-        QStringList body;
-        for (int line = 1; line <= 40000; ++line) {
-            text += QStringLiteral("w%1\n").arg(line);
-            body << QStringLiteral("%1 720,1440 w%1").arg(line);
-        }
-        QCOMPARE(engine.PrintText(text).number, 0);
-        QCOMPARE(entries(surface, engine, true), body);
+        QVERIFY(!QGuiApplication::overrideCursor());
     }
 
     void aFailingOperationStopsAndGivesUpTheJob_data()
@@ -178,7 +165,8 @@ private slots:
         QTest::newRow("printing a piece") << "Print" << "efghi" << page1 + page2.mid(0, 3);
         QTest::newRow("ending a line") << "EndLine" << "" << page1;
         QTest::newRow("starting a page") << "NewPage" << "" << page1;
-        QTest::newRow("ending the job") << "EndDoc" << "" << page1 + page2 + QStringList {"Quillory 98", "<date>", "Page 3", "jk"};
+        QTest::newRow("ending the job") << "EndDoc" << ""
+            << page1 + page2 + QStringList {"Quillory 98", "<date>", "Page 3", "jk"};
     }
 
     void aFailingOperationStopsAndGivesUpTheJob()
@@ -186,7 +174,9 @@ private slots:
         QFETCH(QString, operation);
         QFETCH(QString, text);
         RecordingSurface surface;
-        surface.fails = [&](const QString &op, const QString &t) { return op == operation && (text.isEmpty() || t == text); };
+        surface.fails = [&](const QString &op, const QString &t) {
+            return op == operation && (text.isEmpty() || t == text);
+        };
         CPrintWrap engine(surface);
         setUp(QStringLiteral("chars=5 lines=1"), surface, engine);
         const Error error = engine.PrintText(QStringLiteral("ab cd efghijk"));

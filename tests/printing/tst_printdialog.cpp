@@ -1,4 +1,5 @@
 #include "filebytes.h"
+#include "freshsuite.h"
 #include "platform/printer.h"
 #include "platform/richtextbox.h"
 #include "platform/screen.h"
@@ -6,6 +7,7 @@
 #include "programsuite.h"
 #include "suites.h"
 
+#include <QtPrintSupport>
 #include <QtTest>
 #include <QtWidgets>
 
@@ -22,14 +24,15 @@ QList<QList<Word>> pdfPages(const QString &path)
 {
     QProcess process;
     process.start(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), path, QStringLiteral("-")});
-    if (!process.waitForFinished(20000) || process.exitCode() != 0)
-        return {};
-    const QRegularExpression word(QStringLiteral(R"re(<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="[\d.]+" yMax="([\d.]+)">([^<]*)</word>)re"));
+    process.waitForFinished(20000);
+    const QRegularExpression word(
+        QStringLiteral(R"re(<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="[\d.]+" yMax="([\d.]+)">([^<]*)</word>)re"));
     QList<QList<Word>> pages;
     for (const QString &page : QString::fromUtf8(process.readAllStandardOutput()).split(QStringLiteral("<page ")).mid(1)) {
         pages.append(QList<Word>());
         for (const QRegularExpressionMatch &m : word.globalMatch(page))
-            pages.last().append({m.captured(4), m.captured(1).toDouble(), m.captured(2).toDouble(), m.captured(3).toDouble()});
+            pages.last().append(
+                {m.captured(4), m.captured(1).toDouble(), m.captured(2).toDouble(), m.captured(3).toDouble()});
     }
     return pages;
 }
@@ -37,21 +40,6 @@ QList<QList<Word>> pdfPages(const QString &path)
 QStringList words(const QString &text)
 {
     return text.simplified().split(u' ', Qt::SkipEmptyParts);
-}
-
-// The next Print dialog prints, after prepare, and tells where it printed.
-QString printThroughDialog(frmMainNote &frame, const std::function<void(frmPrintDlg &)> &prepare = {})
-{
-    QString port;
-    TestSeam::queueModalAction([&](QDialog &dialog) {
-        auto &print = static_cast<frmPrintDlg &>(dialog);
-        port = print.Label1[5]->text();
-        if (prepare)
-            prepare(print);
-        QTest::mouseClick(print.cmdPrint, Qt::LeftButton);
-    });
-    frame.mnuFile1[7]->trigger();
-    return port;
 }
 
 // Types into the copy box as a user would, over what it held.
@@ -76,10 +64,11 @@ class PrintDialogTest : public ProgramSuite
     Q_OBJECT
 
 private slots:
-    // Ctrl+P, Selected Text, the copies typed (digits only) and Enter: each copy is a job of its own, numbered from
-    // page 1, on the first name nothing has taken when the dialog opens and
-    // when each job starts; the selection's words come out in order between
-    // header and footer, drawn where they were measured.
+    // Ctrl+P, Selected Text, the copies typed (digits only) and Enter: each
+    // copy is a job of its own, numbered from page 1, on the first name
+    // nothing has taken when the dialog opens and when each job starts; the
+    // selection's words come out in order between header and footer, drawn
+    // where they were measured.
     void printingPutsTheSelectionOnNumberedPagesInFilesNothingHasTaken()
     {
         resetThePrinter();
@@ -111,7 +100,6 @@ private slots:
         const QStringList date = words(QLocale().toString(QDate::currentDate(), QLocale::ShortFormat));
         Printer &printer = ThePrinter();
         const QRectF area = printer.qprinter().pageRect(QPrinter::Point);
-        const double lineHeight = printer.TextHeight(QStringLiteral("x")) / 20;
         for (const QString &job : {numbered(pdf, 4), numbered(pdf, 5)}) {
             const QList<QList<Word>> pages = pdfPages(job);
             QVERIFY2(pages.size() >= 2, qPrintable(job));
@@ -121,14 +109,15 @@ private slots:
                 for (const Word &word : pages[page])
                     printed << word.text;
                 const QStringList footer = date + QStringList {QStringLiteral("Page"), QString::number(page + 1)};
-                QCOMPARE(printed.mid(0, 3), (QStringList {"Quillory", "-", "Untitled1"}));
-                QCOMPARE(printed.mid(printed.size() - footer.size()), footer);
+                QCOMPARE(printed.mid(0, 3) + printed.mid(printed.size() - footer.size()),
+                         QStringList({"Quillory", "-", "Untitled1"}) + footer);
                 body += printed.mid(3, printed.size() - 3 - footer.size());
             }
             QCOMPARE(body, words(chosen));
             // The first line's top on the top margin, its words where the
             // printer measured them from the left margin.
             const Word &line1 = pages[0][3], &alpha = pages[0][4];
+            const double lineHeight = printer.TextHeight(QStringLiteral("x")) / 20;
             QVERIFY(line1.top > area.top() + 71 && line1.bottom < area.top() + 73 + lineHeight);
             QVERIFY(qAbs(line1.left - area.left() - 36) < 0.5);
             QVERIFY(qAbs(alpha.left - area.left() - 36 - printer.TextWidth(QStringLiteral("line1 ")) / 20) < 0.5);
@@ -140,12 +129,12 @@ private slots:
         QTest::addColumn<QString>("copies");
         QTest::addColumn<QString>("file");
         QTest::addColumn<QString>("message");
-        QTest::newRow("no copies") << "0" << "" << "Error. Number of copies cannont be less than 1!";
-        QTest::newRow("a file whose folder is missing")
-            << "1" << "gone/out.pdf" << "Error. Path not found: cannot write the PDF file '%1', its folder does not exist";
+        QTest::newRow("no copies") << "0" << "out.pdf" << "Error. Number of copies cannont be less than 1!";
+        QTest::newRow("a file whose folder is missing") << "1" << "gone/out.pdf"
+            << "Error. Path not found: cannot write the PDF file '%1', its folder does not exist";
         // Even root cannot write there.
-        QTest::newRow("a file with a folder in its place")
-            << "1" << "taken.pdf" << "Error. Path/File access error: cannot write the PDF file '%1'";
+        QTest::newRow("a file with a folder in its place") << "1" << "taken.pdf"
+            << "Error. Path/File access error: cannot write the PDF file '%1'";
     }
 
     // The dialog stays open and the pointer comes back.
@@ -154,16 +143,20 @@ private slots:
         QFETCH(QString, copies);
         QFETCH(QString, file);
         resetThePrinter();
-        frmMainNote &frame = loadedFrame();
+        loadedFrame();
         document(1)->Text1->setSelText(QStringLiteral("lost"));
         QVERIFY(QDir().mkpath(fresh().path(QStringLiteral("taken.pdf"))));
-        if (!file.isEmpty())
-            QCOMPARE(ThePrinter().setOutputFile(fresh().path(file)).number, 0);
+        QCOMPARE(ThePrinter().setOutputFile(fresh().path(file)).number, 0);
+        QString pdf;
         bool stayedOpen = false;
-        const QString pdf = printThroughDialog(frame, [&](frmPrintDlg &print) {
+        TestSeam::queueModalAction([&](QDialog &dialog) {
+            auto &print = static_cast<frmPrintDlg &>(dialog);
+            pdf = print.Label1[5]->text();
             typeCopies(print, copies);
-            QObject::connect(print.cmdPrint, &QPushButton::clicked, &print, [&] { stayedOpen = print.isVisible(); });
+            QTest::mouseClick(print.cmdPrint, Qt::LeftButton);
+            stayedOpen = print.isVisible();
         });
+        Quillo::MainForm->mnuFile1[7]->trigger();
         QVERIFY(stayedOpen);
         QCOMPARE(TestSeam::shownMessages().size(), 1);
         QTEST(QString(TestSeam::shownMessages().at(0).text).replace(pdf, QStringLiteral("%1")), "message");
@@ -222,16 +215,12 @@ private slots:
             for (int tab = 0; tab < tabs->count(); ++tab) {
                 QTest::mouseClick(tabs->tabBar(), Qt::LeftButton, {}, tabs->tabBar()->tabRect(tab).center());
                 for (QAbstractButton *button : setup.findChildren<QAbstractButton *>())
-                    if (button->isVisible())
-                        offered << button->text();
+                    offered << (button->isVisible() ? button->text() : QString());
             }
-            auto *file = setup.findChild<QLineEdit *>(QStringLiteral("filename"));
-            QTest::keyClick(file, Qt::Key_A, Qt::ControlModifier);
-            QTest::keyClicks(file, chosen);
-            auto *copies = setup.findChild<QSpinBox *>(QStringLiteral("copies"));
-            QVERIFY(copies->isVisible());
-            QTest::keyClick(copies, Qt::Key_A, Qt::ControlModifier);
-            QTest::keyClicks(copies, QStringLiteral("2"));
+            QTest::keyClick(setup.findChild<QLineEdit *>(QStringLiteral("filename")), Qt::Key_A, Qt::ControlModifier);
+            QTest::keyClicks(setup.findChild<QLineEdit *>(QStringLiteral("filename")), chosen);
+            QTest::keyClick(setup.findChild<QSpinBox *>(QStringLiteral("copies")), Qt::Key_A, Qt::ControlModifier);
+            QTest::keyClicks(setup.findChild<QSpinBox *>(QStringLiteral("copies")), QStringLiteral("2"));
             QTest::mouseClick(setup.findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok), Qt::LeftButton);
         });
         Quillo::MainForm->mnuFile1[7]->trigger();
@@ -245,4 +234,45 @@ private slots:
 };
 
 QUILLORY_SUITE(PrintDialogTest)
+// What is drawn where, and what a file that cannot be written gives, is seen
+// through the Print dialog; here, which file each job goes to.
+class PrinterTest : public FreshStateSuite
+{
+    Q_OBJECT
+
+private slots:
+
+    // A chosen file takes only the first job that prints anything.
+    void aJobWithoutOutputOrGivenUpWritesNoFile()
+    {
+        const QString out = fresh().path(QStringLiteral("out.pdf"));
+        Printer printer;
+        QCOMPARE(printer.setOutputFile(out).number, 0);
+        QCOMPARE(printer.EndDoc().number, 0);
+        printer.Print(QStringLiteral("half"));
+        printer.AbortDoc();
+        QVERIFY(!QFile::exists(out));
+        printer.Print(QStringLiteral("whole"));
+        QCOMPARE(printer.EndDoc().number, 0);
+        QVERIFY(QFile::exists(out));
+        QCOMPARE(printer.Port(), numbered(out, 2));
+        QCOMPARE(printer.setOutputFile(out).number, 0);
+        QCOMPARE(printer.Port(), out);
+    }
+
+    void withoutPrintersADocumentGoesToAPdfFileNamedAfterItInTheDocumentsFolder()
+    {
+        if (!QPrinterInfo::availablePrinters().isEmpty())
+            QSKIP("this system has a printer");
+        const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+        QVERIFY(QDir().mkpath(documents));
+        Printer printer;
+        QCOMPARE(printer.setTrackDefault(true).number, 0);
+        QCOMPARE(printer.DeviceName(), QStringLiteral("Print to File (PDF)"));
+        printer.setDocumentName(QStringLiteral("/somewhere/else/notes.txt"));
+        QCOMPARE(printer.Port(), QDir(documents).filePath(QStringLiteral("notes.txt.pdf")));
+    }
+};
+
+QUILLORY_SUITE(PrinterTest)
 #include "tst_printdialog.moc"
