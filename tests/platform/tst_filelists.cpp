@@ -4,27 +4,18 @@
 #include "freshsuite.h"
 #include "suites.h"
 
-#include <QDir>
-#include <QFile>
-#include <QSignalSpy>
-#include <QTest>
-
-#include <algorithm>
+#include <QtTest>
 
 namespace {
 
-void makeFolders(const QString &parent, const QStringList &names)
+// Folders end in "/", the rest are files.
+void make(const QString &parent, const QStringList &names)
 {
-    for (const QString &name : names)
-        QVERIFY2(QDir(parent).mkpath(name), qPrintable(name));
-}
-
-void makeFiles(const QString &parent, const QStringList &names)
-{
-    QVERIFY(QDir().mkpath(parent));
     for (const QString &name : names) {
         QFile file(QDir(parent).filePath(name));
-        QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(name));
+        const bool folder = name.endsWith(u'/');
+        QVERIFY2(QDir(parent).mkpath(folder ? name : QStringLiteral(".")) && (folder || file.open(QIODevice::WriteOnly)),
+                 qPrintable(name));
     }
 }
 
@@ -36,296 +27,165 @@ QStringList texts(const QListWidget &list)
     return all;
 }
 
-QListWidgetItem *entry(const QListWidget &list, const QString &text)
+QPoint centreOf(const QListWidget &list, const QString &text)
 {
-    const QList<QListWidgetItem *> found = list.findItems(text, Qt::MatchExactly);
-    return found.size() == 1 ? found.first() : nullptr;
-}
-
-QPoint centreOf(const QListWidget &list, QListWidgetItem *item)
-{
-    return list.visualItemRect(item).center();
-}
-
-// As the window system delivers one: a click, then the second press as a
-// double click.
-void doubleClick(QListWidget &list, QListWidgetItem *item)
-{
-    QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, centreOf(list, item));
-    QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, centreOf(list, item));
-}
-
-// Every root the box offers, in its order.
-QStringList roots(DriveListBox &box)
-{
-    QStringList all;
-    const int chosen = box.currentIndex();
-    for (int i = 0; i < box.count(); ++i) {
-        box.setCurrentIndex(i);
-        all << box.Drive();
-    }
-    box.setCurrentIndex(chosen);
-    return all;
+    return list.visualItemRect(list.findItems(text, Qt::MatchExactly).value(0)).center();
 }
 
 } // namespace
 
-class DriveListTest : public FreshStateSuite
+class FileListsTest : public FreshStateSuite
 {
     Q_OBJECT
 
 private slots:
-    void aPathOnNoListedVolumeFailsAndTheChoiceStays()
-    {
-        DriveListBox box;
-        const QString before = box.Drive();
-        QSignalSpy changes(&box, &DriveListBox::Change);
-        for (const QString &path : {QStringLiteral("relative/folder"), QString(), QStringLiteral(":/resource")}) {
-            const Error error = box.setDrive(path);
-            QCOMPARE(error.number, ErrorNumber::DeviceUnavailable);
-            QVERIFY(error.description.startsWith(QStringLiteral("Device unavailable")));
-        }
-        QCOMPARE(box.Drive(), before);
-        QCOMPARE(changes.count(), 0);
-    }
-
-    void aPathGoesToTheVolumeWithTheLongestRootThatHoldsItOnAFolderBoundary()
+    // The volume with the longest root that holds the path on a folder
+    // boundary; none for a path on no listed volume, and the drive stays.
+    void aPathChoosesTheVolumeThatHoldsItAndTheUsersChoiceRaisesChangeOnce()
     {
         DriveListBox box;
         QString mounted;
-        for (const QString &root : roots(box))
-            mounted = root != QDir::rootPath() && root.size() > mounted.size() ? root : mounted;
+        for (int i = 0; i < box.count(); ++i) {
+            const QString root = QDir::toNativeSeparators(box.itemData(i).toString());
+            mounted = root.size() > mounted.size() && root != QDir::rootPath() ? root : mounted;
+        }
+        const QString before = box.Drive();
+        QSignalSpy changes(&box, &DriveListBox::Change);
+        for (const QString &path : {QStringLiteral("relative/folder"), QString(), QStringLiteral(":/resource")})
+            QCOMPARE(box.setDrive(path).number, ErrorNumber::DeviceUnavailable);
+        QCOMPARE(box.Drive(), before);
+        QCOMPARE(changes.count(), 0);
         if (mounted.isEmpty())
             QSKIP("no volume is mounted below the root here");
-        const QString below = QFileInfo(mounted).path();
-
-        QVERIFY(box.setDrive(QDir::rootPath()).ok());
-        QCOMPARE(box.Drive(), QDir::rootPath());
-        QSignalSpy changes(&box, &DriveListBox::Change);
         QVERIFY(box.setDrive(mounted + QStringLiteral("/some/folder")).ok());
         QCOMPARE(box.Drive(), mounted);
-        QCOMPARE(changes.count(), 1);
-        QVERIFY(box.setDrive(mounted).ok());
-        QVERIFY(box.setDrive(mounted + QStringLiteral("/../") + QFileInfo(mounted).fileName()).ok());
-        QCOMPARE(changes.count(), 1);
-        // Only the same name run on: not a folder on the volume.
+        // Only the same name run on is not a folder on the volume.
         QVERIFY(box.setDrive(mounted + QStringLiteral("x/y")).ok());
         QVERIFY(box.Drive() != mounted);
-        QVERIFY(below == box.Drive() || below.startsWith(box.Drive()));
-        QCOMPARE(changes.count(), 2);
-    }
-
-    void theUsersChoiceRaisesChangeOnce()
-    {
-        DriveListBox box;
-        if (box.count() < 2)
-            QSKIP("only one volume here");
-        box.setCurrentIndex(0);
-        QSignalSpy changes(&box, &DriveListBox::Change);
-        QTest::keyClick(&box, Qt::Key_Down);
-        QCOMPARE(box.currentIndex(), 1);
+        changes.clear();
+        QTest::keyClick(&box, box.currentIndex() > 0 ? Qt::Key_Up : Qt::Key_Down);
         QCOMPARE(changes.count(), 1);
-        QTest::keyClick(&box, Qt::Key_Up);
-        QTest::keyClick(&box, Qt::Key_Up);
-        QCOMPARE(box.currentIndex(), 0);
-        QCOMPARE(changes.count(), 2);
     }
-};
 
-class DirListTest : public FreshStateSuite
-{
-    Q_OBJECT
-
-private slots:
-    void theListShowsTheWayDownThenTheFolderThenItsSubfoldersByName()
+    // It starts in the current folder, and takes relative paths from there.
+    void theFolderListShowsTheWayDownThenTheFolderThenItsSubfoldersByName()
     {
-        const QString folder = fresh().path(QStringLiteral("Top/Mid"));
-        makeFolders(folder, {QStringLiteral("Beta"), QStringLiteral("alpha"), QStringLiteral("gamma"),
-                             QStringLiteral(".hidden")});
-        makeFiles(folder, {QStringLiteral("file.txt")});
+        const QString folder = QDir::currentPath() + QStringLiteral("/Top/Mid");
+        make(folder, {"Beta/", "alpha/", "gamma/", ".hidden/", "file.txt"});
         DirListBox list;
-        QVERIFY(list.setPath(folder).ok());
+        QCOMPARE(list.Path(), QDir::toNativeSeparators(QDir::currentPath()));
+        QVERIFY(list.setPath(QStringLiteral("Top/../Top/Mid/")).ok());
         QCOMPARE(list.Path(), QDir::toNativeSeparators(folder));
-
         QStringList way = {QDir::toNativeSeparators(QDir::rootPath())};
         way += folder.split(u'/', Qt::SkipEmptyParts);
         QCOMPARE(texts(list), way + QStringList({"alpha", "Beta", "gamma"}));
         QCOMPARE(list.currentRow(), way.size() - 1);
         QVERIFY(list.currentItem()->isSelected());
-        for (int row = 0; row < list.count(); ++row) {
-            const int depth = list.item(row)->data(DirListBox::DepthRole).toInt();
-            QCOMPARE(depth, std::min(row, int(way.size())));
-        }
+        QCOMPARE(list.item(2)->data(DirListBox::DepthRole).toInt(), 2);
+        QCOMPARE(list.item(way.size())->data(DirListBox::DepthRole).toInt(), way.size());
         QCOMPARE(list.item(way.size())->data(DirListBox::PathRole).toString(), folder + QStringLiteral("/alpha"));
     }
 
-    void theCurrentFolderIsListedAtFirstAndRelativePathsStartThere()
+    // Opening the folder itself lists it again without Change. Names with
+    // wildcard characters or differing in case only are opened exactly.
+    void openingAFolderByDoubleClickOrEnterMakesItTheFolderAndRaisesChangeOnce_data()
     {
-        makeFolders(QDir::currentPath(), {QStringLiteral("Sub/Inner")});
-        DirListBox list;
-        QCOMPARE(list.Path(), QDir::toNativeSeparators(QDir::currentPath()));
-        QCOMPARE(list.currentItem()->text(), QFileInfo(QDir::currentPath()).fileName());
-        QVERIFY(list.setPath(QStringLiteral("Sub/Inner/../Inner/")).ok());
-        QCOMPARE(list.Path(), QDir::toNativeSeparators(QDir::currentPath() + QStringLiteral("/Sub/Inner")));
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QString>("listedBelow"); // the only subfolder
+        QTest::newRow("a subfolder, double-clicked") << "One" << "double-click" << "inside";
+        QTest::newRow("a folder on the way, by Return") << "Top" << "return" << "Folders";
+        QTest::newRow("a subfolder, by Enter") << "Two" << "enter" << "inside";
+        QTest::newRow("the folder itself") << "Folders" << "double-click" << "";
+        for (const char *name : {"a[1]", "*", "x?y", "Foo", "foo"})
+            QTest::addRow("%s", name) << name << "return" << "inside";
     }
 
-    void openingAnEntryByDoubleClickOrEnterMakesItTheFolderAndRaisesChangeOnce()
+    void openingAFolderByDoubleClickOrEnterMakesItTheFolderAndRaisesChangeOnce()
     {
-        const QString folder = fresh().path(QStringLiteral("Top"));
-        makeFolders(folder, {QStringLiteral("One/Deeper"), QStringLiteral("Two")});
+        QFETCH(QString, name);
+        QFETCH(QString, how);
+        QFETCH(QString, listedBelow);
+        const QString top = fresh().path(QStringLiteral("Top"));
+        const QString folder = top + QStringLiteral("/Folders");
+        make(folder, {"One/", "Two/", "a[1]/", "a1/", "!x/", "*/", "x?y/", "x!y/", "Foo/", "foo/"});
+        const QString opened = name == u"Top" ? top : name == u"Folders" ? folder : folder + u'/' + name;
+        if (listedBelow == u"inside")
+            make(opened, {"inside/"});
         DirListBox list;
         QVERIFY(list.setPath(folder).ok());
         list.resize(300, 400);
         list.show();
         QVERIFY(QTest::qWaitForWindowExposed(&list));
         QSignalSpy changes(&list, &DirListBox::Change);
-
-        doubleClick(list, entry(list, QStringLiteral("One")));
-        QCOMPARE(list.Path(), QDir::toNativeSeparators(folder + QStringLiteral("/One")));
-        QCOMPARE(changes.count(), 1);
-        QVERIFY(entry(list, QStringLiteral("Deeper")));
-
-        list.setCurrentItem(entry(list, QStringLiteral("Top")));
-        QTest::keyClick(&list, Qt::Key_Return);
-        QCOMPARE(list.Path(), QDir::toNativeSeparators(folder));
-        QCOMPARE(changes.count(), 2);
-        list.setCurrentItem(entry(list, QStringLiteral("Two")));
-        QTest::keyClick(&list, Qt::Key_Enter);
-        QCOMPARE(list.Path(), QDir::toNativeSeparators(folder + QStringLiteral("/Two")));
-        QCOMPARE(changes.count(), 3);
-
-        // The folder itself: listed again, no change.
-        doubleClick(list, list.currentItem());
-        QTest::keyClick(&list, Qt::Key_Return);
-        QCOMPARE(changes.count(), 3);
+        const QPoint at = centreOf(list, name);
+        QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, at);
+        if (how == u"double-click")
+            QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, at);
+        else
+            QTest::keyClick(&list, how == u"enter" ? Qt::Key_Enter : Qt::Key_Return);
+        QCOMPARE(list.Path(), QDir::toNativeSeparators(opened));
+        QCOMPARE(changes.count(), opened == folder ? 0 : 1);
+        QCOMPARE(list.currentItem()->text(), name);
+        if (!listedBelow.isEmpty())
+            QCOMPARE(texts(list).mid(list.currentRow() + 1), QStringList {listedBelow});
     }
 
-    void aPathThatIsNotAReadableFolderIsRefusedAndTheListStays()
+    // Neither list, nor what it shows, changes.
+    void aPathThatIsNotAReadableFolderIsRefusedByBothLists()
     {
         const QString folder = fresh().path(QStringLiteral("Top"));
-        makeFolders(folder, {QStringLiteral("Sub"), QStringLiteral("Locked")});
-        makeFiles(folder, {QStringLiteral("file.txt")});
-        DirListBox list;
-        QVERIFY(list.setPath(folder).ok());
-        const QStringList before = texts(list);
-        QSignalSpy changes(&list, &DirListBox::Change);
-
-        QStringList refused = {folder + QStringLiteral("/Missing"), folder + QStringLiteral("/file.txt"), QString()};
+        make(folder, {"Sub/", "Locked/", "a.txt"});
+        QStringList refused = {folder + QStringLiteral("/Missing"), folder + QStringLiteral("/a.txt"), QString()};
         QFile locked(folder + QStringLiteral("/Locked"));
         // Only where permissions bind: the superuser reads any folder.
         if (locked.setPermissions({}) && !QDir(locked.fileName()).isReadable())
             refused << locked.fileName();
+        DirListBox folders;
+        FileListBox files;
+        QVERIFY(folders.setPath(folder).ok() && files.setPath(folder).ok());
+        QSignalSpy changes(&folders, &DirListBox::Change);
         for (const QString &path : refused) {
-            const Error error = list.setPath(path);
+            const Error error = folders.setPath(path);
             QCOMPARE(error.number, ErrorNumber::PathNotFound);
             QVERIFY2(error.description.contains(QDir::toNativeSeparators(path)), qPrintable(error.description));
+            QCOMPARE(files.setPath(path).number, ErrorNumber::PathNotFound);
         }
         locked.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        QCOMPARE(list.Path(), QDir::toNativeSeparators(folder));
-        QCOMPARE(texts(list), before);
+        QCOMPARE(folders.Path(), QDir::toNativeSeparators(folder));
+        QCOMPARE(texts(folders).mid(folders.currentRow()), QStringList({"Top", "Locked", "Sub"}));
         QCOMPARE(changes.count(), 0);
+        QCOMPARE(texts(files), QStringList {"a.txt"});
     }
 
-    void foldersWithWildcardCharactersOrCaseSiblingsAreFoundExactly()
-    {
-        const QString folder = fresh().path(QStringLiteral("Names"));
-        makeFolders(folder, {QStringLiteral("a[1]/inside"), QStringLiteral("a1/other"), QStringLiteral("!x"),
-                             QStringLiteral("*/starred"), QStringLiteral("x?y/asked"), QStringLiteral("x!y"),
-                             QStringLiteral("Foo/upper"), QStringLiteral("foo/lower")});
-        DirListBox list;
-        QVERIFY(list.setPath(folder).ok());
-        for (const char *name : {"a[1]", "a1", "!x", "*", "x?y", "x!y", "Foo", "foo"})
-            QVERIFY2(entry(list, QString::fromUtf8(name)), name);
-
-        const QList<std::pair<QString, QString>> held = {
-            {QStringLiteral("a[1]"), QStringLiteral("inside")}, {QStringLiteral("*"), QStringLiteral("starred")},
-            {QStringLiteral("x?y"), QStringLiteral("asked")},   {QStringLiteral("Foo"), QStringLiteral("upper")},
-            {QStringLiteral("foo"), QStringLiteral("lower")},
-        };
-        for (const auto &[name, child] : held) {
-            QVERIFY(list.setPath(folder + u'/' + name).ok());
-            QCOMPARE(list.currentItem()->text(), name);
-            QCOMPARE(texts(list).mid(list.currentRow() + 1), QStringList {child});
-        }
-
-        QVERIFY(list.setPath(folder).ok());
-        list.setCurrentItem(entry(list, QStringLiteral("a[1]")));
-        QTest::keyClick(&list, Qt::Key_Return);
-        QCOMPARE(list.Path(), QDir::toNativeSeparators(folder + QStringLiteral("/a[1]")));
-    }
-};
-
-class FileListTest : public FreshStateSuite
-{
-    Q_OBJECT
-
-private slots:
-    void everyFileIsListedByDefaultAndPatternsMatchInAnyCase()
+    // Choosing a name by mouse or key raises Click, even for the name chosen
+    // already; filling the list raises none and leaves no name chosen.
+    void theFileListShowsEveryFileOrThoseMatchingInAnyCaseAndRaisesClickForTheUsersChoice()
     {
         const QString folder = fresh().path(QStringLiteral("Files"));
-        makeFolders(folder, {QStringLiteral("folder.txt")});
-        makeFiles(folder, {QStringLiteral("b.md"), QStringLiteral("README.TXT"), QStringLiteral("Makefile"),
-                           QStringLiteral("a.txt"), QStringLiteral(".hidden.txt"), QStringLiteral("[x].txt"),
-                           QStringLiteral("q?.txt")});
+        make(folder, {"folder.txt/", "b.md", "README.TXT", "Makefile", "a.txt", ".hidden.txt", "[x].txt", "q?.txt"});
         FileListBox list;
+        list.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&list));
+        QSignalSpy clicks(&list, &FileListBox::Click);
         QCOMPARE(list.Pattern(), QStringLiteral("*.*"));
         QVERIFY(list.setPath(folder).ok());
         QCOMPARE(texts(list), QStringList({"[x].txt", "a.txt", "b.md", "Makefile", "q?.txt", "README.TXT"}));
-
-        list.setPattern(QStringLiteral("*.txt"));
-        QCOMPARE(texts(list), QStringList({"[x].txt", "a.txt", "q?.txt", "README.TXT"}));
+        QCOMPARE(list.FileName(), QString());
+        QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, centreOf(list, QStringLiteral("b.md")));
+        QCOMPARE(list.FileName(), QStringLiteral("b.md"));
+        QTest::keyClick(&list, Qt::Key_Down);
+        QCOMPARE(list.FileName(), QStringLiteral("Makefile"));
+        QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, centreOf(list, QStringLiteral("Makefile")));
+        QCOMPARE(clicks.count(), 3);
         list.setPattern(QStringLiteral("*.md; *.TXT"));
         QCOMPARE(texts(list), QStringList({"[x].txt", "a.txt", "b.md", "q?.txt", "README.TXT"}));
         list.setPattern(QStringLiteral("?akefile"));
         QCOMPARE(texts(list), QStringList({"Makefile"}));
-        list.setPattern(QStringLiteral("*.md;*.*"));
-        QCOMPARE(texts(list).size(), 6);
-    }
-
-    void aPathThatIsNotAReadableFolderIsRefusedAndTheListStays()
-    {
-        const QString folder = fresh().path(QStringLiteral("Files"));
-        makeFiles(folder, {QStringLiteral("a.txt")});
-        FileListBox list;
-        QVERIFY(list.setPath(folder).ok());
-        for (const QString &path : {folder + QStringLiteral("/Missing"), folder + QStringLiteral("/a.txt")})
-            QCOMPARE(list.setPath(path).number, ErrorNumber::PathNotFound);
-        QCOMPARE(list.Path(), QDir::toNativeSeparators(folder));
-        QCOMPARE(texts(list), QStringList {"a.txt"});
-    }
-
-    void clickIsRaisedWhenTheUserChoosesANameButNotWhenTheListIsFilled()
-    {
-        const QString folder = fresh().path(QStringLiteral("Files"));
-        makeFiles(folder, {QStringLiteral("a.txt"), QStringLiteral("b.txt"), QStringLiteral("c.txt")});
-        FileListBox list;
-        list.resize(300, 400);
-        list.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&list));
-        QSignalSpy clicks(&list, &FileListBox::Click);
-        QVERIFY(list.setPath(folder).ok());
         QCOMPARE(list.FileName(), QString());
-
-        QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, centreOf(list, list.item(1)));
-        QCOMPARE(list.FileName(), QStringLiteral("b.txt"));
-        QCOMPARE(clicks.count(), 1);
-        QTest::keyClick(&list, Qt::Key_Down);
-        QCOMPARE(list.FileName(), QStringLiteral("c.txt"));
-        QCOMPARE(clicks.count(), 2);
-        // Clicking the chosen name again chooses it again.
-        QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, centreOf(list, list.item(2)));
         QCOMPARE(clicks.count(), 3);
-
-        list.setCurrentRow(0);
-        QVERIFY(list.setPath(folder).ok());
-        list.setPattern(QStringLiteral("a*"));
-        list.setPattern(QStringLiteral("*.*"));
-        QCOMPARE(clicks.count(), 3);
-        QCOMPARE(list.FileName(), QString());
     }
 };
 
-QUILLORY_SUITE(DriveListTest)
-QUILLORY_SUITE(DirListTest)
-QUILLORY_SUITE(FileListTest)
+QUILLORY_SUITE(FileListsTest)
 #include "tst_filelists.moc"

@@ -14,29 +14,23 @@
 class RecordingSurface : public PrintSurface
 {
 public:
+    // What was printed where, and the mouse pointer meanwhile.
     struct Printed
     {
-        int job;
         qint64 page;
-        double x;
-        double y;
+        double x, y;
         QString text;
-        int pointer; // the mouse pointer while it was printed
+        int pointer;
     };
 
-    double width = 12240;
-    double height = 15840;
-    double charWidth = 100;
-    double zeroWidth = 100;
-    double lineHeight = 200;
+    double width = 12240, height = 15840;
+    double charWidth = 100, zeroWidth = 100, lineHeight = 200;
 
     QList<Printed> printed;
-    int jobsEnded = 0;
-    int jobsAborted = 0;
-    int newPages = 0;
+    int newPages = 0, jobsEnded = 0, jobsAborted = 0;
     // Asked before every Print, EndLine, NewPage and EndDoc with its name and
-    // text; an error it returns makes that operation fail without effect.
-    std::function<Error(const QString &operation, const QString &text)> failure;
+    // text; true makes that operation fail without effect.
+    std::function<bool(const QString &operation, const QString &text)> fails;
 
     double CurrentX() const override { return m_x; }
     void setCurrentX(double x) override { m_x = x; }
@@ -52,72 +46,29 @@ public:
         return w;
     }
     double TextHeight(const QString &) const override { return lineHeight; }
+    qint64 Page() const override { return m_page; }
 
     Error Print(const QString &text) override
     {
-        if (Error error = check(QStringLiteral("Print"), text); error.failed())
-            return error;
-        printed.append({m_job, m_page, m_x, m_y, text, Screen::mousePointer()});
-        m_x += TextWidth(text);
-        return Error::none();
+        return step(QStringLiteral("Print"), text, [&] {
+            printed.append({m_page, m_x, m_y, text, Screen::mousePointer()});
+            m_x += TextWidth(text);
+        });
     }
-    Error EndLine() override
-    {
-        if (Error error = check(QStringLiteral("EndLine"), QString()); error.failed())
-            return error;
-        m_x = 0;
-        m_y += lineHeight;
-        return Error::none();
-    }
-    Error NewPage() override
-    {
-        if (Error error = check(QStringLiteral("NewPage"), QString()); error.failed())
-            return error;
-        ++m_page;
-        ++newPages;
-        m_x = m_y = 0;
-        return Error::none();
-    }
-    Error EndDoc() override
-    {
-        if (Error error = check(QStringLiteral("EndDoc"), QString()); error.failed())
-            return error;
-        ++jobsEnded;
-        nextJob();
-        return Error::none();
-    }
-    void AbortDoc() override
-    {
-        ++jobsAborted;
-        nextJob();
-    }
-    qint64 Page() const override { return m_page; }
-
-    // What was printed with its top between top and bottom: with the
-    // engine's margins, the body without header and footer.
-    QList<Printed> between(double top, double bottom) const
-    {
-        QList<Printed> kept;
-        for (const Printed &p : printed)
-            if (p.y >= top && p.y <= bottom)
-                kept.append(p);
-        return kept;
-    }
+    Error EndLine() override { return step(QStringLiteral("EndLine"), {}, [&] { m_x = 0; m_y += lineHeight; }); }
+    Error NewPage() override { return step(QStringLiteral("NewPage"), {}, [&] { ++m_page; ++newPages; m_x = m_y = 0; }); }
+    Error EndDoc() override { return step(QStringLiteral("EndDoc"), {}, [&] { ++jobsEnded; m_page = 1; }); }
+    void AbortDoc() override { ++jobsAborted; m_page = 1; }
 
 private:
-    Error check(const QString &operation, const QString &text)
+    Error step(const QString &operation, const QString &text, const std::function<void()> &effect)
     {
-        return failure ? failure(operation, text) : Error::none();
-    }
-    void nextJob()
-    {
-        ++m_job;
-        m_page = 1;
-        m_x = m_y = 0;
+        if (fails && fails(operation, text))
+            return Error::make(ErrorNumber::DeviceIOError, QStringLiteral("the printer went away"));
+        effect();
+        return Error::none();
     }
 
-    double m_x = 0;
-    double m_y = 0;
+    double m_x = 0, m_y = 0;
     qint64 m_page = 1;
-    int m_job = 0;
 };
