@@ -2,6 +2,7 @@
 // to controls, and the error trap.
 
 #include "platform/messages.h"
+#include "platform/modal.h"
 #include "platform/msgbox.h"
 #include "platform/richtextbox.h"
 #include "platform/screen.h"
@@ -57,6 +58,7 @@ private slots:
                 QTEST(int(box.icon()), "icon");
                 QTEST(int(box.buttons().size()), "buttons");
                 QTEST(int(box.standardButton(box.defaultButton())), "defaultButton");
+                QVERIFY((box.windowFlags() & Qt::CustomizeWindowHint) && !(box.windowFlags() & Qt::WindowMinMaxButtonsHint));
                 if (press == QMessageBox::NoButton)
                     QTest::keyClick(&box, Qt::Key_Escape);
                 else
@@ -66,6 +68,20 @@ private slots:
         QTEST(MsgBox(text, style, QStringLiteral("<i>Open</i>")), "answer");
         QCOMPARE(TestSeam::shownMessages().at(0).text, text);
         QCOMPARE(TestSeam::shownMessages().at(0).answered, press >= 0);
+    }
+
+    // No modal window is minimised, and one of fixed size not maximised either.
+    void aModalWindowOffersOnlyTheTitleButtonsThatFitIt()
+    {
+        for (bool fixedSize : {true, false}) {
+            QDialog dialog;
+            (new QVBoxLayout(&dialog))->setSizeConstraint(fixedSize ? QLayout::SetFixedSize : QLayout::SetDefaultConstraint);
+            Qt::WindowFlags flags;
+            TestSeam::queueModalAction([&flags](QDialog &shown) { flags = shown.windowFlags(); shown.accept(); });
+            ShowModal(dialog);
+            QVERIFY((flags & Qt::CustomizeWindowHint) && !(flags & Qt::WindowMinimizeButtonHint));
+            QCOMPARE(bool(flags & Qt::WindowMaximizeButtonHint), !fixedSize);
+        }
     }
 
     // Where the system has no font of that name.

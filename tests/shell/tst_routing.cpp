@@ -7,6 +7,7 @@
 
 #include <QDateTime>
 #include <QMenuBar>
+#include <QScrollBar>
 
 class CommandRoutingTest : public ProgramSuite
 {
@@ -222,6 +223,9 @@ private slots:
             MenuFile::FileNew();
         for (QMdiSubWindow *window : frame.mdiArea()->subWindowList())
             QVERIFY(area.contains(window->geometry()));
+        // One moved out of the area is reached by scrolling.
+        windows[2]->move(area.bottomRight() + QPoint(200, 200));
+        QTRY_VERIFY(frame.mdiArea()->horizontalScrollBar()->isVisible() && frame.mdiArea()->verticalScrollBar()->isVisible());
     }
 };
 
