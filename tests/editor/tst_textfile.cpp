@@ -1,16 +1,17 @@
+#include "editor/safefile.h"
 #include "editor/textfile.h"
 #include "filebytes.h"
 #include "suites.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <algorithm>
 
 using LineEnds = std::vector<std::pair<qsizetype, LineEnd>>;
 
 Q_DECLARE_METATYPE(TextEncoding)
 Q_DECLARE_METATYPE(LineEnd)
-Q_DECLARE_METATYPE(LineEnds)
 
 namespace {
 
@@ -45,52 +46,77 @@ QString describe(const LineEnds &lineEnds)
 
 } // namespace
 
-class TextFileReading : public QObject
+class TextFileFormats : public QObject
 {
     Q_OBJECT
 
     QTemporaryDir m_folder;
 
 private slots:
-    void fileReadInPiecesIsDecodedAsAWhole_data()
+    void fileIsDecodedWithItsEncodingAndLineEndsAndWrittenBackTheSame_data()
     {
         QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("text"); // empty: the bytes as UTF-8
         QTest::addColumn<TextEncoding>("encoding");
+        QTest::addColumn<LineEnd>("lineEnd");
+        QTest::addColumn<QString>("others"); // line:LineEnd of lines that end otherwise than most
 
-        const auto utf8 = [](const char *name, const QByteArray &bytes) {
-            QTest::newRow(name) << bytes << QString::fromUtf8(bytes) << TextEncoding::Utf8;
+        const auto utf8 = [](const char *name, const QByteArray &bytes, LineEnd lineEnd = LineEnd::Lf,
+                             const QString &others = {}) {
+            QTest::newRow(name) << bytes << QString() << TextEncoding::Utf8 << lineEnd << others;
         };
+        // Characters and line ends cut by the end of a piece read.
         utf8("two-byte character cut after 1", acrossEveryMegabyte("\xC3\xA9", 1));
-        utf8("three-byte character cut after 1", acrossEveryMegabyte("\xE2\x82\xAC", 1));
         utf8("three-byte character cut after 2", acrossEveryMegabyte("\xE2\x82\xAC", 2));
         utf8("four-byte character cut after 1", acrossEveryMegabyte("\xF0\x9F\x98\x80", 1));
-        utf8("four-byte character cut after 2", acrossEveryMegabyte("\xF0\x9F\x98\x80", 2));
         utf8("four-byte character cut after 3", acrossEveryMegabyte("\xF0\x9F\x98\x80", 3));
+        utf8("CR LF cut after CR", acrossEveryMegabyte("\r\n", 1, {}, "\r\n"), LineEnd::CrLf);
+
+        utf8("the first otherwise", "a\nb\r\nc\r\nd", LineEnd::CrLf, QStringLiteral("0:1"));
+        utf8("the first ones otherwise", "a\rb\rc\nd\ne\nf\n", LineEnd::Lf, QStringLiteral("0:2 1:2"));
+        utf8("the last otherwise", "a\nb\nc\r", LineEnd::Lf, QStringLiteral("2:2"));
+        utf8("a tie goes to CR LF", "a\nb\r\nc\nd\r\n", LineEnd::CrLf, QStringLiteral("0:1 2:1"));
+        utf8("CR CR LF is a CR and a CR LF", "a\r\r\nb\r\n", LineEnd::CrLf, QStringLiteral("0:2"));
+        utf8("separator and noncharacters", "a\xE2\x80\xA9" "b\xEF\xB7\x90" "c\xEF\xB7\x91" "d\xE2\x80\xA9" "e\xE2\x80\xA8",
+             LineEnd::ParagraphSeparator, QStringLiteral("1:4 2:5"));
+        utf8("no line end takes the platform's", "one line\tand a tab", platformLineEnd());
 
         // Bytes from 0xA0 on are the same characters in Windows-1252 and Latin-1.
-        const auto windows1252 = [](const char *name, const QByteArray &bytes) {
-            QTest::newRow(name) << bytes << QString::fromLatin1(bytes) << TextEncoding::Windows1252;
+        const auto windows1252 = [](const char *name, const QByteArray &bytes, const QString &text = {}) {
+            QTest::newRow(name) << bytes << (text.isEmpty() ? QString::fromLatin1(bytes) : text)
+                                << TextEncoding::Windows1252 << LineEnd::Lf << QString();
         };
+        windows1252("Windows-1252 letters and an unassigned byte", "caf\xE9 \x80 \x93q\x94 \x81\n",
+                    QStringLiteral("caf\u00E9 \u20AC \u201Cq\u201D \u0081\n"));
         windows1252("UTF-8 cut off at the end of the file", acrossEveryMegabyte("\xC3\xA9", 1) + "\xC3");
-        windows1252("byte that is not UTF-8 after megabytes that are",
-                    acrossEveryMegabyte("\xC3\xA9", 1) + " \xE9t\xE9");
+        windows1252("byte that is not UTF-8 after megabytes that are", acrossEveryMegabyte("\xC3\xA9", 1) + " \xE9t\xE9");
         windows1252("UTF-8 byte-order mark, then a byte that is not UTF-8",
                     acrossEveryMegabyte("\xC3\xA9", 1, "\xEF\xBB\xBF") + "\xFF");
-        windows1252("UTF-16 byte-order mark, odd length",
-                    utf16(QString(5 * megabyte, u'x') + u'\n', false) + "y");
+        windows1252("UTF-16 byte-order mark, odd length", utf16(QString(5 * megabyte, u'x') + u'\n', false) + "y");
 
         const QString pairs = QString::fromUtf8(acrossEveryMegabyte("\xF0\x9F\x98\x80", 1));
-        QTest::newRow("UTF-16 LE") << utf16(pairs, false) << pairs << TextEncoding::Utf16LE;
-        QTest::newRow("UTF-16 BE") << utf16(pairs, true) << pairs << TextEncoding::Utf16BE;
+        QTest::newRow("UTF-16 LE") << utf16(pairs, false) << pairs << TextEncoding::Utf16LE << LineEnd::Lf << QString();
+        QTest::newRow("UTF-16 BE") << utf16(pairs, true) << pairs << TextEncoding::Utf16BE << LineEnd::Lf << QString();
+
+        // Lines of pairs longer than the writer's chunks, so that a pair meets
+        // a chunk's end; each line after the second shifted by a character.
+        const QString emoji = QStringLiteral("\U0001F600");
+        QString text = emoji.repeated(4) + u'\n' + emoji.repeated(720000);
+        for (int line = 0; line < 3; ++line)
+            text += QStringLiteral("\nx") + emoji.repeated(650000);
+        utf8("UTF-8 emoji", text.toUtf8());
+        QTest::newRow("UTF-16 LE emoji") << utf16(text, false) << text << TextEncoding::Utf16LE << LineEnd::Lf << QString();
+        QTest::newRow("UTF-16 BE emoji") << utf16(text, true) << text << TextEncoding::Utf16BE << LineEnd::Lf << QString();
     }
 
-    void fileReadInPiecesIsDecodedAsAWhole()
+    void fileIsDecodedWithItsEncodingAndLineEndsAndWrittenBackTheSame()
     {
         QFETCH(QByteArray, bytes);
         QFETCH(QString, text);
         QFETCH(TextEncoding, encoding);
-        const QString path = m_folder.filePath(QStringLiteral("big.txt"));
+        QFETCH(LineEnd, lineEnd);
+        QFETCH(QString, others);
+        const QString path = m_folder.filePath(QStringLiteral("decoded.txt"));
         QVERIFY(writeBytes(path, bytes));
 
         DecodedTextFile fromFile;
@@ -98,77 +124,32 @@ private slots:
         DecodedTextFile fromBytes = decodeTextFile(bytes);
         for (const DecodedTextFile *decoded : {&fromFile, &fromBytes}) {
             QCOMPARE(decoded->format.encoding, encoding);
-            QVERIFY(decoded->text == text);
-            QCOMPARE(decoded->format.lineEnd, LineEnd::Lf);
-            QCOMPARE(describe(decoded->otherLineEnds), QString());
+            QVERIFY(decoded->text == (text.isEmpty() ? QString::fromUtf8(bytes) : text));
+            QCOMPARE(decoded->format.lineEnd, lineEnd);
+            QCOMPARE(describe(decoded->otherLineEnds), others);
         }
-    }
 
-    void crLfCutByTheEndOfAPieceIsOneLineEnd()
-    {
-        const QByteArray bytes = acrossEveryMegabyte("\r\n", 1, {}, "\r\n");
-        const QString path = m_folder.filePath(QStringLiteral("crlf.txt"));
-        QVERIFY(writeBytes(path, bytes));
-        DecodedTextFile decoded;
-        QVERIFY(readTextFile(path, decoded).ok());
-        QCOMPARE(decoded.format.lineEnd, LineEnd::CrLf);
-        QCOMPARE(describe(decoded.otherLineEnds), QString());
-        QCOMPARE(describe(decodeTextFile(bytes).otherLineEnds), QString());
-    }
-
-    void linesThatEndOtherwiseThanMostAreListed_data()
-    {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<LineEnd>("lineEnd");
-        QTest::addColumn<QString>("others");
-        QTest::newRow("all alike") << QByteArray("a\r\nb\r\nc") << LineEnd::CrLf << QString();
-        QTest::newRow("the first otherwise") << QByteArray("a\nb\r\nc\r\nd") << LineEnd::CrLf << QStringLiteral("0:1");
-        QTest::newRow("the first ones otherwise")
-            << QByteArray("a\rb\rc\nd\ne\nf\n") << LineEnd::Lf << QStringLiteral("0:2 1:2");
-        QTest::newRow("the last otherwise") << QByteArray("a\nb\nc\r") << LineEnd::Lf << QStringLiteral("2:2");
-        QTest::newRow("a tie goes to CR LF")
-            << QByteArray("a\nb\r\nc\nd\r\n") << LineEnd::CrLf << QStringLiteral("0:1 2:1");
-        QTest::newRow("CR CR LF is a CR and a CR LF")
-            << QByteArray("a\r\r\nb\r\n") << LineEnd::CrLf << QStringLiteral("0:2");
-        QTest::newRow("separator and noncharacters")
-            << QByteArray("a\xE2\x80\xA9" "b\xEF\xB7\x90" "c\xEF\xB7\x91" "d\xE2\x80\xA9" "e\xE2\x80\xA8")
-            << LineEnd::ParagraphSeparator << QStringLiteral("1:4 2:5");
-    }
-
-    void linesThatEndOtherwiseThanMostAreListed()
-    {
-        QFETCH(QByteArray, bytes);
-        QFETCH(LineEnd, lineEnd);
-        QFETCH(QString, others);
-        const DecodedTextFile decoded = decodeTextFile(bytes);
-        QCOMPARE(decoded.format.lineEnd, lineEnd);
-        QCOMPARE(describe(decoded.otherLineEnds), others);
-    }
-
-    void textWithoutLineEndsTakesThePlatforms()
-    {
-        const DecodedTextFile decoded = decodeTextFile("one line\tand a tab");
-        QCOMPARE(decoded.format.lineEnd, platformLineEnd());
-        QVERIFY(decoded.otherLineEnds.empty());
-    }
-
-    void systemFileThatSaysItIsEmptyIsReadWhole()
-    {
-#ifndef Q_OS_LINUX
-        QSKIP("no /proc here");
-#else
-        const QString path = QStringLiteral("/proc/version");
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.size(), 0);
-        const QString expected = QString::fromUtf8(file.readAll());
-        QVERIFY(!expected.isEmpty());
-        DecodedTextFile decoded;
-        QVERIFY(readTextFile(path, decoded).ok());
-        QCOMPARE(decoded.text, expected);
-#endif
+        // Written back in two pieces, which cut the first pair in two as a
+        // store may, the text gives the same bytes, as many as were counted.
+        const QString copy = m_folder.filePath(QStringLiteral("written.txt"));
+        SafeFileWriter file;
+        QVERIFY(file.open(copy).ok());
+        EncodedTextWriter out(file, encoding);
+        EncodedTextWriter counter(encoding);
+        for (EncodedTextWriter *writer : {&out, &counter}) {
+            if (fromFile.format.byteOrderMark)
+                writer->writeByteOrderMark();
+            writer->write(QStringView(fromFile.text).first(1));
+            writer->write(QStringView(fromFile.text).sliced(1));
+            writer->flush();
+        }
+        QVERIFY(file.commit().ok());
+        QCOMPARE(qsizetype(counter.size()), bytes.size());
+        const QByteArray written = readBytes(copy);
+        const auto differ = std::mismatch(written.begin(), written.end(), bytes.begin(), bytes.end());
+        QVERIFY2(written == bytes, qPrintable(QStringLiteral("first difference at byte %1").arg(differ.first - written.begin())));
     }
 };
 
-QUILLORY_SUITE(TextFileReading)
+QUILLORY_SUITE(TextFileFormats)
 #include "tst_textfile.moc"

@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <numeric>
+
 namespace {
 
 // Bytes that decide how a file is read: line ends, byte order marks, a UTF-8
@@ -26,32 +28,26 @@ void withoutShapingWarnings(QtMsgType type, const QMessageLogContext &context, c
         testHandler(type, context, message);
 }
 
-qsizetype below(QRandomGenerator &random, qsizetype end)
-{
-    return qsizetype(random.bounded(quint32(end)));
-}
-
-QByteArray interesting(QRandomGenerator &random)
-{
-    const qsizetype pick = below(random, interestingBytes.size() + 1);
-    return pick < interestingBytes.size() ? interestingBytes[pick] : QByteArray(1, char(0x80 + below(random, 0x20)));
-}
-
 QByteArray mutated(QByteArray bytes, const QList<QByteArray> &pool, QRandomGenerator &random)
 {
-    for (qsizetype n = 1 + below(random, 4); n > 0; --n) {
+    const auto below = [&random](qsizetype end) { return qsizetype(random.bounded(quint32(end))); };
+    const auto interesting = [&] {
+        const qsizetype pick = below(interestingBytes.size() + 1);
+        return pick < interestingBytes.size() ? interestingBytes[pick] : QByteArray(1, char(0x80 + below(0x20)));
+    };
+    for (qsizetype n = 1 + below(4); n > 0; --n) {
         // Most of what decides the encoding is at the start of the file.
-        const qsizetype at = below(random, 4) == 0 ? 0 : below(random, bytes.size() + 1);
-        switch (below(random, 5)) {
+        const qsizetype at = below(4) == 0 ? 0 : below(bytes.size() + 1);
+        switch (below(5)) {
         case 0:
             if (at < bytes.size())
-                bytes[at] = char(bytes[at] ^ (1 << below(random, 8)));
+                bytes[at] = char(bytes[at] ^ (1 << below(8)));
             break;
         case 1:
-            bytes.insert(at, interesting(random));
+            bytes.insert(at, interesting());
             break;
         case 2: {
-            const QByteArray over = interesting(random);
+            const QByteArray over = interesting();
             bytes.replace(at, over.size(), over);
             break;
         }
@@ -59,8 +55,8 @@ QByteArray mutated(QByteArray bytes, const QList<QByteArray> &pool, QRandomGener
             bytes.truncate(at);
             break;
         default: {
-            const QByteArray &other = pool.at(below(random, pool.size()));
-            bytes = bytes.first(at) + other.sliced(below(random, other.size() + 1));
+            const QByteArray &other = pool.at(below(pool.size()));
+            bytes = bytes.first(at) + other.sliced(below(other.size() + 1));
         }
         }
     }
@@ -74,27 +70,27 @@ class LoaderMutations : public QObject
     Q_OBJECT
 
 private slots:
-
-    // QUILLORY_FUZZ_SECONDS runs it longer, QUILLORY_FUZZ_SEED repeats a run.
-    void mutatedFilesAreSavedAgainByteForByte()
+    // The fuzzer's seed files, every byte value, and a line of 5 MB, then
+    // mutations of them. QUILLORY_FUZZ_SECONDS runs it longer,
+    // QUILLORY_FUZZ_SEED repeats a run.
+    void filesAndTheirMutationsAreSavedAgainByteForByte()
     {
-        QList<QByteArray> pool;
+        QByteArray everyByte(256, 0);
+        std::iota(everyByte.begin(), everyByte.end(), char(0));
+        QList<QByteArray> pool {everyByte};
         const QDir corpus(QStringLiteral(QUILLORY_FUZZ_CORPUS));
         for (const QString &name : corpus.entryList(QDir::Files)) {
             QFile file(corpus.filePath(name));
             QVERIFY(file.open(QIODevice::ReadOnly));
             pool.append(file.readAll());
         }
-        QVERIFY(pool.size() >= 5);
+        QVERIFY(pool.size() >= 6);
         QTemporaryDir folder;
         QVERIFY(folder.isValid());
 
-        const quint32 seed = qEnvironmentVariableIsSet("QUILLORY_FUZZ_SEED")
-                                 ? qgetenv("QUILLORY_FUZZ_SEED").toUInt()
-                                 : QRandomGenerator::global()->generate();
-        const int seconds = qEnvironmentVariableIsSet("QUILLORY_FUZZ_SECONDS")
-                                ? qEnvironmentVariableIntValue("QUILLORY_FUZZ_SECONDS")
-                                : 3;
+        const quint32 seed = qEnvironmentVariableIsSet("QUILLORY_FUZZ_SEED") ? qgetenv("QUILLORY_FUZZ_SEED").toUInt()
+                                                                              : QRandomGenerator::global()->generate();
+        const int seconds = qEnvironmentVariableIsSet("QUILLORY_FUZZ_SECONDS") ? qEnvironmentVariableIntValue("QUILLORY_FUZZ_SECONDS") : 3;
         qInfo("QUILLORY_FUZZ_SEED=%u", seed);
         QRandomGenerator random(seed);
         testHandler = qInstallMessageHandler(withoutShapingWarnings);
@@ -102,17 +98,18 @@ private slots:
         QByteArray input;
         const auto report = qScopeGuard([&] {
             if (QTest::currentTestFailed())
-                qWarning("QUILLORY_FUZZ_SEED=%u; the input: %s", seed, input.toHex().constData());
+                qWarning("QUILLORY_FUZZ_SEED=%u; the input: %s", seed, input.left(4096).toHex().constData());
         });
-        int runs = 0;
-        for (const QByteArray &file : pool) {
+        // A line of 5 MB is read and written in pieces; too long to mutate.
+        for (const QByteArray &file : pool + QList<QByteArray> {QByteArray(5 << 20, 'x')}) {
             input = file;
             QCOMPARE(loaderRoundTripFault(input, folder.path()), QString());
         }
+        int runs = 0;
         for (QDeadlineTimer deadline(seconds * 1000); !deadline.hasExpired(); ++runs) {
-            input = mutated(pool.at(below(random, pool.size())), pool, random);
+            input = mutated(pool.at(random.bounded(pool.size())), pool, random);
             QCOMPARE(loaderRoundTripFault(input, folder.path()), QString());
-            if (pool.size() < 500 && below(random, 8) == 0)
+            if (pool.size() < 500 && random.bounded(8) == 0)
                 pool.append(input);
         }
         qInfo("%d mutated files", runs);
