@@ -149,6 +149,18 @@ private slots:
         const auto differ = std::mismatch(written.begin(), written.end(), bytes.begin(), bytes.end());
         QVERIFY2(written == bytes, qPrintable(QStringLiteral("first difference at byte %1").arg(differ.first - written.begin())));
     }
+
+    void aSystemFileThatSaysItIsEmptyIsReadWhole()
+    {
+        QFile file(QStringLiteral("/proc/version"));
+        if (!file.open(QIODevice::ReadOnly) || file.size() != 0)
+            QSKIP("no file of the system that says it is empty");
+        const QString expected = QString::fromUtf8(file.readAll());
+        DecodedTextFile decoded;
+        QVERIFY(readTextFile(file.fileName(), decoded).ok());
+        QVERIFY(!expected.isEmpty());
+        QCOMPARE(decoded.text, expected);
+    }
 };
 
 QUILLORY_SUITE(TextFileFormats)

@@ -343,6 +343,39 @@ private slots:
     }
 
 
+    void theCaretStaysInSightWhenTheViewNarrowsAndASelectionHidesWithoutTheFocus()
+    {
+        QString lines;
+        for (int i = 0; i < 200; ++i)
+            lines += QStringLiteral("line %1 with some words to wrap when narrow\n").arg(i);
+        load(lines);
+        view->setWrapsAtEdge(true);
+        view->setSelection(lines.size() / 2, lines.size() / 2);
+        view->resize(150, 200);
+        QApplication::processEvents();
+        QVERIFY(view->viewport()->rect().contains(view->cursorRect().center()));
+
+        load(QStringLiteral("selected text"));
+        view->setSelection(0, 8);
+        view->setHideSelection(true);
+        const auto highlighted = [this] {
+            const QImage image = view->viewport()->grab().toImage();
+            for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+                const QColor highlight = view->palette().color(group, QPalette::Highlight);
+                for (int y = 0; y < image.height(); ++y)
+                    for (int x = 0; x < image.width(); ++x)
+                        if (image.pixelColor(x, y) == highlight)
+                            return true;
+            }
+            return false;
+        };
+        QVERIFY(highlighted());
+        window->findChild<QLineEdit *>()->setFocus();
+        QVERIFY(!highlighted());
+        view->setHideSelection(false);
+        QVERIFY(highlighted());
+    }
+
     void typingInAMegabyteLineLaysOutOnlyWhatIsInSight()
     {
         const qint64 atStart = TextLayoutCache::shapedCharacters;
