@@ -1,6 +1,7 @@
 #include "document/frmnotepad.h"
 
 #include "document/documenthost.h"
+#include "document/draft.h"
 #include "document/menuedit.h"
 #include "files/frmsavedlg.h"
 #include "files/menufile.h"
@@ -29,6 +30,7 @@ constexpr int noWrap = 65535;
 frmNotePad::frmNotePad(DocumentHost &host)
     : QMdiSubWindow(host.hostWindow())
     , m_host(host)
+    , m_draft(new DocumentDraft(*this))
 {
     hide();
     setWindowIcon(host.hostWindow()->windowIcon());
@@ -218,6 +220,7 @@ void frmNotePad::Form_Unload(int &)
     const int index = slot();
     if (index > 0 && index < Quillo::DocState.size())
         Quillo::DocState[index].Free = true;
+    m_draft->discard();
     if (Quillo::AnyDocumentOpen())
         return;
     m_host.undoTimer().stop();
@@ -234,6 +237,7 @@ void frmNotePad::Text1_Change()
     const int index = slot();
     if (index > 0 && index < Quillo::DocState.size())
         Quillo::DocState[index].Modified = true;
+    m_draft->textChanged();
     // A change after an undo is the one the next Undo takes back.
     if (Screen::activeControl() == Text1)
         m_host.showUndoState();

@@ -2,6 +2,7 @@
 
 #include <QMdiSubWindow>
 
+class DocumentDraft;
 class DocumentHost;
 class RichTextBox;
 
@@ -25,6 +26,7 @@ public:
     void setCaption(const QString &caption);
     // The files the document was opened from or last saved to, main first.
     void setFilePaths(const QStringList &paths) { m_filePaths = paths; }
+    const QStringList &filePaths() const { return m_filePaths; }
     // The files a path list names: the ones kept while it is the list they
     // were saved under (a file's own name may hold "; "), else its pieces.
     QStringList pathsOf(const QString &list) const;
@@ -38,6 +40,8 @@ public:
     void Form_Activate();
 
     RichTextBox *Text1 = nullptr;
+    // The unsaved text kept on disk while the document has any.
+    DocumentDraft &draft() const { return *m_draft; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -58,4 +62,5 @@ private:
     QString m_tag;
     QString m_caption;
     QStringList m_filePaths;
+    DocumentDraft *m_draft = nullptr;
 };

@@ -1,7 +1,9 @@
 #include "editor/textstore.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
+#include <mutex>
 
 namespace {
 
@@ -55,11 +57,111 @@ qsizetype slackFor(qsizetype size)
 
 } // namespace
 
+// What a snapshot reads: the store's memory as it was laid out when it was
+// taken. The store ends the lease, under the mutex, before it changes any of
+// that memory; a reader copies a piece at a time under the same mutex.
+struct TextStoreLease
+{
+    std::mutex mutex;
+    std::atomic<bool> ended = false;
+    const char16_t *chars = nullptr;
+    qsizetype gapStart = 0;
+    qsizetype gapEnd = 0;
+    qsizetype size = 0;
+    const quint64 *lines = nullptr;
+    qsizetype lineGapStart = 0;
+    qsizetype lineGapEnd = 0;
+    qsizetype lineEntries = 0;
+};
+
+bool TextSnapshot::read(const std::function<void(QStringView text)> &onText,
+                        const std::function<void(LineEnd lineEnd)> &onBreak) const
+{
+    if (!m_lease)
+        return false;
+    TextStoreLease &lease = *m_lease;
+    const qsizetype length = lease.size - (lease.gapEnd - lease.gapStart);
+    constexpr qsizetype piece = 1 << 16;
+    std::vector<char16_t> buffer(size_t(std::min(piece, length)));
+    std::vector<LineEnd> lineEnds;
+    qsizetype nextLine = 0;
+    for (qsizetype at = 0; at < length;) {
+        const qsizetype count = std::min(piece, length - at);
+        lineEnds.clear();
+        {
+            const std::lock_guard<std::mutex> lock(lease.mutex);
+            if (lease.ended)
+                return false;
+            const qsizetype before = std::clamp<qsizetype>(lease.gapStart - at, 0, count);
+            std::memcpy(buffer.data(), lease.chars + at, size_t(before) * sizeof(char16_t));
+            std::memcpy(buffer.data() + before, lease.chars + lease.gapEnd + (at + before - lease.gapStart),
+                        size_t(count - before) * sizeof(char16_t));
+            for (qsizetype i = 0; i < count; ++i) {
+                if (buffer[size_t(i)] != TextStore::lineBreak)
+                    continue;
+                const qsizetype index
+                    = nextLine < lease.lineGapStart ? nextLine : nextLine + (lease.lineGapEnd - lease.lineGapStart);
+                lineEnds.push_back(entryLineEnd(lease.lines[index]));
+                ++nextLine;
+            }
+        }
+        qsizetype runStart = 0;
+        auto lineEnd = lineEnds.begin();
+        for (qsizetype i = 0; i < count; ++i) {
+            if (buffer[size_t(i)] != TextStore::lineBreak)
+                continue;
+            if (i > runStart)
+                onText(QStringView(buffer.data() + runStart, i - runStart));
+            onBreak(*lineEnd++);
+            runStart = i + 1;
+        }
+        if (count > runStart)
+            onText(QStringView(buffer.data() + runStart, count - runStart));
+        at += count;
+    }
+    return true;
+}
+
 TextStore::TextStore() = default;
+
+TextStore::~TextStore()
+{
+    endSnapshot();
+}
+
+TextSnapshot TextStore::snapshot() const
+{
+    endSnapshot();
+    auto lease = std::make_shared<TextStoreLease>();
+    lease->chars = chars();
+    lease->gapStart = m_gapStart;
+    lease->gapEnd = m_gapEnd;
+    lease->size = m_chars.size();
+    lease->lines = m_lines.data();
+    lease->lineGapStart = m_lineGapStart;
+    lease->lineGapEnd = m_lineGapEnd;
+    lease->lineEntries = qsizetype(m_lines.size());
+    m_lease = lease;
+    TextSnapshot snapshot;
+    snapshot.m_lease = std::move(lease);
+    return snapshot;
+}
+
+void TextStore::endSnapshot() const
+{
+    if (!m_lease)
+        return;
+    {
+        const std::lock_guard<std::mutex> lock(m_lease->mutex);
+        m_lease->ended = true;
+    }
+    m_lease.reset();
+}
 
 std::array<qsizetype, lineEndKinds> TextStore::load(QString &&text)
 {
     std::array<qsizetype, lineEndKinds> counts {};
+    endSnapshot();
     m_chars = std::move(text);
     m_lines.clear();
     const qsizetype size = m_chars.size();
@@ -175,13 +277,21 @@ QStringView TextStore::contiguous(qsizetype from, qsizetype to) const
 {
     from = std::clamp<qsizetype>(from, 0, length());
     to = std::clamp<qsizetype>(to, from, length());
-    if (from < m_gapStart && m_gapStart < to)
+    if (from < m_gapStart && m_gapStart < to) {
+        if (inSnapshot()) {
+            m_contiguousCopy = text(from, to - from);
+            return m_contiguousCopy;
+        }
         moveGap(m_gapStart - from < to - m_gapStart ? from : to);
+    }
     return QStringView(chars() + physical(from), to - from);
 }
 
 void TextStore::moveGap(qsizetype position) const
 {
+    if (position == m_gapStart)
+        return;
+    endSnapshot();
     char16_t *p = chars();
     if (position < m_gapStart) {
         const qsizetype n = m_gapStart - position;
@@ -200,6 +310,7 @@ void TextStore::ensureGap(qsizetype characters)
 {
     if (m_gapEnd - m_gapStart >= characters)
         return;
+    endSnapshot();
     const qsizetype oldSize = m_chars.size();
     const qsizetype grow = characters + slackFor(oldSize);
     m_chars.resize(oldSize + grow);
@@ -210,6 +321,9 @@ void TextStore::ensureGap(qsizetype characters)
 
 void TextStore::moveLineGap(qsizetype line)
 {
+    if (line == m_lineGapStart)
+        return;
+    endSnapshot();
     const qsizetype total = length();
     if (line < m_lineGapStart) {
         // Entries that go after the gap count from the end from now on.
@@ -230,6 +344,7 @@ void TextStore::ensureLineGap(qsizetype lines)
 {
     if (m_lineGapEnd - m_lineGapStart >= lines)
         return;
+    endSnapshot();
     const qsizetype oldSize = qsizetype(m_lines.size());
     const qsizetype grow = lines + std::max<qsizetype>(1024, oldSize / 8);
     m_lines.resize(size_t(oldSize + grow));
@@ -253,6 +368,11 @@ void TextStore::erase(qsizetype position, qsizetype count, std::vector<LineEnd> 
             lineEnds->push_back(entryLineEnd(e));
         ++m_lineGapEnd;
     }
+    // Characters just before the gap join it where they stand.
+    if (position + count == m_gapStart) {
+        m_gapStart = position;
+        return;
+    }
     moveGap(position);
     m_gapEnd += count;
 }
@@ -265,12 +385,18 @@ void TextStore::insertStored(qsizetype position, QStringView text, const LineEnd
     // with the text inserted before them.
     moveLineGap(linesStartingBy(position));
     const qsizetype breaks = text.count(QChar(lineBreak));
+    moveGap(position);
+    // Typing and deleting where a snapshot was taken write into its gaps
+    // only; anything else ends it.
+    if (m_lease
+        && (m_gapStart < m_lease->gapStart || m_gapStart + text.size() > m_lease->gapEnd
+            || m_lineGapStart < m_lease->lineGapStart || m_lineGapStart + breaks > m_lease->lineGapEnd))
+        endSnapshot();
     if (breaks > 0) {
         ensureLineGap(breaks);
         for (qsizetype at = text.indexOf(QChar(lineBreak)); at >= 0; at = text.indexOf(QChar(lineBreak), at + 1))
             m_lines[size_t(m_lineGapStart++)] = entry(position + at + 1, *lineEnds++);
     }
-    moveGap(position);
     ensureGap(text.size());
     std::memcpy(chars() + m_gapStart, text.utf16(), size_t(text.size()) * sizeof(char16_t));
     m_gapStart += text.size();

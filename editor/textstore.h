@@ -8,7 +8,30 @@
 #include <array>
 
 #include <functional>
+#include <memory>
 #include <vector>
+
+struct TextStoreLease;
+
+// The text of a store as it stood when the snapshot was taken, for reading
+// on another thread while the store goes on being edited. Typing and
+// deleting where the last edit was leave it readable; any other edit, a new
+// text or the store going away ends it, and a reading then stops.
+class TextSnapshot
+{
+public:
+    TextSnapshot() = default;
+    // Calls onText for each stretch of characters and onBreak with the line
+    // end of each line break, in order. False when the snapshot ended before
+    // everything was read (what was given until then is of no use).
+    bool read(const std::function<void(QStringView text)> &onText,
+              const std::function<void(LineEnd lineEnd)> &onBreak) const;
+    bool isNull() const { return !m_lease; }
+
+private:
+    friend class TextStore;
+    std::shared_ptr<TextStoreLease> m_lease;
+};
 
 // A text as an editor keeps it: its characters, with
 // each line break stored as one character (so a position counts a break as
@@ -35,6 +58,9 @@ public:
     };
 
     TextStore();
+    ~TextStore();
+    TextStore(const TextStore &) = delete;
+    TextStore &operator=(const TextStore &) = delete;
 
     // Replaces the whole text by text, whose line breaks are as a file has
     // them (CR LF, LF, CR, U+2029, U+FDD0, U+FDD1). Each break keeps its own
@@ -76,6 +102,11 @@ public:
     void replace(qsizetype position, qsizetype removed, QStringView text, LineEnd newLineEnd,
                  EditKind kind = EditKind::Separate);
 
+    // The text as it is now, without a copy. The store keeps the memory the
+    // snapshot reads unchanged until an edit away from the last one needs
+    // it, which ends the snapshot instead of waiting for its reader.
+    TextSnapshot snapshot() const;
+
     // One level of undo: undo() takes back the last edit (typing or deleting
     // that joined counts as one), and called again puts it back.
     bool canUndo() const;
@@ -101,6 +132,10 @@ private:
         bool joinable = false;
     };
 
+    // Ends the snapshot when it is still being read: its memory is about to
+    // change.
+    void endSnapshot() const;
+    bool inSnapshot() const { return m_lease != nullptr; }
     void moveGap(qsizetype position) const;
     void ensureGap(qsizetype characters);
     void moveLineGap(qsizetype line);
@@ -132,4 +167,7 @@ private:
     qsizetype m_lineGapStart = 0;
     qsizetype m_lineGapEnd = 0;
     Undo m_undo;
+    mutable std::shared_ptr<TextStoreLease> m_lease;
+    // What contiguous() gives while a snapshot keeps the gap where it is.
+    mutable QString m_contiguousCopy;
 };

@@ -1,5 +1,6 @@
 #include "files/frmsavedlg.h"
 
+#include "document/draft.h"
 #include "document/frmnotepad.h"
 #include "files/filedialogs.h"
 #include "files/menufile.h"
@@ -245,6 +246,7 @@ bool frmSaveDlg::writeTargets(const QString &main, const QString &backup1, const
     const int slot = m_target.Tag().toInt();
     if (slot > 0 && slot < Quillo::DocState.size())
         Quillo::DocState[slot].Modified = false;
+    m_target.draft().discard();
     Screen::setMousePointer(MousePointer::Default);
     Registry::AddRecentFile(main);
     accept();

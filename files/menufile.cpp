@@ -1,5 +1,6 @@
 #include "files/menufile.h"
 
+#include "document/draft.h"
 #include "document/frmnotepad.h"
 #include "files/frmopendlg.h"
 #include "files/frmsavedlg.h"
@@ -187,6 +188,7 @@ void SaveDocument(frmNotePad &window, const QString &list)
     window.setCaption(list);
     window.setFilePaths(pieces);
     setModified(window, false);
+    window.draft().discard();
     Registry::AddRecentFile(pieces.first());
     Screen::setMousePointer(MousePointer::Default);
 }

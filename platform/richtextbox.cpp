@@ -275,11 +275,16 @@ Error RichTextBox::LoadFile(const QString &path, int fileType)
     DecodedTextFile decoded;
     if (const FileError error = readTextFile(path, decoded); error.failed())
         return fileError(error);
-    store().load(std::move(decoded.text));
-    m_format = decoded.format;
+    loadText(std::move(decoded.text), decoded.format);
+    return Error::none();
+}
+
+void RichTextBox::loadText(QString &&text, const TextFileFormat &format)
+{
+    store().load(std::move(text));
+    m_format = format;
     setNewLineEnd(m_format.lineEnd);
     storeReset();
-    return Error::none();
 }
 
 Error RichTextBox::SaveFile(const QString &path, int fileType)

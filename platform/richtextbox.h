@@ -95,6 +95,9 @@ public:
     // Replaces the whole text with the file's; on failure the text stays as
     // it was.
     [[nodiscard]] Error LoadFile(const QString &path, int fileType = RichTextFileType::Text);
+    // Replaces the whole text by text, whose line breaks are as a file of
+    // that format holds them, to be saved in that format.
+    void loadText(QString &&text, const TextFileFormat &format);
     // Writes the whole text, creating or replacing the file; on failure the
     // file that was there stays as it was.
     [[nodiscard]] Error SaveFile(const QString &path, int fileType = RichTextFileType::Text);

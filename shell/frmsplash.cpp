@@ -43,6 +43,7 @@ void frmSplash::tmrSplash_Timer()
     Quillo::MainForm->Show();
     close();
     Quillo::ReportInterruptedSaves();
+    Quillo::RestoreDrafts();
     Quillo::OpenStartFiles();
 }
 

@@ -1,3 +1,4 @@
+#include "document/draft.h"
 #include "shell/frmmainnote.h"
 #include "shell/quillo.h"
 
@@ -18,5 +19,6 @@ int main(int argc, char *argv[])
     Quillo::Main();
     const int code = QApplication::exec();
     delete Quillo::MainForm;
+    Drafts::endRun();
     return code;
 }

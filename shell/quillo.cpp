@@ -1,5 +1,6 @@
 #include "shell/quillo.h"
 
+#include "document/draft.h"
 #include "document/frmnotepad.h"
 #include "document/menuedit.h"
 #include "files/menufile.h"
@@ -106,6 +107,52 @@ void OpenStartFiles()
         first->Unload();
 }
 
+void RestoreDrafts()
+{
+    QStringList unreadable;
+    QList<LeftDraft> drafts = Drafts::leftDrafts(unreadable);
+    if (!unreadable.isEmpty()) {
+        MsgBox(QStringLiteral("Error. Unable to read the unsaved text kept in ") + unreadable.join(QStringLiteral(";\r\n"))
+                   + QStringLiteral(". It is left where it is."),
+               MsgBoxStyle::Exclamation, QStringLiteral("Restore"));
+    }
+    if (drafts.isEmpty() || !MainForm)
+        return;
+    const QString question
+        = drafts.size() == 1
+              ? QStringLiteral("1 document had unsaved changes when the program last ended. Do you want to restore it?")
+              : QStringLiteral("%1 documents had unsaved changes when the program last ended. Do you want to restore them?")
+                    .arg(drafts.size());
+    if (MsgBox(question, MsgBoxStyle::YesNo | MsgBoxStyle::Question, QStringLiteral("Restore")) != MsgBoxAnswer::Yes) {
+        Drafts::remove(drafts);
+        return;
+    }
+    Screen::setMousePointer(MousePointer::Hourglass);
+    // The empty document of the start gives way to the restored ones.
+    frmNotePad *first = Documents.value(1);
+    if (first && first->isLoaded() && first->Caption() == QLatin1String("Untitled1") && !DocState[1].Modified
+        && first->Text1->textLength() == 0)
+        first->Unload();
+    for (LeftDraft &draft : drafts) {
+        const int slot = NewDocumentSlot();
+        if (!Documents[slot])
+            Documents[slot] = new frmNotePad(*MainForm);
+        frmNotePad &document = *Documents[slot];
+        document.setTag(QString::number(slot));
+        // A document never saved takes the name of its new place.
+        document.setCaption(MenuFile::IsUntitled(draft.record.caption) ? QStringLiteral("Untitled") + QString::number(slot)
+                                                                       : draft.record.caption);
+        document.setFilePaths(draft.record.paths);
+        document.Text1->loadText(std::move(draft.text), draft.record.format);
+        DocState[slot].Modified = true;
+        DocState[slot].WordWrap = false;
+        // Kept on disk all along: the draft becomes the new document's.
+        (void)Drafts::adopt(draft, document.draft().file());
+        document.Show();
+    }
+    Screen::setMousePointer(MousePointer::Default);
+}
+
 void ReportInterruptedSaves()
 {
     const QStringList copies = leftRecoveryCopies();
@@ -170,6 +217,7 @@ void resetModules()
     MenuEdit::resetState();
     MenuFile::resetState();
     MenuFormat::resetState();
+    Drafts::resetState();
 }
 
 } // namespace Quillo

@@ -39,6 +39,9 @@ QString GetLongPath(const QString &path);
 void OpenStartFiles();
 // Tells where the old text of files is kept whose save was cut short.
 void ReportInterruptedSaves();
+// Offers back the unsaved text of documents that a run of the program left
+// when it ended without closing them.
+void RestoreDrafts();
 int NewDocumentSlot();
 bool AnyDocumentOpen();
 // The edit control of the frame's active document, or null.

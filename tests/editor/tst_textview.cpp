@@ -1,4 +1,5 @@
 #include "editor/textlayout.h"
+#include "editor/textstore.h"
 #include "editor/textview.h"
 #include "suites.h"
 
@@ -374,6 +375,40 @@ private slots:
         QVERIFY(!highlighted());
         view->setHideSelection(false);
         QVERIFY(highlighted());
+    }
+
+    void aSnapshotReadsTheTextAsTakenUntilAnEditAwayFromTheLastNeedsItsMemory_data()
+    {
+        QTest::addColumn<QString>("edit");
+        QTest::addColumn<bool>("readable");
+        QTest::newRow("typing on") << "type" << true;
+        QTest::newRow("deleting back") << "backspace" << true;
+        QTest::newRow("typing elsewhere") << "elsewhere" << false;
+        QTest::newRow("a new text") << "load" << false;
+    }
+    void aSnapshotReadsTheTextAsTakenUntilAnEditAwayFromTheLastNeedsItsMemory()
+    {
+        QFETCH(QString, edit);
+        QFETCH(bool, readable);
+        load(QStringLiteral("one\r\ntwo\nthree\rfour"));
+        press(Qt::Key_Down);
+        // The second character makes the store's room for typing.
+        QTest::keyClicks(view, QStringLiteral("xy"));
+        const TextSnapshot snapshot = view->store().snapshot();
+        if (edit == QLatin1String("type"))
+            QTest::keyClicks(view, QStringLiteral("yz"));
+        else if (edit == QLatin1String("backspace"))
+            press(Qt::Key_Backspace);
+        else if (edit == QLatin1String("elsewhere"))
+            press(Qt::Key_Home, Qt::ControlModifier), QTest::keyClicks(view, QStringLiteral("w"));
+        else
+            load(QStringLiteral("new"));
+        QString read;
+        const bool whole
+            = snapshot.read([&](QStringView part) { read += part; }, [&](LineEnd lineEnd) { read += lineEndText(lineEnd); });
+        QCOMPARE(whole, readable);
+        if (readable)
+            QCOMPARE(read, QStringLiteral("one\r\nxytwo\nthree\rfour"));
     }
 
     void typingInAMegabyteLineLaysOutOnlyWhatIsInSight()

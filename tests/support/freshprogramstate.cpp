@@ -25,6 +25,9 @@ FreshProgramState::FreshProgramState()
     // Copies kept by saves in place go to the cache folder.
     m_previousCache = qgetenv("XDG_CACHE_HOME");
     qputenv("XDG_CACHE_HOME", QFile::encodeName(root.filePath(QStringLiteral("cache"))));
+    // Drafts of unsaved text go to the data folder.
+    m_previousData = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", QFile::encodeName(root.filePath(QStringLiteral("data"))));
     m_previousCurrentDir = QDir::currentPath();
     QDir::setCurrent(root.filePath(QStringLiteral("work")));
 
@@ -44,6 +47,10 @@ FreshProgramState::~FreshProgramState()
     Help::resetState();
     Screen::resetState();
     QDir::setCurrent(m_previousCurrentDir);
+    if (m_previousData.isEmpty())
+        qunsetenv("XDG_DATA_HOME");
+    else
+        qputenv("XDG_DATA_HOME", m_previousData);
     if (m_previousCache.isEmpty())
         qunsetenv("XDG_CACHE_HOME");
     else

@@ -27,5 +27,6 @@ private:
     bool m_homeWasSet = false;
     QByteArray m_previousHome;
     QByteArray m_previousCache;
+    QByteArray m_previousData;
     QString m_previousCurrentDir;
 };

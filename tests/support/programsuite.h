@@ -219,7 +219,8 @@ private:
             for (const char c : readBytes(found.filePath()))
                 bytes += c == '\r' ? QStringLiteral("\\r") : c == '\n' ? QStringLiteral("\\n")
                          : uchar(c) < 0x80 ? QString(QChar(c)) : QStringLiteral("\\x") + QString::number(uchar(c), 16).toUpper();
-            if (!name.startsWith(QStringLiteral("settings/")) && !name.startsWith(QStringLiteral("cache/")))
+            if (!name.startsWith(QStringLiteral("settings/")) && !name.startsWith(QStringLiteral("cache/"))
+                && !name.startsWith(QStringLiteral("data/")))
                 files << name + u'=' + bytes;
         }
         files.sort();

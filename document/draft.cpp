@@ -1,0 +1,333 @@
+#include "document/draft.h"
+
+#include "document/frmnotepad.h"
+#include "editor/safefile.h"
+#include "editor/textstore.h"
+#include "platform/richtextbox.h"
+#include "shell/quillo.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLockFile>
+#include <QStandardPaths>
+#include <QtEndian>
+
+#include <algorithm>
+#include <mutex>
+
+// One write of a draft. Its commit and a discard of the draft go one after
+// the other, so that a draft of a saved document never comes back.
+struct DraftJob
+{
+    std::mutex mutex;
+    bool discarded = false;
+};
+
+namespace {
+
+constexpr QByteArrayView draftMagic = "QUILLORY-DRAFT 1\n";
+
+struct Named
+{
+    const char *name;
+    int value;
+};
+
+constexpr Named encodingNames[] = {{"utf-8", int(TextEncoding::Utf8)},
+                                   {"utf-16le", int(TextEncoding::Utf16LE)},
+                                   {"utf-16be", int(TextEncoding::Utf16BE)},
+                                   {"windows-1252", int(TextEncoding::Windows1252)}};
+constexpr Named lineEndNames[] = {{"crlf", int(LineEnd::CrLf)}, {"lf", int(LineEnd::Lf)},
+                                  {"cr", int(LineEnd::Cr)},     {"u+2029", int(LineEnd::ParagraphSeparator)},
+                                  {"u+fdd0", int(LineEnd::Fdd0)}, {"u+fdd1", int(LineEnd::Fdd1)}};
+
+template <size_t N>
+QString nameOf(const Named (&names)[N], int value)
+{
+    for (const Named &named : names) {
+        if (named.value == value)
+            return QLatin1String(named.name);
+    }
+    return QString();
+}
+
+template <size_t N>
+bool valueOf(const Named (&names)[N], const QString &name, int &value)
+{
+    for (const Named &named : names) {
+        if (name == QLatin1String(named.name)) {
+            value = named.value;
+            return true;
+        }
+    }
+    return false;
+}
+
+QByteArray header(const DraftRecord &record)
+{
+    QJsonObject object;
+    object[QStringLiteral("caption")] = record.caption;
+    object[QStringLiteral("paths")] = QJsonArray::fromStringList(record.paths);
+    object[QStringLiteral("encoding")] = nameOf(encodingNames, int(record.format.encoding));
+    object[QStringLiteral("byteOrderMark")] = record.format.byteOrderMark;
+    object[QStringLiteral("lineEnd")] = nameOf(lineEndNames, int(record.format.lineEnd));
+    return draftMagic.toByteArray() + QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
+}
+
+// The text follows the record as UTF-16 LE, each line with its own line
+// end: every character a document can hold comes back as it was.
+bool readDraft(const QString &file, LeftDraft &draft)
+{
+    QFile in(file);
+    if (!in.open(QIODevice::ReadOnly) || in.readLine(64) != draftMagic)
+        return false;
+    QJsonParseError error;
+    const QJsonObject object = QJsonDocument::fromJson(in.readLine(1 << 20), &error).object();
+    int encoding = 0;
+    int lineEnd = 0;
+    if (error.error != QJsonParseError::NoError || !object.value(QStringLiteral("caption")).isString()
+        || !valueOf(encodingNames, object.value(QStringLiteral("encoding")).toString(), encoding)
+        || !valueOf(lineEndNames, object.value(QStringLiteral("lineEnd")).toString(), lineEnd))
+        return false;
+    const qint64 bytes = in.size() - in.pos();
+    if (bytes < 0 || bytes % 2 != 0)
+        return false;
+    QString text(bytes / 2, Qt::Uninitialized);
+    if (in.read(reinterpret_cast<char *>(text.data()), bytes) != bytes)
+        return false;
+    qFromLittleEndian<char16_t>(text.constData(), text.size(), text.data());
+    draft.file = file;
+    draft.record.caption = object.value(QStringLiteral("caption")).toString();
+    for (const QJsonValue &path : object.value(QStringLiteral("paths")).toArray())
+        draft.record.paths << path.toString();
+    draft.record.format = {TextEncoding(encoding), object.value(QStringLiteral("byteOrderMark")).toBool(),
+                           LineEnd(lineEnd)};
+    draft.text = std::move(text);
+    return true;
+}
+
+bool writeDraft(DraftJob &job, const QString &file, const QByteArray &record, const TextSnapshot &text)
+{
+    SafeFileWriter out;
+    if (out.open(file).failed())
+        return false;
+    out.write(record);
+    EncodedTextWriter writer(out, TextEncoding::Utf16LE);
+    // A snapshot that ended leaves the temporary file uncommitted: the
+    // draft before it stands.
+    if (!text.read([&](QStringView part) { writer.write(part); }, [&](LineEnd lineEnd) { writer.writeLineEnd(lineEnd); }))
+        return false;
+    writer.flush();
+    const std::lock_guard<std::mutex> lock(job.mutex);
+    return !job.discarded && out.commit().ok();
+}
+
+QString draftsRoot()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation) + QStringLiteral("/drafts");
+}
+
+constexpr QLatin1String lockName("run.lock");
+
+// This run's folder and the lock that marks it as taken.
+struct Run
+{
+    QString folder;
+    std::unique_ptr<QLockFile> lock;
+};
+
+Run &run()
+{
+    static Run current;
+    return current;
+}
+
+bool isDocumentModified(const frmNotePad &document)
+{
+    const int slot = document.Tag().toInt();
+    return slot > 0 && slot < Quillo::DocState.size() && !Quillo::DocState[slot].Free
+           && Quillo::DocState[slot].Modified;
+}
+
+} // namespace
+
+DocumentDraft::DocumentDraft(frmNotePad &document)
+    : QObject(&document)
+    , m_document(document)
+{
+    m_pause.setSingleShot(true);
+    m_longest.setSingleShot(true);
+    connect(&m_pause, &QTimer::timeout, this, &DocumentDraft::writeNow);
+    connect(&m_longest, &QTimer::timeout, this, &DocumentDraft::writeNow);
+}
+
+DocumentDraft::~DocumentDraft()
+{
+    if (m_worker.joinable())
+        m_worker.join();
+}
+
+QString DocumentDraft::file() const
+{
+    return Drafts::runFolder() + u'/' + m_document.Tag() + QStringLiteral(".draft");
+}
+
+void DocumentDraft::textChanged()
+{
+    if (!isDocumentModified(m_document))
+        return;
+    m_pause.start(Drafts::PauseMs);
+    if (!m_longest.isActive())
+        m_longest.start(Drafts::LongestMs);
+}
+
+void DocumentDraft::writeNow()
+{
+    m_pause.stop();
+    m_longest.stop();
+    if (!isDocumentModified(m_document) || !m_document.Text1) {
+        discard();
+        return;
+    }
+    if (m_job) {
+        m_again = true;
+        return;
+    }
+    m_again = false;
+    const QString target = file();
+    const DraftRecord record {m_document.Caption(), m_document.filePaths(), m_document.Text1->fileFormat()};
+    auto job = std::make_shared<DraftJob>();
+    m_job = job;
+    if (m_worker.joinable())
+        m_worker.join();
+    m_worker = std::thread([this, job, target, bytes = header(record), text = m_document.Text1->store().snapshot()] {
+        const bool ok = writeDraft(*job, target, bytes, text);
+        QMetaObject::invokeMethod(this, [this, ok] { finished(ok); }, Qt::QueuedConnection);
+    });
+}
+
+void DocumentDraft::finished(bool ok)
+{
+    if (m_worker.joinable())
+        m_worker.join();
+    m_job.reset();
+    // A text that changed where the snapshot was still being read is
+    // written again at once.
+    if (m_again || (!ok && isDocumentModified(m_document)))
+        QTimer::singleShot(0, this, &DocumentDraft::writeNow);
+    emit written(ok);
+}
+
+void DocumentDraft::discard()
+{
+    m_pause.stop();
+    m_longest.stop();
+    m_again = false;
+    if (run().folder.isEmpty())
+        return;
+    const QString target = file();
+    if (m_job) {
+        const std::lock_guard<std::mutex> lock(m_job->mutex);
+        m_job->discarded = true;
+        QFile::remove(target);
+        return;
+    }
+    QFile::remove(target);
+}
+
+namespace Drafts {
+
+int PauseMs = 2000;
+int LongestMs = 30000;
+
+QString runFolder()
+{
+    Run &current = run();
+    if (current.folder.isEmpty()) {
+        const QString folder = draftsRoot() + u'/' + QString::number(QCoreApplication::applicationPid()) + u'-'
+                               + QString::number(QDateTime::currentMSecsSinceEpoch(), 36);
+        QDir().mkpath(folder);
+        auto lock = std::make_unique<QLockFile>(folder + u'/' + lockName);
+        // Held as long as the program runs, however long that is.
+        lock->setStaleLockTime(0);
+        (void)lock->tryLock();
+        current.folder = folder;
+        current.lock = std::move(lock);
+    }
+    return current.folder;
+}
+
+QList<LeftDraft> leftDrafts(QStringList &unreadable)
+{
+    QList<LeftDraft> drafts;
+    const QString own = run().folder;
+    const QDir root(draftsRoot());
+    for (const QString &name : root.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name)) {
+        const QString folder = root.filePath(name);
+        if (folder == own)
+            continue;
+        // A lock that another running program holds is not taken; one whose
+        // program has gone is.
+        QLockFile lock(folder + u'/' + lockName);
+        lock.setStaleLockTime(0);
+        if (!lock.tryLock())
+            continue;
+        QStringList files = QDir(folder).entryList({QStringLiteral("*.draft")}, QDir::Files);
+        std::sort(files.begin(), files.end(), [](const QString &a, const QString &b) {
+            return a.section(u'.', 0, 0).toInt() < b.section(u'.', 0, 0).toInt();
+        });
+        for (const QString &file : files) {
+            LeftDraft draft;
+            if (readDraft(folder + u'/' + file, draft))
+                drafts << std::move(draft);
+            else
+                unreadable << QDir::toNativeSeparators(folder + u'/' + file);
+        }
+        lock.unlock();
+        // A folder with nothing left in it is of no use.
+        QDir(folder).rmdir(folder);
+    }
+    return drafts;
+}
+
+bool adopt(const LeftDraft &draft, const QString &file)
+{
+    QFile::remove(file);
+    if (!QFile::rename(draft.file, file))
+        return false;
+    QDir().rmdir(QFileInfo(draft.file).path());
+    return true;
+}
+
+void remove(const QList<LeftDraft> &drafts)
+{
+    for (const LeftDraft &draft : drafts) {
+        QFile::remove(draft.file);
+        QDir().rmdir(QFileInfo(draft.file).path());
+    }
+}
+
+void endRun()
+{
+    Run &current = run();
+    if (current.folder.isEmpty())
+        return;
+    current.lock.reset();
+    QDir(current.folder).removeRecursively();
+    current.folder.clear();
+}
+
+void resetState()
+{
+    endRun();
+    PauseMs = 2000;
+    LongestMs = 30000;
+}
+
+} // namespace Drafts

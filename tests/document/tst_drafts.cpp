@@ -1,0 +1,141 @@
+#include "document/draft.h"
+#include "programsuite.h"
+
+#include <QProcess>
+
+class DraftsTest : public ProgramSuite
+{
+    Q_OBJECT
+
+private:
+    static void type(RichTextBox *text, const QString &keys)
+    {
+        for (const QChar c : keys) {
+            if (c == u'\n')
+                QTest::keyClick(text, Qt::Key_Return);
+            else
+                QTest::sendKeyEvent(QTest::Click, text, Qt::Key_unknown, QString(c), Qt::NoModifier);
+        }
+    }
+
+    QString draftsFolder() const { return fresh().path(QStringLiteral("data/Tallowmere/Quillory/drafts")); }
+
+private slots:
+    // Run as a program of its own by the test below, which kills it.
+    void childTypesIntoTwoDocumentsAndWaitsToBeKilled()
+    {
+        const QByteArray file = qgetenv("QUILLORY_DRAFT_CHILD");
+        if (file.isEmpty())
+            QSKIP("only run as the child of theUnsavedTextOfAKilledRunComesBackAndSavesTheSameBytes");
+        qputenv("XDG_DATA_HOME", qgetenv("QUILLORY_DRAFT_DATA"));
+        Drafts::PauseMs = 200;
+        loadedFrame();
+        type(text(1), QStringLiteral("abc\nd\u00E9f"));
+        MenuFile::OpenFile(QFile::decodeName(file));
+        QTest::keyClick(text(2), Qt::Key_End, Qt::ControlModifier);
+        type(text(2), QStringLiteral("\u00F1"));
+        QTRY_VERIFY(QFile::exists(document(1)->draft().file()) && QFile::exists(document(2)->draft().file()));
+        QTRY_VERIFY(!document(1)->draft().isWriting() && !document(2)->draft().isWriting());
+        printf("ready\n");
+        fflush(stdout);
+        QTest::qWait(120000);
+    }
+
+    void theUnsavedTextOfAKilledRunComesBackAndSavesTheSameBytes()
+    {
+        const QByteArray original("caf\xE9\r\nline two\r\n");
+        QVERIFY(writeBytes(pathTo(QStringLiteral("old.txt")), original));
+        QProcess child;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("QUILLORY_SUITE"), QStringLiteral("DraftsTest"));
+        environment.insert(QStringLiteral("QUILLORY_DRAFT_CHILD"), pathTo(QStringLiteral("old.txt")));
+        environment.insert(QStringLiteral("QUILLORY_DRAFT_DATA"), fresh().path(QStringLiteral("data")));
+        child.setProcessEnvironment(environment);
+        child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("childTypesIntoTwoDocumentsAndWaitsToBeKilled")});
+        QByteArray output;
+        QTRY_VERIFY_WITH_TIMEOUT((output += child.readAllStandardOutput()).contains("ready\n"), 30000);
+
+        // While the other program runs, its drafts are its own.
+        loadedFrame();
+        Quillo::RestoreDrafts();
+        QCOMPARE(said(), QStringList());
+
+        child.kill();
+        QVERIFY(child.waitForFinished());
+        TestSeam::queueMessageBoxAnswer(MsgBoxAnswer::Yes);
+        Quillo::RestoreDrafts();
+        QCOMPARE(said(), QStringList {QStringLiteral("Restore: 2 documents had unsaved changes when the program last ended. "
+                                                     "Do you want to restore them?")});
+        QCOMPARE(document(1)->Caption(), QStringLiteral("Untitled1"));
+        QCOMPARE(text(1)->Text(), QStringLiteral("abc\r\nd\u00E9f"));
+        QCOMPARE(document(2)->Caption(), pathTo(QStringLiteral("old.txt")));
+        QCOMPARE(text(2)->Text(), QStringLiteral("caf\u00E9\r\nline two\r\n\u00F1"));
+        QVERIFY(Quillo::DocState[1].Modified && Quillo::DocState[2].Modified);
+        QCOMPARE(readBytes(pathTo(QStringLiteral("old.txt"))), original);
+
+        MenuFile::SaveDocument(*document(2), document(2)->Caption());
+        QCOMPARE(readBytes(pathTo(QStringLiteral("old.txt"))), original + "\xF1");
+        QVERIFY(!QFile::exists(document(2)->draft().file()));
+        QVERIFY(QFile::exists(document(1)->draft().file()));
+    }
+
+    void draftsThatCannotBeReadAreNamedAndLeftAndNoDeletesTheOthers()
+    {
+        Drafts::PauseMs = 10;
+        activeFrame();
+        type(text(1), QStringLiteral("kept"));
+        QTRY_VERIFY(QFile::exists(document(1)->draft().file()));
+        QTRY_VERIFY(!document(1)->draft().isWriting());
+        // Two runs that ended without closing their documents.
+        QDir(draftsFolder()).mkpath(QStringLiteral("dead/"));
+        QDir(draftsFolder()).mkpath(QStringLiteral("broken/"));
+        QVERIFY(QFile::copy(document(1)->draft().file(), draftsFolder() + QStringLiteral("/dead/1.draft")));
+        const QString broken = QDir::toNativeSeparators(draftsFolder() + QStringLiteral("/broken/3.draft"));
+        QVERIFY(writeBytes(broken, "QUILLORY-DRAFT 1\n{\"caption\": 3}\n"));
+
+        TestSeam::queueMessageBoxAnswer(MsgBoxAnswer::No);
+        Quillo::RestoreDrafts();
+        QCOMPARE(said(), (QStringList {QStringLiteral("Restore: Error. Unable to read the unsaved text kept in ") + broken
+                                           + QStringLiteral(". It is left where it is."),
+                                       QStringLiteral("Restore: 1 document had unsaved changes when the program last ended. "
+                                                      "Do you want to restore it?")}));
+        QVERIFY(!QFileInfo::exists(draftsFolder() + QStringLiteral("/dead")));
+        QVERIFY(QFile::exists(broken));
+        // This run's own draft is not offered, and stays.
+        QVERIFY(QFile::exists(document(1)->draft().file()));
+    }
+
+    void savingOrClosingWithoutSavingLeavesNoDraft_data()
+    {
+        QTest::addColumn<QString>("answer");
+        QTest::newRow("File > Save") << "";
+        QTest::newRow("close, No") << "No";
+    }
+    void savingOrClosingWithoutSavingLeavesNoDraft()
+    {
+        QFETCH(QString, answer);
+        Drafts::PauseMs = 10;
+        QVERIFY(writeBytes(pathTo(QStringLiteral("a.txt")), "text"));
+        frmMainNote &frame = activeFrame();
+        MenuFile::OpenFile(pathTo(QStringLiteral("a.txt")));
+        QTRY_COMPARE(QApplication::focusWidget(), text(2));
+        const QString draft = document(2)->draft().file();
+        QTest::qWait(50);
+        QVERIFY(!QFile::exists(draft));
+        type(text(2), QStringLiteral("more "));
+        QTRY_VERIFY(QFile::exists(draft));
+        if (answer.isEmpty()) {
+            QTest::keyClick(text(2), Qt::Key_S, Qt::ControlModifier);
+        } else {
+            TestSeam::queueMessageBoxAnswer(MsgBoxAnswer::No);
+            QTest::keyClick(text(2), Qt::Key_F4, Qt::ControlModifier);
+        }
+        QTest::qWait(50);
+        QVERIFY(!QFile::exists(draft));
+        QCOMPARE(readBytes(pathTo(QStringLiteral("a.txt"))), answer.isEmpty() ? "more text" : "text");
+        Q_UNUSED(frame);
+    }
+};
+
+QUILLORY_SUITE(DraftsTest)
+#include "tst_drafts.moc"
