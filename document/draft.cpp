@@ -33,6 +33,8 @@ namespace {
 
 constexpr QByteArrayView draftMagic = "QUILLORY-DRAFT 1\n";
 
+enum class DraftOutcome { Written, TextMoved, Discarded, Failed };
+
 struct Named
 {
     const char *name;
@@ -112,20 +114,30 @@ bool readDraft(const QString &file, LeftDraft &draft)
     return true;
 }
 
-bool writeDraft(DraftJob &job, const QString &file, const QByteArray &record, const TextSnapshot &text)
+DraftOutcome writeDraft(DraftJob &job, const QString &file, const QByteArray &record, const TextSnapshot &text)
 {
     SafeFileWriter out;
     if (out.open(file).failed())
-        return false;
+        return DraftOutcome::Failed;
     out.write(record);
     EncodedTextWriter writer(out, TextEncoding::Utf16LE);
     // A snapshot that ended leaves the temporary file uncommitted: the
     // draft before it stands.
     if (!text.read([&](QStringView part) { writer.write(part); }, [&](LineEnd lineEnd) { writer.writeLineEnd(lineEnd); }))
-        return false;
+        return DraftOutcome::TextMoved;
     writer.flush();
     const std::lock_guard<std::mutex> lock(job.mutex);
-    return !job.discarded && out.commit().ok();
+    if (job.discarded)
+        return DraftOutcome::Discarded;
+    return out.commit().ok() ? DraftOutcome::Written : DraftOutcome::Failed;
+}
+
+// A run's folder goes once it holds no draft: what a write cut short left
+// there is of no use.
+void forgetFolderIfDone(const QString &folder)
+{
+    if (QDir(folder).entryList({QStringLiteral("*.draft")}, QDir::Files).isEmpty())
+        QDir(folder).removeRecursively();
 }
 
 QString draftsRoot()
@@ -207,19 +219,22 @@ void DocumentDraft::writeNow()
     if (m_worker.joinable())
         m_worker.join();
     m_worker = std::thread([this, job, target, bytes = header(record), text = m_document.Text1->store().snapshot()] {
-        const bool ok = writeDraft(*job, target, bytes, text);
-        QMetaObject::invokeMethod(this, [this, ok] { finished(ok); }, Qt::QueuedConnection);
+        const DraftOutcome outcome = writeDraft(*job, target, bytes, text);
+        QMetaObject::invokeMethod(
+            this, [this, outcome] { finished(outcome == DraftOutcome::Written, outcome == DraftOutcome::TextMoved); },
+            Qt::QueuedConnection);
     });
 }
 
-void DocumentDraft::finished(bool ok)
+void DocumentDraft::finished(bool ok, bool textMoved)
 {
     if (m_worker.joinable())
         m_worker.join();
     m_job.reset();
-    // A text that changed where the snapshot was still being read is
-    // written again at once.
-    if (m_again || (!ok && isDocumentModified(m_document)))
+    // A text edited away from where the snapshot was still being read is
+    // written again at once; a draft that could not be written waits for
+    // the next change.
+    if (m_again || textMoved)
         QTimer::singleShot(0, this, &DocumentDraft::writeNow);
     emit written(ok);
 }
@@ -290,8 +305,7 @@ QList<LeftDraft> leftDrafts(QStringList &unreadable)
                 unreadable << QDir::toNativeSeparators(folder + u'/' + file);
         }
         lock.unlock();
-        // A folder with nothing left in it is of no use.
-        QDir(folder).rmdir(folder);
+        forgetFolderIfDone(folder);
     }
     return drafts;
 }
@@ -301,7 +315,7 @@ bool adopt(const LeftDraft &draft, const QString &file)
     QFile::remove(file);
     if (!QFile::rename(draft.file, file))
         return false;
-    QDir().rmdir(QFileInfo(draft.file).path());
+    forgetFolderIfDone(QFileInfo(draft.file).path());
     return true;
 }
 
@@ -309,7 +323,7 @@ void remove(const QList<LeftDraft> &drafts)
 {
     for (const LeftDraft &draft : drafts) {
         QFile::remove(draft.file);
-        QDir().rmdir(QFileInfo(draft.file).path());
+        forgetFolderIfDone(QFileInfo(draft.file).path());
     }
 }
 

@@ -58,7 +58,7 @@ signals:
     void written(bool ok);
 
 private:
-    void finished(bool ok);
+    void finished(bool ok, bool textMoved);
 
     frmNotePad &m_document;
     QTimer m_pause;
