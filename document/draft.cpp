@@ -248,6 +248,9 @@ void DocumentDraft::discard()
         return;
     const QString target = file();
     if (m_job) {
+        // The draft being written stops at once.
+        if (m_document.Text1)
+            m_document.Text1->store().endSnapshot();
         const std::lock_guard<std::mutex> lock(m_job->mutex);
         m_job->discarded = true;
         QFile::remove(target);

@@ -71,7 +71,6 @@ struct TextStoreLease
     const quint64 *lines = nullptr;
     qsizetype lineGapStart = 0;
     qsizetype lineGapEnd = 0;
-    qsizetype lineEntries = 0;
 };
 
 bool TextSnapshot::read(const std::function<void(QStringView text)> &onText,
@@ -140,16 +139,23 @@ TextSnapshot TextStore::snapshot() const
     lease->lines = m_lines.data();
     lease->lineGapStart = m_lineGapStart;
     lease->lineGapEnd = m_lineGapEnd;
-    lease->lineEntries = qsizetype(m_lines.size());
     m_lease = lease;
     TextSnapshot snapshot;
     snapshot.m_lease = std::move(lease);
     return snapshot;
 }
 
+bool TextStore::inSnapshot() const
+{
+    // A snapshot that nobody holds any more is read by nobody.
+    if (m_lease && m_lease.use_count() == 1)
+        m_lease.reset();
+    return m_lease != nullptr;
+}
+
 void TextStore::endSnapshot() const
 {
-    if (!m_lease)
+    if (!inSnapshot())
         return;
     {
         const std::lock_guard<std::mutex> lock(m_lease->mutex);
@@ -388,7 +394,7 @@ void TextStore::insertStored(qsizetype position, QStringView text, const LineEnd
     moveGap(position);
     // Typing and deleting where a snapshot was taken write into its gaps
     // only; anything else ends it.
-    if (m_lease
+    if (inSnapshot()
         && (m_gapStart < m_lease->gapStart || m_gapStart + text.size() > m_lease->gapEnd
             || m_lineGapStart < m_lease->lineGapStart || m_lineGapStart + breaks > m_lease->lineGapEnd))
         endSnapshot();

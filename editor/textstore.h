@@ -106,6 +106,9 @@ public:
     // snapshot reads unchanged until an edit away from the last one needs
     // it, which ends the snapshot instead of waiting for its reader.
     TextSnapshot snapshot() const;
+    // Ends the snapshot while it is still being read, as an edit that needs
+    // its memory does.
+    void endSnapshot() const;
 
     // One level of undo: undo() takes back the last edit (typing or deleting
     // that joined counts as one), and called again puts it back.
@@ -132,10 +135,7 @@ private:
         bool joinable = false;
     };
 
-    // Ends the snapshot when it is still being read: its memory is about to
-    // change.
-    void endSnapshot() const;
-    bool inSnapshot() const { return m_lease != nullptr; }
+    bool inSnapshot() const;
     void moveGap(qsizetype position) const;
     void ensureGap(qsizetype characters);
     void moveLineGap(qsizetype line);
