@@ -4,6 +4,7 @@
 
 class DocumentHost;
 class RichTextBox;
+class WatchedFile;
 
 // A document window: one per open document, a child window of the frame,
 // holding the edit control Text1. Its Tag is its slot in the document
@@ -23,8 +24,10 @@ public:
     void setTag(const QString &tag);
     QString Caption() const { return m_caption; }
     void setCaption(const QString &caption);
-    // The files the document was opened from or last saved to, main first.
-    void setFilePaths(const QStringList &paths) { m_filePaths = paths; }
+    // The files the document was opened from or last saved to, main first;
+    // the main one, as it is on disk now, is watched from now on.
+    void setFilePaths(const QStringList &paths);
+    WatchedFile &watchedFile() { return *m_watchedFile; }
     // The files a path list names: the ones kept while it is the list they
     // were saved under (a file's own name may hold "; "), else its pieces.
     QStringList pathsOf(const QString &list) const;
@@ -58,4 +61,5 @@ private:
     QString m_tag;
     QString m_caption;
     QStringList m_filePaths;
+    WatchedFile *m_watchedFile;
 };
