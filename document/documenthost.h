@@ -30,6 +30,8 @@ public:
     virtual void showWindowMenu(bool documentsOpen) = 0;
     virtual void showBackground() = 0;
     virtual void unloadBackground() = 0;
+    // The frame's active child window.
+    virtual frmNotePad *activeDocument() const = 0;
     virtual void placeNewDocument(frmNotePad *document) = 0;
     virtual void documentActivated(frmNotePad *document) = 0;
     virtual void forgetActivation(const frmNotePad *document) = 0;

@@ -3,6 +3,7 @@
 #include "document/documenthost.h"
 #include "document/draft.h"
 #include "document/menuedit.h"
+#include "document/watchedfile.h"
 #include "files/frmsavedlg.h"
 #include "files/menufile.h"
 #include "files/registry.h"
@@ -31,6 +32,7 @@ frmNotePad::frmNotePad(DocumentHost &host)
     : QMdiSubWindow(host.hostWindow())
     , m_host(host)
     , m_draft(new DocumentDraft(*this))
+    , m_watchedFile(new WatchedFile(*this, host))
 {
     hide();
     setWindowIcon(host.hostWindow()->windowIcon());
@@ -62,6 +64,12 @@ void frmNotePad::setCaption(const QString &caption)
     QString title = caption;
     title.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
     setWindowTitle(title);
+}
+
+void frmNotePad::setFilePaths(const QStringList &paths)
+{
+    m_filePaths = paths;
+    m_watchedFile->setPath(paths.value(0));
 }
 
 QStringList frmNotePad::pathsOf(const QString &list) const
@@ -116,6 +124,8 @@ bool frmNotePad::Unload()
     if (Cancel)
         return false;
     Form_Unload(Cancel);
+    // The object's next document has files of its own, or none.
+    setFilePaths({});
     m_host.mdiArea()->removeSubWindow(this);
     m_host.forgetActivation(this);
     // Back with the frame, out of sight, until its slot is used again.
@@ -167,6 +177,7 @@ void frmNotePad::Form_Activate()
     m_host.standardButton(12)->setEnabled(false);
     m_host.standardButton(13)->setEnabled(false);
     m_host.undoTimer().start();
+    m_watchedFile->documentActivated();
 }
 
 void frmNotePad::Form_QueryUnload(int &Cancel, int)

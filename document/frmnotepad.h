@@ -5,6 +5,7 @@
 class DocumentDraft;
 class DocumentHost;
 class RichTextBox;
+class WatchedFile;
 
 // A document window: one per open document, a child window of the frame,
 // holding the edit control Text1. Its Tag is its slot in the document
@@ -24,9 +25,11 @@ public:
     void setTag(const QString &tag);
     QString Caption() const { return m_caption; }
     void setCaption(const QString &caption);
-    // The files the document was opened from or last saved to, main first.
-    void setFilePaths(const QStringList &paths) { m_filePaths = paths; }
+    // The files the document was opened from or last saved to, main first;
+    // the main one, as it is on disk now, is watched from now on.
+    void setFilePaths(const QStringList &paths);
     const QStringList &filePaths() const { return m_filePaths; }
+    WatchedFile &watchedFile() { return *m_watchedFile; }
     // The files a path list names: the ones kept while it is the list they
     // were saved under (a file's own name may hold "; "), else its pieces.
     QStringList pathsOf(const QString &list) const;
@@ -63,4 +66,5 @@ private:
     QString m_caption;
     QStringList m_filePaths;
     DocumentDraft *m_draft = nullptr;
+    WatchedFile *m_watchedFile;
 };

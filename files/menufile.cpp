@@ -2,6 +2,7 @@
 
 #include "document/draft.h"
 #include "document/frmnotepad.h"
+#include "document/watchedfile.h"
 #include "files/frmopendlg.h"
 #include "files/frmsavedlg.h"
 #include "files/registry.h"
@@ -169,6 +170,8 @@ void FileSaveAs(const QString &caption)
 void SaveDocument(frmNotePad &window, const QString &list)
 {
     const QStringList pieces = window.pathsOf(list);
+    if (!window.watchedFile().mayOverwrite(pieces.first()))
+        return;
     SaveEncoding encoding = SaveEncoding::Own;
     if (!ChooseSaveEncoding(*window.Text1, pieces.first(), encoding))
         return;
@@ -177,8 +180,12 @@ void SaveDocument(frmNotePad &window, const QString &list)
     // Every copy is written from one reading of the text; a failed one does
     // not stop the others.
     trap.run([&] {
-        for (const Error &error : window.Text1->SaveFiles(pieces, RichTextFileType::Text, false, encoding))
+        const QList<Error> results = window.Text1->SaveFiles(pieces, RichTextFileType::Text, false, encoding);
+        for (const Error &error : results)
             trap.record(error);
+        // The main file is the document's own now, whatever became of the copies.
+        if (results.first().ok())
+            window.watchedFile().setPath(pieces.first());
     });
     if (trap.failed()) {
         Screen::setMousePointer(MousePointer::Default);

@@ -8,8 +8,14 @@ class QWidget;
 using WindowHandle = QWidget *;
 
 // Edit-control messages.
+constexpr unsigned EM_GETLINECOUNT = 0xBA;
+// wParam: a line, or -1 for the caret's; answers where it starts, or -1 when
+// the text has no such line.
+constexpr unsigned EM_LINEINDEX = 0xBB;
 constexpr unsigned EM_CANUNDO = 0xC6;
 constexpr unsigned EM_UNDO = 0xC7;
+// wParam: a position, or -1 for the start of the selection; answers its line.
+constexpr unsigned EM_LINEFROMCHAR = 0xC9;
 constexpr unsigned EM_EMPTYUNDOBUFFER = 0xCD;
 // Non-zero when the next EM_UNDO puts back the change the last one took back.
 constexpr unsigned EM_CANREDO = 0x455;

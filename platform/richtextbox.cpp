@@ -400,9 +400,19 @@ QList<Error> RichTextBox::SaveFiles(const QStringList &paths, int fileType, bool
     return results;
 }
 
-intptr_t RichTextBox::windowMessage(unsigned message, uintptr_t, intptr_t)
+intptr_t RichTextBox::windowMessage(unsigned message, uintptr_t wParam, intptr_t)
 {
+    const bool caret = wParam == uintptr_t(-1);
     switch (message) {
+    case EM_GETLINECOUNT:
+        return store().lineCount();
+    case EM_LINEINDEX: {
+        const qsizetype line = caret ? store().lineAt(cursorPosition()) : qsizetype(wParam);
+        // Each line break before the line counts two in Text.
+        return line >= 0 && line < store().lineCount() ? store().lineStart(line) + line : -1;
+    }
+    case EM_LINEFROMCHAR:
+        return store().lineAt(caret ? selectionStart() : storePosition(qsizetype(wParam), BreakSide::Before));
     case EM_CANUNDO:
         return store().canUndo() ? 1 : 0;
     case EM_UNDO:

@@ -32,7 +32,7 @@ public:
     QWidget *hwnd() const { return m_client; }
     QMdiArea *mdiArea() const override { return m_mdiArea; }
     // The frame's active child window.
-    frmNotePad *activeDocument() const;
+    frmNotePad *activeDocument() const override;
     // The active document's caption, or empty.
     QString activeCaption() const;
     // The frame's outer width and height, in twips.

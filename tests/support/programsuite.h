@@ -29,6 +29,7 @@
 #include <QMdiArea>
 #include <QMenu>
 #include <QObject>
+#include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTabWidget>
@@ -120,7 +121,9 @@ protected:
     //   "file NAME=TEXT"   a file there before, its text in Latin-1 ("file NAME/": a folder)
     //   "gone NAME"        a file or folder taken away
     //   "open NAME"        a file opened; "command line": those of Quillo::StartFiles
-    //   "type TEXT", "close", "activate SLOT"   in the active document, or to bring one forward
+    //   "type TEXT", "key KEY", "close", "activate SLOT"   in the active document, or to bring one forward
+    //   "other COMMAND"    another program, /bin/sh -c COMMAND, run in the folder
+    //   "wait"             until the next message box is shown (a few seconds at most)
     //   "File N"           the File menu's item N chosen
     //   "Yes", "No", "Cancel"   the answer to the next message box
     //   "dialog PATH [+ FOLDER...]"   the next Open or Save dialog lists PATH's folder, takes
@@ -153,10 +156,24 @@ protected:
             } else if (word == QStringLiteral("type")) {
                 for (const QChar c : rest)
                     QTest::sendKeyEvent(QTest::Click, frame.activeDocument()->Text1, Qt::Key_unknown, QString(c), Qt::NoModifier);
+            } else if (word == QStringLiteral("key")) {
+                const QKeyCombination key = QKeySequence::fromString(rest)[0];
+                QTest::keyClick(frame.activeDocument()->Text1, key.key(), key.keyboardModifiers());
+            } else if (word == QStringLiteral("other")) {
+                QProcess other;
+                other.setWorkingDirectory(root.path());
+                other.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), rest});
+                if (!other.waitForFinished() || other.exitCode() != 0)
+                    return QStringLiteral("failed: ") + rest;
+            } else if (word == QStringLiteral("wait")) {
+                const qsizetype shown = TestSeam::shownMessages().size();
+                (void)QTest::qWaitFor([shown] { return TestSeam::shownMessages().size() > shown; }, 5000);
             } else if (word == QStringLiteral("close")) {
                 frame.activeDocument()->close();
             } else if (word == QStringLiteral("activate")) {
                 frame.mdiArea()->setActiveSubWindow(document(rest.toInt()));
+                // What the activation leaves to do once it is over.
+                QCoreApplication::processEvents();
             } else if (word == QStringLiteral("File")) {
                 frame.mnuFile1[rest.toInt()]->trigger();
             } else if (word == QStringLiteral("look")) {
