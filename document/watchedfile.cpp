@@ -141,6 +141,7 @@ void WatchedFile::reload()
     }
     m_own = m_told = loaded;
     Quillo::DocState[m_document.Tag().toInt()].Modified = false;
+    m_document.draft().discard();
     // The caret stays on its line where the new text has one.
     const intptr_t lastLine = SendMessageA(text.hwnd(), EM_GETLINECOUNT) - 1;
     (void)text.setSelStart(SendMessageA(text.hwnd(), EM_LINEINDEX, uintptr_t(qMin(line, lastLine))));
