@@ -328,8 +328,11 @@ private:
 class PieceDecoder
 {
 public:
-    PieceDecoder(const TextFileFormat &format, qint64 expectedBytes, QString &text)
+    // A lenient decoder takes any bytes, putting replacement characters for
+    // those that are not in the encoding.
+    PieceDecoder(const TextFileFormat &format, qint64 expectedBytes, QString &text, bool lenient = false)
         : m_encoding(format.encoding)
+        , m_lenient(lenient)
         , m_text(text)
     {
         // Strict: no overlong forms, no surrogates, nothing cut off at the
@@ -382,7 +385,8 @@ public:
     // False when the bytes end in the middle of a character.
     bool finish(DecodedTextFile &decoded)
     {
-        if (m_encoding == TextEncoding::Utf32LE || m_encoding == TextEncoding::Utf32BE) {
+        if (m_lenient) {
+        } else if (m_encoding == TextEncoding::Utf32LE || m_encoding == TextEncoding::Utf32BE) {
             if (m_bytes % 4 != 0)
                 return false;
         } else if (m_decoder.isValid()) {
@@ -423,7 +427,7 @@ private:
             makeRoom(m_decoder.requiredSpace(bytes.size()));
             const QChar *end = m_decoder.appendToBuffer(reinterpret_cast<QChar *>(m_data + m_used), bytes);
             m_used = reinterpret_cast<const char16_t *>(end) - m_data;
-            return !m_decoder.hasError();
+            return m_lenient || !m_decoder.hasError();
         }
         switch (m_encoding) {
         case TextEncoding::Utf16LE:
@@ -468,6 +472,7 @@ private:
     }
 
     TextEncoding m_encoding;
+    bool m_lenient = false;
     // The decoder of UTF-8, UTF-32 or a legacy set of many bytes a character.
     QStringDecoder m_decoder;
     std::shared_ptr<const LegacyCharset> m_charset;
@@ -591,13 +596,31 @@ bool encodesBackTo(const QString &text, const TextFileFormat &format, ByteSource
             }
         },
         format);
+    if (format.byteOrderMark)
+        writer.writeByteOrderMark();
     writer.write(text);
     writer.flush();
     return same && piece.isEmpty() && source.next(piece) && piece.isEmpty();
 }
 
-// Decodes what source gives (see decodeTextFile); false when reading fails.
-bool decodeFrom(ByteSource &source, DecodedTextFile &decoded)
+// The chosen encoding, with its byte-order mark when the text starts with it.
+Candidate chosenCandidate(QByteArrayView head, const TextFileFormat &chosen)
+{
+    Candidate candidate;
+    candidate.format = chosen;
+    candidate.format.byteOrderMark = false;
+    for (const Candidate &marked : candidatesFor(head)) {
+        if (marked.markBytes > 0 && marked.format.encoding == chosen.encoding) {
+            candidate.format.byteOrderMark = true;
+            candidate.markBytes = marked.markBytes;
+        }
+    }
+    return candidate;
+}
+
+// Decodes what source gives (see decodeTextFile), in the chosen encoding if
+// there is one; false when reading fails.
+bool decodeFrom(ByteSource &source, DecodedTextFile &decoded, const TextFileFormat *chosen = nullptr)
 {
     QByteArrayView piece;
     if (!source.next(piece))
@@ -605,6 +628,23 @@ bool decodeFrom(ByteSource &source, DecodedTextFile &decoded)
     // The detector reads no more than this of the start of the text.
     constexpr qsizetype detectorBytes = 256 * 1024;
     const QByteArray head = piece.first(std::min(piece.size(), detectorBytes)).toByteArray();
+    if (chosen) {
+        const Candidate candidate = chosenCandidate(head, *chosen);
+        PieceDecoder decoder(candidate.format, source.expectedSize() - candidate.markBytes, decoded.text, true);
+        decoder.add(piece.sliced(std::min(candidate.markBytes, piece.size())));
+        for (;;) {
+            if (!source.next(piece))
+                return false;
+            if (piece.isEmpty())
+                break;
+            decoder.add(piece);
+        }
+        decoder.finish(decoded);
+        const LineEnd lineEnd = decoded.format.lineEnd;
+        decoded.format = candidate.format;
+        decoded.format.lineEnd = lineEnd;
+        return true;
+    }
     std::vector<Candidate> candidates = candidatesFor(head);
     bool detected = false;
     DecodedTextFile result;
@@ -639,9 +679,11 @@ bool decodeFrom(ByteSource &source, DecodedTextFile &decoded)
         const auto charset = candidate.format.encoding == TextEncoding::Legacy
                                  ? LegacyCharset::named(candidate.format.legacyName)
                                  : nullptr;
-        // A set of many bytes a character may read bytes it cannot write
-        // back the same; the file is then read as another.
-        if (charset && !charset->singleByte && !encodesBackTo(result.text, candidate.format, source))
+        // UTF-32 and sets of many bytes a character may read bytes they
+        // cannot write back the same; the file is then read as another.
+        const bool utf32 = candidate.format.encoding == TextEncoding::Utf32LE
+                           || candidate.format.encoding == TextEncoding::Utf32BE;
+        if ((utf32 || (charset && !charset->singleByte)) && !encodesBackTo(result.text, candidate.format, source))
             continue;
         const LineEnd lineEnd = result.format.lineEnd;
         result.format = candidate.format;
@@ -687,7 +729,17 @@ DecodedTextFile decodeTextFile(QByteArrayView bytes)
     return decoded;
 }
 
-FileError readTextFile(const QString &path, DecodedTextFile &decoded)
+DecodedTextFile decodeTextFile(QByteArrayView bytes, const TextFileFormat &chosen)
+{
+    DecodedTextFile decoded;
+    ByteViewSource source(bytes);
+    decodeFrom(source, decoded, &chosen);
+    return decoded;
+}
+
+namespace {
+
+FileError readDecoded(const QString &path, DecodedTextFile &decoded, const TextFileFormat *chosen)
 {
     using Kind = FileError::Kind;
     const QFileInfo info(path);
@@ -704,12 +756,70 @@ FileError readTextFile(const QString &path, DecodedTextFile &decoded)
         return FileError::make(info.isReadable() ? Kind::CannotOpen : Kind::NotReadable, path, file.errorString());
     try {
         FileSource source(file);
-        if (!decodeFrom(source, decoded))
+        if (!decodeFrom(source, decoded, chosen))
             return FileError::make(Kind::ReadFailed, path, file.errorString());
     } catch (const std::bad_alloc &) {
         return FileError::make(Kind::OutOfMemory, path);
     }
     return FileError::none();
+}
+
+} // namespace
+
+FileError readTextFile(const QString &path, DecodedTextFile &decoded)
+{
+    return readDecoded(path, decoded, nullptr);
+}
+
+FileError readTextFile(const QString &path, DecodedTextFile &decoded, const TextFileFormat &chosen)
+{
+    return readDecoded(path, decoded, &chosen);
+}
+
+
+QStringList chosenEncodings()
+{
+    static const QStringList names = [] {
+        QStringList all {QStringLiteral("UTF-8"),     QStringLiteral("UTF-8 with BOM"), QStringLiteral("UTF-16 LE"),
+                         QStringLiteral("UTF-16 BE"), QStringLiteral("UTF-32 LE"),      QStringLiteral("UTF-32 BE")};
+        for (int page = 1250; page <= 1258; ++page)
+            all << QStringLiteral("windows-%1").arg(page);
+        QStringList legacy;
+        for (int part = 1; part <= 16; ++part)
+            legacy << QStringLiteral("ISO-8859-%1").arg(part);
+        legacy << QStringLiteral("KOI8-R") << QStringLiteral("KOI8-U") << QStringLiteral("IBM866")
+               << QStringLiteral("Shift_JIS") << QStringLiteral("EUC-JP") << QStringLiteral("ISO-2022-JP")
+               << QStringLiteral("EUC-KR") << QStringLiteral("GB18030") << QStringLiteral("GBK") << QStringLiteral("Big5");
+        // Those ICU has.
+        for (const QString &name : legacy) {
+            if (LegacyCharset::named(name.toLatin1()))
+                all << name;
+        }
+        return all;
+    }();
+    return names;
+}
+
+bool formatForEncoding(const QString &name, TextFileFormat &format)
+{
+    static const QHash<QString, TextEncoding> own = {
+        {QStringLiteral("UTF-8"), TextEncoding::Utf8},         {QStringLiteral("UTF-8 with BOM"), TextEncoding::Utf8},
+        {QStringLiteral("UTF-16 LE"), TextEncoding::Utf16LE},  {QStringLiteral("UTF-16 BE"), TextEncoding::Utf16BE},
+        {QStringLiteral("UTF-32 LE"), TextEncoding::Utf32LE},  {QStringLiteral("UTF-32 BE"), TextEncoding::Utf32BE},
+        {QStringLiteral("windows-1252"), TextEncoding::Windows1252}};
+    const LineEnd lineEnd = format.lineEnd;
+    format = TextFileFormat();
+    format.lineEnd = lineEnd;
+    if (const auto found = own.constFind(name); found != own.cend()) {
+        format.encoding = *found;
+        format.byteOrderMark = name != QLatin1String("UTF-8") && name != QLatin1String("windows-1252");
+        return true;
+    }
+    if (!LegacyCharset::named(name.toLatin1()))
+        return false;
+    format.encoding = TextEncoding::Legacy;
+    format.legacyName = name.toLatin1();
+    return true;
 }
 
 QString encodingName(const TextFileFormat &format)

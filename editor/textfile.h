@@ -40,6 +40,13 @@ struct TextFileFormat
     QByteArray legacyName;
 };
 
+// The encodings a text can be read in and written in, by their names
+// (encodingName), for people to choose from.
+QStringList chosenEncodings();
+// The format an encoding of chosenEncodings() writes: UTF-16 and UTF-32 with
+// a byte-order mark. False for a name it does not know.
+bool formatForEncoding(const QString &name, TextFileFormat &format);
+
 // The format of a text in one of the engine's own encodings.
 inline TextFileFormat formatOf(TextEncoding encoding)
 {
@@ -69,11 +76,17 @@ struct DecodedTextFile
 // bytes.
 DecodedTextFile decodeTextFile(QByteArrayView bytes);
 
+// Decodes bytes in the chosen encoding, whatever they look like: its
+// byte-order mark is taken as one, and bytes that are not in it become
+// replacement characters (so that writing the text back may change them).
+DecodedTextFile decodeTextFile(QByteArrayView bytes, const TextFileFormat &chosen);
+
 // Reads and decodes a whole text file, as decodeTextFile does its bytes, a
 // piece at a time, so that the file's bytes and its whole text are never in
 // memory together. Only a regular file is read: a folder, a device or a pipe
 // is refused rather than waited on.
 FileError readTextFile(const QString &path, DecodedTextFile &decoded);
+FileError readTextFile(const QString &path, DecodedTextFile &decoded, const TextFileFormat &chosen);
 
 // Whether every character of text has a code in the format's encoding.
 bool canEncode(QStringView text, const TextFileFormat &format);

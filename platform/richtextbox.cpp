@@ -270,10 +270,19 @@ Error RichTextBox::setRightMargin(int twips)
 
 Error RichTextBox::LoadFile(const QString &path, int fileType)
 {
+    return LoadFile(path, fileType, QString());
+}
+
+Error RichTextBox::LoadFile(const QString &path, int fileType, const QString &encoding)
+{
     if (fileType != RichTextFileType::Text)
         return Error::make(ErrorNumber::InvalidPropertyValue, QStringLiteral("file type"));
+    TextFileFormat chosen;
+    if (!encoding.isEmpty() && !formatForEncoding(encoding, chosen))
+        return Error::make(ErrorNumber::InvalidPropertyValue, encoding);
     DecodedTextFile decoded;
-    if (const FileError error = readTextFile(path, decoded); error.failed())
+    const FileError error = encoding.isEmpty() ? readTextFile(path, decoded) : readTextFile(path, decoded, chosen);
+    if (error.failed())
         return fileError(error);
     loadText(std::move(decoded.text), decoded.format);
     return Error::none();
@@ -290,6 +299,15 @@ void RichTextBox::loadText(QString &&text, const TextFileFormat &format)
 Error RichTextBox::SaveFile(const QString &path, int fileType)
 {
     return SaveFiles({path}, fileType).constFirst();
+}
+
+bool RichTextBox::setFileEncoding(const QString &encoding)
+{
+    TextFileFormat format = m_format;
+    if (!formatForEncoding(encoding, format))
+        return false;
+    m_format = format;
+    return true;
 }
 
 bool RichTextBox::fitsFileEncoding() const

@@ -95,6 +95,13 @@ public:
     // Replaces the whole text with the file's; on failure the text stays as
     // it was.
     [[nodiscard]] Error LoadFile(const QString &path, int fileType = RichTextFileType::Text);
+    // As LoadFile, reading the file in the encoding named (one of
+    // chosenEncodings()) whatever its bytes; an empty name finds it from them.
+    [[nodiscard]] Error LoadFile(const QString &path, int fileType, const QString &encoding);
+    // The name of the encoding the next save writes, and a new one for it
+    // (false for a name not among chosenEncodings(), which changes nothing).
+    QString fileEncoding() const { return encodingName(m_format); }
+    bool setFileEncoding(const QString &encoding);
     // Replaces the whole text by text, whose line breaks are as a file of
     // that format holds them, to be saved in that format.
     void loadText(QString &&text, const TextFileFormat &format);

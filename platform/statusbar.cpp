@@ -32,7 +32,10 @@ void StatusBar::addPanel(PanelKind kind, const QString &text, const QString &too
         label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         addWidget(label, 1);
     } else {
-        label->setMinimumWidth(label->fontMetrics().horizontalAdvance(kind == PanelKind::Date ? QStringLiteral("00/00/0000") : QStringLiteral("SCRL")) + 12);
+        const QString widest = kind == PanelKind::Date       ? QStringLiteral("00/00/0000")
+                               : kind == PanelKind::Encoding ? QStringLiteral("UTF-8 with BOM")
+                                                             : QStringLiteral("SCRL");
+        label->setMinimumWidth(label->fontMetrics().horizontalAdvance(widest) + 12);
         addPermanentWidget(label);
     }
     m_panels.append({kind, label, false});
@@ -64,6 +67,9 @@ void StatusBar::refresh()
             continue;
         case PanelKind::Date:
             panel.label->setText(QLocale().toString(QDate::currentDate(), QLocale::ShortFormat));
+            continue;
+        case PanelKind::Encoding:
+            panel.label->setText(m_encodingSource ? m_encodingSource() : QString());
             continue;
         case PanelKind::Insert: {
             // Lit while the focused edit control overwrites.

@@ -4,6 +4,8 @@
 #include <QStatusBar>
 #include <QTimer>
 
+#include <functional>
+
 class QLabel;
 
 // A status bar of panels, numbered from 1. A panel of a key-state or date
@@ -13,7 +15,8 @@ class StatusBar : public QStatusBar
     Q_OBJECT
 
 public:
-    enum class PanelKind { Text, CapsLock, NumLock, Insert, ScrollLock, Date };
+    // Encoding: the encoding of the document shown, from encodingSource.
+    enum class PanelKind { Text, CapsLock, NumLock, Insert, ScrollLock, Date, Encoding };
 
     explicit StatusBar(QWidget *parent = nullptr);
 
@@ -24,8 +27,9 @@ public:
     // Whether a key-state panel shows its state as on.
     bool panelLit(int index) const;
 
-    // Reads the key states and the date again.
+    // Reads the key states, the date and the encoding again.
     void refresh();
+    void setEncodingSource(std::function<QString()> source) { m_encodingSource = std::move(source); }
 
 private:
     struct Panel
@@ -37,4 +41,5 @@ private:
 
     QList<Panel> m_panels;
     QTimer m_clock;
+    std::function<QString()> m_encodingSource;
 };

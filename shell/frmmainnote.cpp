@@ -93,6 +93,8 @@ frmMainNote::frmMainNote(QWidget *parent)
 
 frmMainNote::~frmMainNote()
 {
+    // The status bar outlives this part of the frame, and asks no more.
+    sbStatusBar->setEncodingSource({});
     // The document windows go while the frame they report to still stands.
     qDeleteAll(findChildren<frmNotePad *>());
     delete m_background;
@@ -276,6 +278,11 @@ void frmMainNote::buildStatusBar()
     sbStatusBar->addPanel(Kind::Insert, QStringLiteral("INS"), QStringLiteral("Insert Lock"));
     sbStatusBar->addPanel(Kind::ScrollLock, QStringLiteral("SCRL"), QStringLiteral("Scroll Lock"));
     sbStatusBar->addPanel(Kind::Date, QString(), QStringLiteral("Today's Date"));
+    sbStatusBar->addPanel(Kind::Encoding, QString(), QStringLiteral("Encoding"));
+    sbStatusBar->setEncodingSource([this] {
+        const frmNotePad *document = activeDocument();
+        return document && document->Text1 ? document->Text1->fileEncoding() : QString();
+    });
     // The frame may be made narrower than all the panels together.
     sbStatusBar->setMinimumWidth(1);
     setStatusBar(sbStatusBar);
@@ -655,6 +662,7 @@ void frmMainNote::documentActivated(frmNotePad *document)
         return;
     m_activated = document;
     document->Form_Activate();
+    sbStatusBar->refresh();
     // Typing goes into the document that has just come forward.
     if (document->Text1)
         document->Text1->setFocus(Qt::OtherFocusReason);

@@ -111,7 +111,12 @@ private slots:
         // character sets by the detector.
         const QString mixed = QStringLiteral("caf\u00E9 \u0416\r\n") + emoji + QStringLiteral(" \u65E5\u672C\r\n");
         const auto encoded = [](const QString &text, QStringConverter::Encoding encoding) {
-            return QStringEncoder(encoding, QStringConverter::Flag::WriteBom).encode(text);
+            QStringEncoder encoder(encoding, QStringConverter::Flag::WriteBom);
+            return QByteArray(encoder.encode(text));
+        };
+        const auto inCharset = [](const QString &text, const char *name) {
+            QStringEncoder encoder(name);
+            return QByteArray(encoder.encode(text));
         };
         const auto row = [](const char *name, const QByteArray &bytes, const QString &text, const char *encoding,
                             LineEnd lineEnd = LineEnd::CrLf) {
@@ -128,14 +133,14 @@ private slots:
             "\u043F\u043E\u0442\u043E\u043C \u043F\u0438\u043B\u0438 \u0447\u0430\u0439 \u0441 "
             "\u0432\u0430\u0440\u0435\u043D\u044C\u0435\u043C \u0443 \u0431\u0430\u0431\u0443\u0448\u043A\u0438.\r\n")
                                     .repeated(6);
-        row("windows-1251", QStringEncoder("windows-1251").encode(russian), russian, "windows-1251");
-        row("KOI8-R", QStringEncoder("KOI8-R").encode(russian), russian, "KOI8-R");
+        row("windows-1251", inCharset(russian, "windows-1251"), russian, "windows-1251");
+        row("KOI8-R", inCharset(russian, "KOI8-R"), russian, "KOI8-R");
         const QString japanese = QStringLiteral(
             "\u4ECA\u65E5\u306F\u3068\u3066\u3082\u3044\u3044\u5929\u6C17\u306A\u306E\u3067\u3001"
             "\u53CB\u9054\u3068\u4E00\u7DD2\u306B\u516C\u5712\u3078\u6563\u6B69\u306B\u884C\u304D\u307E\u3057\u305F\u3002\r\n")
                                      .repeated(8);
-        row("Shift_JIS", QStringEncoder("Shift_JIS").encode(japanese), japanese, "Shift_JIS");
-        row("EUC-JP", QStringEncoder("EUC-JP").encode(japanese), japanese, "EUC-JP");
+        row("Shift_JIS", inCharset(japanese, "Shift_JIS"), japanese, "Shift_JIS");
+        row("EUC-JP", inCharset(japanese, "EUC-JP"), japanese, "EUC-JP");
     }
 
     void fileIsDecodedWithItsEncodingAndLineEndsAndWrittenBackTheSame()
