@@ -44,7 +44,10 @@ struct Named
 constexpr Named encodingNames[] = {{"utf-8", int(TextEncoding::Utf8)},
                                    {"utf-16le", int(TextEncoding::Utf16LE)},
                                    {"utf-16be", int(TextEncoding::Utf16BE)},
-                                   {"windows-1252", int(TextEncoding::Windows1252)}};
+                                   {"utf-32le", int(TextEncoding::Utf32LE)},
+                                   {"utf-32be", int(TextEncoding::Utf32BE)},
+                                   {"windows-1252", int(TextEncoding::Windows1252)},
+                                   {"legacy", int(TextEncoding::Legacy)}};
 constexpr Named lineEndNames[] = {{"crlf", int(LineEnd::CrLf)}, {"lf", int(LineEnd::Lf)},
                                   {"cr", int(LineEnd::Cr)},     {"u+2029", int(LineEnd::ParagraphSeparator)},
                                   {"u+fdd0", int(LineEnd::Fdd0)}, {"u+fdd1", int(LineEnd::Fdd1)}};
@@ -79,6 +82,7 @@ QByteArray header(const DraftRecord &record)
     object[QStringLiteral("encoding")] = nameOf(encodingNames, int(record.format.encoding));
     object[QStringLiteral("byteOrderMark")] = record.format.byteOrderMark;
     object[QStringLiteral("lineEnd")] = nameOf(lineEndNames, int(record.format.lineEnd));
+    object[QStringLiteral("characterSet")] = QString::fromLatin1(record.format.legacyName);
     return draftMagic.toByteArray() + QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
 }
 
@@ -109,7 +113,7 @@ bool readDraft(const QString &file, LeftDraft &draft)
     for (const QJsonValue &path : object.value(QStringLiteral("paths")).toArray())
         draft.record.paths << path.toString();
     draft.record.format = {TextEncoding(encoding), object.value(QStringLiteral("byteOrderMark")).toBool(),
-                           LineEnd(lineEnd)};
+                           LineEnd(lineEnd), object.value(QStringLiteral("characterSet")).toString().toLatin1()};
     draft.text = std::move(text);
     return true;
 }

@@ -5,11 +5,17 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QStringDecoder>
 #include <QtEndian>
 
+#include <uchardet.h>
+
 #include <algorithm>
 #include <array>
+#include <mutex>
+#include <optional>
+#include <utility>
 
 #if defined(__SSE2__) || defined(_M_X64)
 #include <emmintrin.h>
@@ -36,6 +42,65 @@ int windows1252Byte(char16_t c)
     const auto *found = std::find(windows1252High.begin(), windows1252High.end(), c);
     return found == windows1252High.end() ? -1 : int(0x80 + (found - windows1252High.begin()));
 }
+
+} // namespace
+
+// A character set of ICU's. One whose every byte is one character of its
+// own is decoded and encoded by table, as fast as Windows-1252 and lossless
+// by construction; the others go through ICU.
+class LegacyCharset
+{
+public:
+    // Null when ICU does not know the name.
+    static std::shared_ptr<const LegacyCharset> named(const QByteArray &name);
+
+    QByteArray name;
+    bool singleByte = false;
+    // Bytes below 0x80 are ASCII.
+    bool asciiCompatible = false;
+    std::array<char16_t, 256> toUnicode {};
+    // The byte of each UTF-16 code unit, or -1.
+    std::vector<qint16> fromUnicode;
+};
+
+std::shared_ptr<const LegacyCharset> LegacyCharset::named(const QByteArray &name)
+{
+    static std::mutex mutex;
+    static QHash<QByteArray, std::shared_ptr<const LegacyCharset>> known;
+    const std::lock_guard<std::mutex> lock(mutex);
+    if (const auto found = known.constFind(name); found != known.cend())
+        return *found;
+    std::shared_ptr<LegacyCharset> charset;
+    if (!name.isEmpty() && QStringDecoder(name.constData()).isValid()) {
+        charset = std::make_shared<LegacyCharset>();
+        charset->name = name;
+        charset->fromUnicode.assign(0x10000, -1);
+        charset->singleByte = true;
+        for (int byte = 0; byte < 256 && charset->singleByte; ++byte) {
+            const char c = char(byte);
+            QStringDecoder decoder(name.constData(), QStringConverter::Flag::Stateless);
+            const QString character = decoder.decode(QByteArrayView(&c, 1));
+            QStringEncoder encoder(name.constData(), QStringConverter::Flag::Stateless);
+            const QByteArray back = character.size() == 1 ? encoder.encode(character) : QByteArray();
+            if (decoder.hasError() || encoder.hasError() || back.size() != 1 || back.front() != c
+                || charset->fromUnicode[character.front().unicode()] >= 0) {
+                charset->singleByte = false;
+                break;
+            }
+            charset->toUnicode[size_t(byte)] = character.front().unicode();
+            charset->fromUnicode[character.front().unicode()] = qint16(byte);
+        }
+        if (!charset->singleByte)
+            charset->fromUnicode.clear();
+        charset->asciiCompatible = charset->singleByte;
+        for (int byte = 0; byte < 0x80 && charset->asciiCompatible; ++byte)
+            charset->asciiCompatible = charset->toUnicode[size_t(byte)] == byte;
+    }
+    known.insert(name, charset);
+    return charset;
+}
+
+namespace {
 
 bool isLineEndCandidate(char16_t c)
 {
@@ -67,30 +132,44 @@ const char16_t *nextLineEndCandidate(const char16_t *p, const char16_t *end)
     return end;
 }
 
-char16_t windows1252Character(char byte)
+const std::array<char16_t, 256> &windows1252Table()
 {
-    const auto b = static_cast<unsigned char>(byte);
-    return (b >= 0x80 && b < 0xA0) ? windows1252High[b - 0x80] : char16_t(b);
+    static const std::array<char16_t, 256> table = [] {
+        std::array<char16_t, 256> characters {};
+        for (int b = 0; b < 256; ++b)
+            characters[size_t(b)] = (b >= 0x80 && b < 0xA0) ? windows1252High[size_t(b - 0x80)] : char16_t(b);
+        return characters;
+    }();
+    return table;
 }
 
-char16_t *decodeWindows1252(QByteArrayView bytes, char16_t *out)
+// Decodes bytes of a character set of one byte a character, by its table,
+// noting in seen the bytes beyond ASCII that it met.
+char16_t *decodeByTable(QByteArrayView bytes, char16_t *out, const std::array<char16_t, 256> &table, bool asciiCompatible,
+                        std::array<bool, 256> &seen)
 {
     const char *p = bytes.begin();
     const char *const end = bytes.end();
+    const auto character = [&table, &seen](char byte) {
+        seen[static_cast<unsigned char>(byte)] = true;
+        return table[static_cast<unsigned char>(byte)];
+    };
 #ifdef QUILLORY_SSE2
     // Sixteen bytes below 0x80 are the same sixteen characters.
     const __m128i zero = _mm_setzero_si128();
-    for (; end - p >= 16; p += 16, out += 16) {
+    for (; asciiCompatible && end - p >= 16; p += 16, out += 16) {
         const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
         if (_mm_movemask_epi8(b) == 0) {
             _mm_storeu_si128(reinterpret_cast<__m128i *>(out), _mm_unpacklo_epi8(b, zero));
             _mm_storeu_si128(reinterpret_cast<__m128i *>(out + 8), _mm_unpackhi_epi8(b, zero));
         } else {
-            std::transform(p, p + 16, out, windows1252Character);
+            std::transform(p, p + 16, out, character);
         }
     }
+#else
+    Q_UNUSED(asciiCompatible);
 #endif
-    return std::transform(p, end, out, windows1252Character);
+    return std::transform(p, end, out, character);
 }
 
 // Counts the line ends of a text as it is decoded, a piece at a time; the
@@ -249,17 +328,27 @@ private:
 class PieceDecoder
 {
 public:
-    PieceDecoder(TextEncoding encoding, qint64 expectedBytes, QString &text)
-        : m_encoding(encoding)
-        // Strict: no overlong forms, no surrogates, nothing cut off at the
-        // end. A second byte-order mark after the first stays in the text.
-        , m_utf8(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom)
+    PieceDecoder(const TextFileFormat &format, qint64 expectedBytes, QString &text)
+        : m_encoding(format.encoding)
         , m_text(text)
     {
+        // Strict: no overlong forms, no surrogates, nothing cut off at the
+        // end. A second byte-order mark after the first stays in the text.
+        if (m_encoding == TextEncoding::Utf8)
+            m_decoder = QStringDecoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+        else if (m_encoding == TextEncoding::Utf32LE)
+            m_decoder = QStringDecoder(QStringConverter::Utf32LE, QStringConverter::Flag::ConvertInitialBom);
+        else if (m_encoding == TextEncoding::Utf32BE)
+            m_decoder = QStringDecoder(QStringConverter::Utf32BE, QStringConverter::Flag::ConvertInitialBom);
+        else if (m_encoding == TextEncoding::Legacy)
+            m_charset = LegacyCharset::named(format.legacyName);
+        if (m_charset && !m_charset->singleByte)
+            m_decoder = QStringDecoder(format.legacyName.constData());
         const qsizetype bytes = qsizetype(std::max<qint64>(expectedBytes, 0));
-        const qsizetype characters = encoding == TextEncoding::Utf8 ? m_utf8.requiredSpace(bytes) + probeSpace()
-                                     : encoding == TextEncoding::Windows1252 ? bytes
-                                                                             : bytes / 2;
+        const qsizetype characters = m_decoder.isValid() ? m_decoder.requiredSpace(bytes) + probeSpace()
+                                     : (m_encoding == TextEncoding::Utf16LE || m_encoding == TextEncoding::Utf16BE)
+                                         ? bytes / 2
+                                         : bytes;
         // The size exactly: growing would round it up. A second pass over the
         // same bytes keeps the memory of the first where it is large enough.
         if (m_text.capacity() >= characters) {
@@ -280,15 +369,28 @@ public:
         return true;
     }
 
+    // Whether the bytes read by table give the same text in table.
+    bool readsTheSameIn(const std::array<char16_t, 256> &table) const
+    {
+        for (int byte = 0; byte < 256; ++byte) {
+            if (m_seen[size_t(byte)] && m_charset && m_charset->toUnicode[size_t(byte)] != table[size_t(byte)])
+                return false;
+        }
+        return true;
+    }
+
     // False when the bytes end in the middle of a character.
     bool finish(DecodedTextFile &decoded)
     {
-        if (m_encoding == TextEncoding::Utf8) {
+        if (m_encoding == TextEncoding::Utf32LE || m_encoding == TextEncoding::Utf32BE) {
+            if (m_bytes % 4 != 0)
+                return false;
+        } else if (m_decoder.isValid()) {
             // The decoder keeps a sequence that the last piece cut off for
             // the next one; a byte that can start nothing shows it.
             makeRoom(probeSpace());
-            m_utf8.appendToBuffer(reinterpret_cast<QChar *>(m_data + m_used), "\n");
-            if (m_utf8.hasError())
+            m_decoder.appendToBuffer(reinterpret_cast<QChar *>(m_data + m_used), "\n");
+            if (m_decoder.hasError())
                 return false;
         } else if (m_oddByte >= 0) {
             return false;
@@ -303,7 +405,7 @@ public:
     }
 
 private:
-    qsizetype probeSpace() const { return m_utf8.requiredSpace(1); }
+    qsizetype probeSpace() const { return m_decoder.isValid() ? m_decoder.requiredSpace(1) : 0; }
 
     void makeRoom(qsizetype characters)
     {
@@ -316,23 +418,32 @@ private:
 
     bool decode(QByteArrayView bytes)
     {
-        switch (m_encoding) {
-        case TextEncoding::Utf8: {
-            makeRoom(m_utf8.requiredSpace(bytes.size()));
-            const QChar *end = m_utf8.appendToBuffer(reinterpret_cast<QChar *>(m_data + m_used), bytes);
+        m_bytes += bytes.size();
+        if (m_decoder.isValid()) {
+            makeRoom(m_decoder.requiredSpace(bytes.size()));
+            const QChar *end = m_decoder.appendToBuffer(reinterpret_cast<QChar *>(m_data + m_used), bytes);
             m_used = reinterpret_cast<const char16_t *>(end) - m_data;
-            return !m_utf8.hasError();
+            return !m_decoder.hasError();
         }
+        switch (m_encoding) {
         case TextEncoding::Utf16LE:
         case TextEncoding::Utf16BE:
             decodeUtf16(bytes, m_encoding == TextEncoding::Utf16BE);
             return true;
         case TextEncoding::Windows1252:
             makeRoom(bytes.size());
-            m_used = decodeWindows1252(bytes, m_data + m_used) - m_data;
+            m_used = decodeByTable(bytes, m_data + m_used, windows1252Table(), true, m_seen) - m_data;
             return true;
+        case TextEncoding::Legacy:
+            if (!m_charset)
+                return false;
+            makeRoom(bytes.size());
+            m_used = decodeByTable(bytes, m_data + m_used, m_charset->toUnicode, m_charset->asciiCompatible, m_seen)
+                     - m_data;
+            return true;
+        default:
+            return false;
         }
-        return false;
     }
 
     // UTF-16 is taken code unit by code unit, unpaired surrogates included,
@@ -357,7 +468,11 @@ private:
     }
 
     TextEncoding m_encoding;
-    QStringDecoder m_utf8;
+    // The decoder of UTF-8, UTF-32 or a legacy set of many bytes a character.
+    QStringDecoder m_decoder;
+    std::shared_ptr<const LegacyCharset> m_charset;
+    qint64 m_bytes = 0;
+    std::array<bool, 256> m_seen {};
     QString &m_text;
     char16_t *m_data = nullptr;
     qsizetype m_used = 0;
@@ -367,43 +482,151 @@ private:
     LineEndScan m_lineEnds;
 };
 
-// The encoding that the first bytes of a text suggest, and how many of them
-// are its byte-order mark.
-TextFileFormat guessFormat(QByteArrayView head, qsizetype &markBytes)
+// An encoding to try, and how many bytes of byte-order mark it skips.
+struct Candidate
 {
     TextFileFormat format;
-    format.byteOrderMark = true;
-    if (head.startsWith("\xEF\xBB\xBF")) {
-        format.encoding = TextEncoding::Utf8;
-        markBytes = 3;
-    } else if (head.startsWith("\xFF\xFE")) {
-        format.encoding = TextEncoding::Utf16LE;
-        markBytes = 2;
-    } else if (head.startsWith("\xFE\xFF")) {
-        format.encoding = TextEncoding::Utf16BE;
-        markBytes = 2;
-    } else {
-        format.byteOrderMark = false;
-        markBytes = 0;
+    qsizetype markBytes = 0;
+};
+
+Candidate withMark(TextEncoding encoding, qsizetype markBytes)
+{
+    Candidate candidate;
+    candidate.format.encoding = encoding;
+    candidate.format.byteOrderMark = true;
+    candidate.markBytes = markBytes;
+    return candidate;
+}
+
+Candidate plain(TextEncoding encoding)
+{
+    Candidate candidate;
+    candidate.format.encoding = encoding;
+    return candidate;
+}
+
+// UTF-16 without a byte-order mark: in its first bytes, most bytes on one
+// side of each pair are zero (those of Latin letters, digits, blanks and line
+// ends), and hardly any on the other. No 8-bit text has such zeros.
+bool looksLikeUtf16(QByteArrayView head, bool &bigEndian)
+{
+    const qsizetype pairs = std::min<qsizetype>(head.size(), 4096) / 2;
+    if (pairs < 2)
+        return false;
+    qsizetype evenZeros = 0;
+    qsizetype oddZeros = 0;
+    for (qsizetype i = 0; i < pairs; ++i) {
+        evenZeros += head[2 * i] == 0;
+        oddZeros += head[2 * i + 1] == 0;
     }
-    return format;
+    const auto most = [pairs](qsizetype zeros) { return zeros * 4 >= pairs * 3; };
+    const auto few = [pairs](qsizetype zeros) { return zeros * 8 <= pairs; };
+    bigEndian = most(evenZeros) && few(oddZeros);
+    return bigEndian || (most(oddZeros) && few(evenZeros));
+}
+
+// The encodings the first bytes of a text suggest, most likely first.
+std::vector<Candidate> candidatesFor(QByteArrayView head)
+{
+    if (head.startsWith(QByteArrayView("\xFF\xFE\0\0", 4)))
+        return {withMark(TextEncoding::Utf32LE, 4), withMark(TextEncoding::Utf16LE, 2)};
+    if (head.startsWith(QByteArrayView("\0\0\xFE\xFF", 4)))
+        return {withMark(TextEncoding::Utf32BE, 4)};
+    if (head.startsWith("\xEF\xBB\xBF"))
+        return {withMark(TextEncoding::Utf8, 3)};
+    if (head.startsWith("\xFF\xFE"))
+        return {withMark(TextEncoding::Utf16LE, 2)};
+    if (head.startsWith("\xFE\xFF"))
+        return {withMark(TextEncoding::Utf16BE, 2)};
+    bool bigEndian = false;
+    if (looksLikeUtf16(head, bigEndian))
+        return {plain(bigEndian ? TextEncoding::Utf16BE : TextEncoding::Utf16LE), plain(TextEncoding::Utf8)};
+    return {plain(TextEncoding::Utf8)};
+}
+
+// What a charset detector makes of the first bytes of a text that is not
+// UTF-8: a legacy character set ICU knows, or none. Windows-1252 and
+// ISO-8859-1 are left to the engine's own Windows-1252, which holds both.
+std::optional<Candidate> detectedCandidate(QByteArrayView head)
+{
+    uchardet_t detector = uchardet_new();
+    uchardet_handle_data(detector, head.data(), size_t(head.size()));
+    uchardet_data_end(detector);
+    const QByteArray detected = QByteArray(uchardet_get_charset(detector)).toUpper();
+    uchardet_delete(detector);
+    if (detected.isEmpty() || detected == "ASCII" || detected.startsWith("UTF") || detected == "WINDOWS-1252"
+        || detected == "ISO-8859-1")
+        return std::nullopt;
+    // The names people know them by, where ICU's spelling differs.
+    static const QHash<QByteArray, QByteArray> spelling = {
+        {"SHIFT_JIS", "Shift_JIS"}, {"BIG5", "Big5"}, {"MAC-CYRILLIC", "x-mac-cyrillic"}, {"UHC", "windows-949"}};
+    QByteArray name = spelling.value(detected, detected);
+    if (name.startsWith("WINDOWS-"))
+        name = "windows-" + name.mid(8);
+    if (!LegacyCharset::named(name))
+        return std::nullopt;
+    Candidate candidate = plain(TextEncoding::Legacy);
+    candidate.format.legacyName = name;
+    return candidate;
+}
+
+// Whether text, written in format, gives exactly the bytes source gives.
+bool encodesBackTo(const QString &text, const TextFileFormat &format, ByteSource &source)
+{
+    if (!source.rewind())
+        return false;
+    QByteArrayView piece;
+    bool same = true;
+    EncodedTextWriter writer(
+        [&](QByteArrayView bytes) {
+            while (same && !bytes.isEmpty()) {
+                if (piece.isEmpty() && (!source.next(piece) || piece.isEmpty())) {
+                    same = false;
+                    break;
+                }
+                const qsizetype count = std::min(piece.size(), bytes.size());
+                same = bytes.first(count) == piece.first(count);
+                bytes = bytes.sliced(count);
+                piece = piece.sliced(count);
+            }
+        },
+        format);
+    writer.write(text);
+    writer.flush();
+    return same && piece.isEmpty() && source.next(piece) && piece.isEmpty();
 }
 
 // Decodes what source gives (see decodeTextFile); false when reading fails.
-// Bytes that turn out not to be in the encoding guessed from their start
-// (UTF-16 of an odd length included) are read again as Windows-1252, which
-// takes any byte.
 bool decodeFrom(ByteSource &source, DecodedTextFile &decoded)
 {
     QByteArrayView piece;
     if (!source.next(piece))
         return false;
-    qsizetype markBytes = 0;
-    TextFileFormat format = guessFormat(piece, markBytes);
+    // The detector reads no more than this of the start of the text.
+    constexpr qsizetype detectorBytes = 256 * 1024;
+    const QByteArray head = piece.first(std::min(piece.size(), detectorBytes)).toByteArray();
+    std::vector<Candidate> candidates = candidatesFor(head);
+    bool detected = false;
     DecodedTextFile result;
-    for (;;) {
-        PieceDecoder decoder(format.encoding, source.expectedSize() - markBytes, result.text);
-        bool valid = decoder.add(piece.sliced(markBytes));
+    for (size_t next = 0;; ++next) {
+        if (next == candidates.size()) {
+            // Bytes in none of the encodings their start suggests: a legacy
+            // character set if the detector finds one, else Windows-1252,
+            // which takes any byte.
+            if (!std::exchange(detected, true)) {
+                if (const std::optional<Candidate> legacy = detectedCandidate(head))
+                    candidates.push_back(*legacy);
+            }
+            if (next == candidates.size())
+                candidates.push_back(plain(TextEncoding::Windows1252));
+        }
+        const Candidate &candidate = candidates[next];
+        result.format = TextFileFormat();
+        result.otherLineEnds.clear();
+        if (next > 0 && (!source.rewind() || !source.next(piece)))
+            return false;
+        PieceDecoder decoder(candidate.format, source.expectedSize() - candidate.markBytes, result.text);
+        bool valid = piece.size() >= candidate.markBytes && decoder.add(piece.sliced(candidate.markBytes));
         while (valid) {
             if (!source.next(piece))
                 return false;
@@ -411,16 +634,25 @@ bool decodeFrom(ByteSource &source, DecodedTextFile &decoded)
                 break;
             valid = decoder.add(piece);
         }
-        if (valid && decoder.finish(result)) {
-            result.format.encoding = format.encoding;
-            result.format.byteOrderMark = format.byteOrderMark;
-            decoded = std::move(result);
-            return true;
-        }
-        format = TextFileFormat {TextEncoding::Windows1252, false};
-        markBytes = 0;
-        if (!source.rewind() || !source.next(piece))
-            return false;
+        if (!valid || !decoder.finish(result))
+            continue;
+        const auto charset = candidate.format.encoding == TextEncoding::Legacy
+                                 ? LegacyCharset::named(candidate.format.legacyName)
+                                 : nullptr;
+        // A set of many bytes a character may read bytes it cannot write
+        // back the same; the file is then read as another.
+        if (charset && !charset->singleByte && !encodesBackTo(result.text, candidate.format, source))
+            continue;
+        const LineEnd lineEnd = result.format.lineEnd;
+        result.format = candidate.format;
+        result.format.lineEnd = lineEnd;
+        // Where the proposed set reads the file as Windows-1252 does (a
+        // short text, letters both have), the engine's own is kept: it
+        // holds more of what may be typed later.
+        if (charset && charset->singleByte && decoder.readsTheSameIn(windows1252Table()))
+            result.format = TextFileFormat {TextEncoding::Windows1252, false, lineEnd, {}};
+        decoded = std::move(result);
+        return true;
     }
 }
 
@@ -480,11 +712,51 @@ FileError readTextFile(const QString &path, DecodedTextFile &decoded)
     return FileError::none();
 }
 
+QString encodingName(const TextFileFormat &format)
+{
+    switch (format.encoding) {
+    case TextEncoding::Utf8: return format.byteOrderMark ? QStringLiteral("UTF-8 with BOM") : QStringLiteral("UTF-8");
+    case TextEncoding::Utf16LE: return QStringLiteral("UTF-16 LE");
+    case TextEncoding::Utf16BE: return QStringLiteral("UTF-16 BE");
+    case TextEncoding::Utf32LE: return QStringLiteral("UTF-32 LE");
+    case TextEncoding::Utf32BE: return QStringLiteral("UTF-32 BE");
+    case TextEncoding::Windows1252: return QStringLiteral("windows-1252");
+    case TextEncoding::Legacy: return QString::fromLatin1(format.legacyName);
+    }
+    return QString();
+}
+
 bool canEncode(QStringView text, TextEncoding encoding)
 {
-    if (encoding != TextEncoding::Windows1252)
+    TextFileFormat format;
+    format.encoding = encoding;
+    return canEncode(text, format);
+}
+
+bool canEncode(QStringView text, const TextFileFormat &format)
+{
+    if (format.encoding == TextEncoding::Windows1252)
+        return std::all_of(text.begin(), text.end(), [](QChar c) { return windows1252Byte(c.unicode()) >= 0; });
+    if (format.encoding != TextEncoding::Legacy)
         return true;
-    return std::all_of(text.begin(), text.end(), [](QChar c) { return windows1252Byte(c.unicode()) >= 0; });
+    const auto charset = LegacyCharset::named(format.legacyName);
+    if (!charset)
+        return false;
+    if (charset->singleByte)
+        return std::all_of(text.begin(), text.end(), [&](QChar c) { return charset->fromUnicode[c.unicode()] >= 0; });
+    QStringEncoder encoder(format.legacyName.constData(), QStringConverter::Flag::Stateless);
+    constexpr qsizetype piece = 1 << 16;
+    for (qsizetype at = 0; at < text.size(); at += piece) {
+        // A pair is never cut in two.
+        qsizetype length = std::min(piece, text.size() - at);
+        if (at + length < text.size() && text.at(at + length - 1).isHighSurrogate())
+            ++length;
+        (void)encoder.encode(text.sliced(at, length));
+        if (encoder.hasError())
+            return false;
+        at += length - std::min(piece, text.size() - at);
+    }
+    return true;
 }
 
 namespace {
@@ -498,36 +770,56 @@ qsizetype bytesPerCharacter(TextEncoding encoding)
     case TextEncoding::Utf8: return 3;
     case TextEncoding::Utf16LE:
     case TextEncoding::Utf16BE: return 2;
+    case TextEncoding::Utf32LE:
+    case TextEncoding::Utf32BE: return 4;
     case TextEncoding::Windows1252: return 1;
+    // Room for a shift into another set before each character.
+    case TextEncoding::Legacy: return 8;
     }
     return 3;
 }
 
 } // namespace
 
-EncodedTextWriter::EncodedTextWriter(SafeFileWriter &file, TextEncoding encoding)
-    : EncodedTextWriter(std::vector<SafeFileWriter *> {&file}, encoding)
+EncodedTextWriter::EncodedTextWriter(SafeFileWriter &file, const TextFileFormat &format)
+    : EncodedTextWriter(std::vector<SafeFileWriter *> {&file}, format)
 {
 }
 
-EncodedTextWriter::EncodedTextWriter(std::vector<SafeFileWriter *> files, TextEncoding encoding)
-    : EncodedTextWriter(encoding)
+EncodedTextWriter::EncodedTextWriter(std::vector<SafeFileWriter *> files, const TextFileFormat &format)
+    : EncodedTextWriter(format)
 {
     m_files = std::move(files);
 }
 
-EncodedTextWriter::EncodedTextWriter(TextEncoding encoding)
-    : m_encoding(encoding)
+EncodedTextWriter::EncodedTextWriter(std::function<void(QByteArrayView)> sink, const TextFileFormat &format)
+    : EncodedTextWriter(format)
+{
+    m_sink = std::move(sink);
+}
+
+EncodedTextWriter::EncodedTextWriter(const TextFileFormat &format)
+    : m_encoding(format.encoding)
     , m_utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless)
 {
+    if (m_encoding == TextEncoding::Legacy) {
+        m_charset = LegacyCharset::named(format.legacyName);
+        if (m_charset && !m_charset->singleByte)
+            m_legacy = QStringEncoder(format.legacyName.constData());
+    }
     m_buffer.resize(chunkBytes);
+    // A set that shifts between states writes line ends in its state.
+    if (m_legacy.isValid())
+        return;
     for (int kind = 0; kind < lineEndKinds; ++kind) {
         const QStringView text = lineEndText(LineEnd(kind));
         QByteArray &bytes = m_lineEnds[size_t(kind)];
-        bytes.resize(text.size() * bytesPerCharacter(encoding));
+        bytes.resize(text.size() * bytesPerCharacter(m_encoding));
         bytes.truncate(encode(text, bytes.data()) - bytes.constData());
     }
 }
+
+EncodedTextWriter::~EncodedTextWriter() = default;
 
 void EncodedTextWriter::writeByteOrderMark()
 {
@@ -536,7 +828,10 @@ void EncodedTextWriter::writeByteOrderMark()
     case TextEncoding::Utf8: mark = "\xEF\xBB\xBF"; break;
     case TextEncoding::Utf16LE: mark = "\xFF\xFE"; break;
     case TextEncoding::Utf16BE: mark = "\xFE\xFF"; break;
-    case TextEncoding::Windows1252: return;
+    case TextEncoding::Utf32LE: mark = QByteArrayView("\xFF\xFE\0\0", 4); break;
+    case TextEncoding::Utf32BE: mark = QByteArrayView("\0\0\xFE\xFF", 4); break;
+    case TextEncoding::Windows1252:
+    case TextEncoding::Legacy: return;
     }
     std::copy(mark.begin(), mark.end(), room(mark.size()));
     m_used += mark.size();
@@ -598,9 +893,30 @@ char *EncodedTextWriter::encode(QStringView text, char *out)
     case TextEncoding::Utf16BE:
         qToBigEndian<char16_t>(text.utf16(), text.size(), out);
         return out + 2 * text.size();
+    case TextEncoding::Utf32LE:
+    case TextEncoding::Utf32BE:
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            char32_t c = text[i].unicode();
+            if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+                c = QChar::surrogateToUcs4(char16_t(c), text[++i].unicode());
+            if (m_encoding == TextEncoding::Utf32LE)
+                qToLittleEndian<quint32>(c, out);
+            else
+                qToBigEndian<quint32>(c, out);
+            out += 4;
+        }
+        return out;
     case TextEncoding::Windows1252:
         for (const QChar c : text) {
             const int byte = windows1252Byte(c.unicode());
+            *out++ = char(byte < 0 ? '?' : byte);
+        }
+        return out;
+    case TextEncoding::Legacy:
+        if (m_legacy.isValid())
+            return m_legacy.appendToBuffer(out, text);
+        for (const QChar c : text) {
+            const int byte = m_charset ? m_charset->fromUnicode[c.unicode()] : -1;
             *out++ = char(byte < 0 ? '?' : byte);
         }
         return out;
@@ -611,6 +927,10 @@ char *EncodedTextWriter::encode(QStringView text, char *out)
 void EncodedTextWriter::writeLineEnd(LineEnd lineEnd)
 {
     writeHeldSurrogate();
+    if (m_legacy.isValid()) {
+        encodeInChunks(lineEndText(lineEnd));
+        return;
+    }
     const QByteArray &bytes = m_lineEnds[size_t(lineEnd)];
     std::copy(bytes.begin(), bytes.end(), room(bytes.size()));
     m_used += bytes.size();
@@ -626,6 +946,8 @@ void EncodedTextWriter::writeBuffer()
 {
     for (SafeFileWriter *file : m_files)
         file->write(QByteArrayView(m_buffer.constData(), m_used));
+    if (m_sink)
+        m_sink(QByteArrayView(m_buffer.constData(), m_used));
     m_flushed += m_used;
     m_used = 0;
 }

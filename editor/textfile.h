@@ -7,11 +7,16 @@
 #include <QStringEncoder>
 
 #include <array>
+#include <functional>
+#include <memory>
 #include <vector>
 
+class LegacyCharset;
 class SafeFileWriter;
 
-enum class TextEncoding { Utf8, Utf16LE, Utf16BE, Windows1252 };
+// The encodings the engine reads and writes itself, and Legacy: a character
+// set of ICU's, named by TextFileFormat::legacyName.
+enum class TextEncoding { Utf8, Utf16LE, Utf16BE, Utf32LE, Utf32BE, Windows1252, Legacy };
 
 // The ways a line can end in a file: every character at which the text
 // store starts a new line.
@@ -30,7 +35,21 @@ struct TextFileFormat
     bool byteOrderMark = false;
     // The file's most common line end; new lines take it.
     LineEnd lineEnd = platformLineEnd();
+    // The character set of a Legacy file, by a name ICU knows ("windows-1251",
+    // "Shift_JIS").
+    QByteArray legacyName;
 };
+
+// The format of a text in one of the engine's own encodings.
+inline TextFileFormat formatOf(TextEncoding encoding)
+{
+    TextFileFormat format;
+    format.encoding = encoding;
+    return format;
+}
+
+// The encoding's name as people know it: "UTF-8", "UTF-16 LE", "windows-1251".
+QString encodingName(const TextFileFormat &format);
 
 struct DecodedTextFile
 {
@@ -40,10 +59,14 @@ struct DecodedTextFile
     std::vector<std::pair<qsizetype, LineEnd>> otherLineEnds;
 };
 
-// Finds the encoding (UTF-8 with or without BOM, UTF-16 with BOM, otherwise
-// Windows-1252 with its five unassigned bytes kept as C1 controls, which maps
-// every byte) and the line ends of a file's bytes, and decodes them. Encoding
-// the result again gives back the same bytes.
+// Finds the encoding and the line ends of a file's bytes, and decodes them.
+// A byte-order mark decides (UTF-8, UTF-16 and UTF-32, either byte order);
+// then text whose every other byte is zero is UTF-16; valid UTF-8 is UTF-8;
+// otherwise a charset detector proposes a legacy character set, taken only
+// when the text it gives encodes back to exactly the same bytes; otherwise
+// Windows-1252, with its five unassigned bytes kept as C1 controls, which
+// maps every byte. Encoding the result again always gives back the same
+// bytes.
 DecodedTextFile decodeTextFile(QByteArrayView bytes);
 
 // Reads and decodes a whole text file, as decodeTextFile does its bytes, a
@@ -52,7 +75,8 @@ DecodedTextFile decodeTextFile(QByteArrayView bytes);
 // is refused rather than waited on.
 FileError readTextFile(const QString &path, DecodedTextFile &decoded);
 
-// Whether every character of text has a code in the encoding.
+// Whether every character of text has a code in the format's encoding.
+bool canEncode(QStringView text, const TextFileFormat &format);
 bool canEncode(QStringView text, TextEncoding encoding);
 
 // Writes text to a file in the file's encoding, a few megabytes at a time,
@@ -61,12 +85,17 @@ bool canEncode(QStringView text, TextEncoding encoding);
 class EncodedTextWriter
 {
 public:
-    EncodedTextWriter(SafeFileWriter &file, TextEncoding encoding);
+    EncodedTextWriter(SafeFileWriter &file, const TextFileFormat &format);
     // Writes the same bytes to every one of files, encoding them once.
-    EncodedTextWriter(std::vector<SafeFileWriter *> files, TextEncoding encoding);
+    EncodedTextWriter(std::vector<SafeFileWriter *> files, const TextFileFormat &format);
+    // Gives the bytes to sink instead, a buffer at a time.
+    EncodedTextWriter(std::function<void(QByteArrayView)> sink, const TextFileFormat &format);
     // Writes nothing, only counts the bytes: the size a file written in place
     // needs first.
-    explicit EncodedTextWriter(TextEncoding encoding);
+    explicit EncodedTextWriter(const TextFileFormat &format);
+    EncodedTextWriter(SafeFileWriter &file, TextEncoding encoding) : EncodedTextWriter(file, formatOf(encoding)) {}
+    explicit EncodedTextWriter(TextEncoding encoding) : EncodedTextWriter(formatOf(encoding)) {}
+    ~EncodedTextWriter();
     void writeByteOrderMark();
     void write(QStringView text);
     void writeLineEnd(LineEnd lineEnd);
@@ -84,8 +113,13 @@ private:
     void writeBuffer();
 
     std::vector<SafeFileWriter *> m_files;
+    std::function<void(QByteArrayView)> m_sink;
     TextEncoding m_encoding;
     QStringEncoder m_utf8;
+    // A legacy character set, and for one of many bytes a character (or of
+    // shifting states) its encoder, which keeps its state across pieces.
+    std::shared_ptr<const LegacyCharset> m_charset;
+    QStringEncoder m_legacy;
     QByteArray m_buffer;
     qsizetype m_used = 0;
     qint64 m_flushed = 0;

@@ -295,9 +295,9 @@ Error RichTextBox::SaveFile(const QString &path, int fileType)
 bool RichTextBox::fitsFileEncoding() const
 {
     bool fits = true;
-    if (m_format.encoding == TextEncoding::Windows1252) {
+    if (m_format.encoding == TextEncoding::Windows1252 || m_format.encoding == TextEncoding::Legacy) {
         store().read(0, store().length(),
-                     [&](QStringView part, qsizetype) { fits = fits && canEncode(part, m_format.encoding); });
+                     [&](QStringView part, qsizetype) { fits = fits && canEncode(part, m_format); });
     }
     return fits;
 }
@@ -314,6 +314,7 @@ QList<Error> RichTextBox::SaveFiles(const QStringList &paths, int fileType, bool
     if (encoding == SaveEncoding::Utf8) {
         format.encoding = TextEncoding::Utf8;
         format.byteOrderMark = false;
+        format.legacyName.clear();
     } else if (!fitsFileEncoding()) {
         // Neither a character lost nor a file re-encoded unasked.
         results.fill(Error::make(ErrorNumber::InvalidPropertyValue,
@@ -366,7 +367,7 @@ QList<Error> RichTextBox::SaveFiles(const QStringList &paths, int fileType, bool
     // A file written in place must know the size of its new text before
     // its first byte changes; the text is encoded once more to count it.
     if (inPlace) {
-        EncodedTextWriter counter(format.encoding);
+        EncodedTextWriter counter(format);
         writeText(counter);
         for (qsizetype i = 0; i < paths.size(); ++i) {
             if (results[i].ok() && files[size_t(i)]->writesInPlace())
@@ -378,7 +379,7 @@ QList<Error> RichTextBox::SaveFiles(const QStringList &paths, int fileType, bool
         if (results[i].ok())
             writing.push_back(files[size_t(i)].get());
     }
-    EncodedTextWriter out(writing, format.encoding);
+    EncodedTextWriter out(writing, format);
     writeText(out);
 
     bool anySaved = false;
