@@ -372,6 +372,11 @@ public:
         return true;
     }
 
+    bool saw(std::initializer_list<int> bytes) const
+    {
+        return std::any_of(bytes.begin(), bytes.end(), [this](int byte) { return m_seen[size_t(byte)]; });
+    }
+
     // Whether the bytes read by table give the same text in table.
     bool readsTheSameIn(const std::array<char16_t, 256> &table) const
     {
@@ -546,7 +551,76 @@ std::vector<Candidate> candidatesFor(QByteArrayView head)
     bool bigEndian = false;
     if (looksLikeUtf16(head, bigEndian))
         return {plain(bigEndian ? TextEncoding::Utf16BE : TextEncoding::Utf16LE), plain(TextEncoding::Utf8)};
+    // Seven-bit Japanese: its shifts into JIS X 0208 are escapes no other
+    // text has.
+    if (head.contains("\x1B$B") || head.contains("\x1B$@")) {
+        Candidate jis = plain(TextEncoding::Legacy);
+        jis.format.legacyName = "ISO-2022-JP";
+        return {jis, plain(TextEncoding::Utf8)};
+    }
     return {plain(TextEncoding::Utf8)};
+}
+
+// How much a decoded text reads like writing: the share of its characters
+// beyond ASCII that are letters next to a letter of their own script and to
+// none of another. Wrong guesses give punctuation, controls, and letters of
+// scripts mixed inside words.
+double writingScore(QStringView text)
+{
+    const auto group = [](QChar c) {
+        const QChar::Script script = c.script();
+        switch (script) {
+        case QChar::Script_Han:
+        case QChar::Script_Hiragana:
+        case QChar::Script_Katakana:
+        case QChar::Script_Hangul:
+        case QChar::Script_Bopomofo: return int(QChar::Script_Han);
+        default: return int(script);
+        }
+    };
+    qsizetype beyondAscii = 0;
+    qsizetype good = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c.unicode() < 0x80)
+            continue;
+        ++beyondAscii;
+        if (!c.isLetter())
+            continue;
+        const int own = group(c);
+        const auto neighbour = [&](qsizetype at) {
+            return at < 0 || at >= text.size() || !text[at].isLetter() ? 0 : group(text[at]) == own ? 1 : -1;
+        };
+        const int before = neighbour(i - 1);
+        const int after = neighbour(i + 1);
+        good += before >= 0 && after >= 0 && before + after > 0;
+    }
+    return beyondAscii == 0 ? 1.0 : double(good) / double(beyondAscii);
+}
+
+// When the start of a text read in a legacy set does not read like writing,
+// the set of many bytes a character in which it reads best, if it reads well
+// there and much better.
+std::optional<Candidate> betterWrittenCandidate(QByteArrayView head, double score)
+{
+    // Well, and much better than one byte a character.
+    constexpr double readsWell = 0.75;
+    constexpr double margin = 0.3;
+    score += margin;
+    std::optional<Candidate> best;
+    for (const char *name : {"Shift_JIS", "EUC-JP", "EUC-KR", "GB18030", "Big5"}) {
+        QStringDecoder decoder(name);
+        const QString text = decoder.decode(head);
+        if (decoder.hasError())
+            continue;
+        const double candidateScore = writingScore(text);
+        if (candidateScore >= readsWell && candidateScore > score) {
+            score = candidateScore;
+            best = plain(TextEncoding::Legacy);
+            best->format.legacyName = name;
+        }
+    }
+    return best;
 }
 
 // What a charset detector makes of the first bytes of a text that is not
@@ -647,6 +721,7 @@ bool decodeFrom(ByteSource &source, DecodedTextFile &decoded, const TextFileForm
     }
     std::vector<Candidate> candidates = candidatesFor(head);
     bool detected = false;
+    bool triedWriting = false;
     DecodedTextFile result;
     for (size_t next = 0;; ++next) {
         if (next == candidates.size()) {
@@ -685,8 +760,28 @@ bool decodeFrom(ByteSource &source, DecodedTextFile &decoded, const TextFileForm
                            || candidate.format.encoding == TextEncoding::Utf32BE;
         if ((utf32 || (charset && !charset->singleByte)) && !encodesBackTo(result.text, candidate.format, source))
             continue;
+        const TextFileFormat format = candidate.format;
+        // KOI8-U is KOI8-R with Ukrainian letters where KOI8-R draws boxes.
+        if (format.legacyName == "KOI8-R" && decoder.saw({0xA4, 0xA6, 0xA7, 0xAD, 0xB4, 0xB6, 0xB7, 0xBD})) {
+            Candidate ukrainian = candidate;
+            ukrainian.format.legacyName = "KOI8-U";
+            candidates.insert(candidates.begin() + qsizetype(next) + 1, ukrainian);
+            continue;
+        }
+        // A text read in a legacy set that does not read like writing may be
+        // in a set of many bytes a character: tried once, before this one.
+        if ((format.encoding == TextEncoding::Windows1252 || format.encoding == TextEncoding::Legacy) && !triedWriting) {
+            triedWriting = true;
+            const double score = writingScore(QStringView(result.text).first(std::min<qsizetype>(result.text.size(), 1 << 16)));
+            if (score < 0.8) {
+                if (const std::optional<Candidate> better = betterWrittenCandidate(head.first(std::min<qsizetype>(head.size(), 1 << 16)), score)) {
+                    candidates.insert(candidates.begin() + qsizetype(next) + 1, {*better, candidate});
+                    continue;
+                }
+            }
+        }
         const LineEnd lineEnd = result.format.lineEnd;
-        result.format = candidate.format;
+        result.format = format;
         result.format.lineEnd = lineEnd;
         // Where the proposed set reads the file as Windows-1252 does (a
         // short text, letters both have), the engine's own is kept: it
