@@ -75,20 +75,27 @@ std::shared_ptr<const LegacyCharset> LegacyCharset::named(const QByteArray &name
         charset = std::make_shared<LegacyCharset>();
         charset->name = name;
         charset->fromUnicode.assign(0x10000, -1);
-        charset->singleByte = true;
+        // Every byte, forwards and backwards: a set of one byte a character
+        // reads each as one character of its own, in either order, and
+        // writes them back the same.
+        QByteArray bytes(256, Qt::Uninitialized);
+        for (int byte = 0; byte < 256; ++byte)
+            bytes[byte] = char(byte);
+        QByteArray backwards = bytes;
+        std::reverse(backwards.begin(), backwards.end());
+        QStringDecoder decoder(name.constData(), QStringConverter::Flag::Stateless);
+        const QString characters = decoder.decode(bytes);
+        QString reversed = decoder.decode(backwards);
+        std::reverse(reversed.begin(), reversed.end());
+        QStringEncoder encoder(name.constData(), QStringConverter::Flag::Stateless);
+        const QByteArray back = characters.size() == 256 ? QByteArray(encoder.encode(characters)) : QByteArray();
+        charset->singleByte = !decoder.hasError() && !encoder.hasError() && reversed == characters && back == bytes;
         for (int byte = 0; byte < 256 && charset->singleByte; ++byte) {
-            const char c = char(byte);
-            QStringDecoder decoder(name.constData(), QStringConverter::Flag::Stateless);
-            const QString character = decoder.decode(QByteArrayView(&c, 1));
-            QStringEncoder encoder(name.constData(), QStringConverter::Flag::Stateless);
-            const QByteArray back = character.size() == 1 ? encoder.encode(character) : QByteArray();
-            if (decoder.hasError() || encoder.hasError() || back.size() != 1 || back.front() != c
-                || charset->fromUnicode[character.front().unicode()] >= 0) {
+            const char16_t c = characters[byte].unicode();
+            if (charset->fromUnicode[c] >= 0 || QChar::isSurrogate(c))
                 charset->singleByte = false;
-                break;
-            }
-            charset->toUnicode[size_t(byte)] = character.front().unicode();
-            charset->fromUnicode[character.front().unicode()] = qint16(byte);
+            charset->toUnicode[size_t(byte)] = c;
+            charset->fromUnicode[c] = qint16(byte);
         }
         if (!charset->singleByte)
             charset->fromUnicode.clear();
@@ -700,7 +707,7 @@ bool decodeFrom(ByteSource &source, DecodedTextFile &decoded, const TextFileForm
     if (!source.next(piece))
         return false;
     // The detector reads no more than this of the start of the text.
-    constexpr qsizetype detectorBytes = 256 * 1024;
+    constexpr qsizetype detectorBytes = 64 * 1024;
     const QByteArray head = piece.first(std::min(piece.size(), detectorBytes)).toByteArray();
     if (chosen) {
         const Candidate candidate = chosenCandidate(head, *chosen);
