@@ -59,4 +59,13 @@ QGridLayout *NameAndTypeFields(QLabel *(&labels)[2], QLineEdit *&name, QComboBox
     return fields;
 }
 
+void AddEncodingField(QGridLayout &fields, QLabel *&label, QComboBox *&box)
+{
+    label = new QLabel(QStringLiteral("Encoding:"));
+    box = new QComboBox;
+    label->setBuddy(box);
+    fields.addWidget(label, 2, 0);
+    fields.addWidget(box, 2, 1);
+}
+
 } // namespace FileDialogs

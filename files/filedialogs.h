@@ -26,5 +26,7 @@ void FollowDrive(DriveListBox &drive, DirListBox &folder);
 // boxes, and beside them the dialog's default button and Cancel.
 QGridLayout *NameAndTypeFields(QLabel *(&labels)[2], QLineEdit *&name, QComboBox *&type, QPushButton *&ok,
                                const QString &okCaption, QPushButton *&cancel);
+// A row below those fields: "Encoding:" and its box, under the type's.
+void AddEncodingField(QGridLayout &fields, QLabel *&label, QComboBox *&box);
 
 } // namespace FileDialogs

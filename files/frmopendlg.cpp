@@ -1,5 +1,6 @@
 #include "files/frmopendlg.h"
 
+#include "editor/textfile.h"
 #include "files/filedialogs.h"
 #include "files/menufile.h"
 #include "platform/dirlistbox.h"
@@ -50,10 +51,14 @@ frmOpenDlg::frmOpenDlg(QWidget *parent)
 
     QGridLayout *fields
         = FileDialogs::NameAndTypeFields(Label1, Filename, Filetype, cmdOpen, QStringLiteral("&Open"), cmdCancel);
+    FileDialogs::AddEncodingField(*fields, lblEncoding, cboEncoding);
+    cboEncoding->addItem(QStringLiteral("Automatic"));
+    cboEncoding->addItems(chosenEncodings());
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(SSTab1, 1);
     layout->addLayout(fields);
-    resize(560, 400);
+    // One row taller, so that the tabs keep their size.
+    resize(560, 400 + cboEncoding->sizeHint().height() + fields->verticalSpacing());
 
     connect(SSTab1, &QTabWidget::currentChanged, this, &frmOpenDlg::recentTabShown);
     connect(Filetype, &QComboBox::currentIndexChanged, this, &frmOpenDlg::Filetype_Click);
@@ -62,6 +67,7 @@ frmOpenDlg::frmOpenDlg(QWidget *parent)
     connect(filList, &FileListBox::Click, this, &frmOpenDlg::filList_Click);
     // A double click chooses and opens in one go.
     connect(filList, &QListWidget::itemDoubleClicked, this, &frmOpenDlg::cmdOpen_Click);
+    connect(List1, &QListWidget::currentRowChanged, this, &frmOpenDlg::List1_Change);
     connect(List1, &QListWidget::itemDoubleClicked, this, &frmOpenDlg::cmdOpen_Click);
     connect(cmdOpen, &QPushButton::clicked, this, &frmOpenDlg::cmdOpen_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmOpenDlg::cmdCancel_Click);
@@ -84,11 +90,24 @@ void frmOpenDlg::recentTabShown()
     // The newest file is chosen, so that Enter opens it.
     if (SSTab1->currentIndex() == 0 && List1->count() > 0 && List1->selectedItems().isEmpty())
         List1->setCurrentRow(0);
+    // A file browsed to has no encoding of its own yet.
+    if (SSTab1->currentIndex() == 0)
+        List1_Change();
+    else
+        cboEncoding->setCurrentIndex(0);
+}
+
+void frmOpenDlg::List1_Change()
+{
+    const QListWidgetItem *line = List1->currentItem();
+    const int found = line ? cboEncoding->findText(line->data(Qt::UserRole).toString()) : -1;
+    cboEncoding->setCurrentIndex(found > 0 ? found : 0);
 }
 
 void frmOpenDlg::Form_Load()
 {
     MenuFile::SelectedFile.clear();
+    MenuFile::SelectedEncoding.clear();
     (void)drvList->setDrive(dirList->Path());
     (void)filList->setPath(dirList->Path());
 }
@@ -128,11 +147,14 @@ void frmOpenDlg::cmdOpen_Click()
         MenuFile::SelectedFile = QDir::isAbsolutePath(name) ? QDir::toNativeSeparators(name)
                                                             : FileDialogs::JoinPath(filList->Path(), name);
     }
+    if (cboEncoding->currentIndex() > 0)
+        MenuFile::SelectedEncoding = cboEncoding->currentText();
     accept();
 }
 
 void frmOpenDlg::cmdCancel_Click()
 {
     MenuFile::SelectedFile.clear();
+    MenuFile::SelectedEncoding.clear();
     reject();
 }

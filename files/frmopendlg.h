@@ -34,6 +34,9 @@ public:
     QLabel *Label1[2] = {};
     QLineEdit *Filename = nullptr;
     QComboBox *Filetype = nullptr;
+    // "Automatic", then the encodings a file can be read in.
+    QLabel *lblEncoding = nullptr;
+    QComboBox *cboEncoding = nullptr;
     QPushButton *cmdOpen = nullptr;
     QPushButton *cmdCancel = nullptr;
     QLabel *imgAdvert = nullptr;
@@ -48,4 +51,6 @@ private:
     void cmdCancel_Click();
     // The recent tab, when it shows, has a file chosen.
     void recentTabShown();
+    // A recent file chosen shows the encoding it was last opened in.
+    void List1_Change();
 };

@@ -2,6 +2,7 @@
 
 #include "document/draft.h"
 #include "document/frmnotepad.h"
+#include "editor/textfile.h"
 #include "files/filedialogs.h"
 #include "files/menufile.h"
 #include "files/registry.h"
@@ -100,10 +101,13 @@ frmSaveDlg::frmSaveDlg(frmNotePad &target, QWidget *parent)
     imgAdvert = new QLabel;
     imgAdvert->setPixmap(logoPicture().scaled(48, 48, Qt::KeepAspectRatio, Qt::SmoothTransformation));
     fields->addWidget(imgAdvert, 0, 3, 2, 1);
+    FileDialogs::AddEncodingField(*fields, lblEncoding, cboEncoding);
+    cboEncoding->addItems(chosenEncodings());
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(SSTab1, 1);
     layout->addLayout(fields);
-    resize(600, 440);
+    // One row taller, so that the tabs keep their size.
+    resize(600, 440 + cboEncoding->sizeHint().height() + fields->verticalSpacing());
 
     connect(Filetype, &QComboBox::currentIndexChanged, this, &frmSaveDlg::Filetype_Click);
     connect(drvList, &DriveListBox::Change, this, [this] { FileDialogs::FollowDrive(*drvList, *dirList); });
@@ -129,6 +133,10 @@ void frmSaveDlg::Form_Load()
     Filetype->addItem(QStringLiteral(" All Files (*.*)"));
     Filetype->addItem(QStringLiteral("Text Documents (*.txt)"));
     Filetype->setCurrentIndex(1);
+    const QString own = m_target.Text1->fileEncoding();
+    if (cboEncoding->findText(own) < 0)
+        cboEncoding->insertItem(0, own);
+    cboEncoding->setCurrentText(own);
     SSTab1->setCurrentIndex(0);
     Filename->setFocus();
 }
@@ -222,15 +230,23 @@ bool frmSaveDlg::writeTargets(const QString &main, const QString &backup1, const
             return true;
     }
 
-    // The backups take the main file's answer.
+    // The backups take the main file's encoding and answer. The document
+    // keeps its own format until a file is written in the new one.
+    const TextFileFormat own = m_target.Text1->fileFormat();
+    if (cboEncoding->currentText() != m_target.Text1->fileEncoding())
+        (void)m_target.Text1->setFileEncoding(cboEncoding->currentText());
     SaveEncoding encoding = SaveEncoding::Own;
-    if (!MenuFile::ChooseSaveEncoding(*m_target.Text1, main, encoding))
+    if (!MenuFile::ChooseSaveEncoding(*m_target.Text1, main, encoding)) {
+        m_target.Text1->setFileFormat(own);
         return true;
+    }
 
     Screen::setMousePointer(MousePointer::Hourglass);
     // Main first, then the backups, from one reading of the text; a file that
     // fails leaves the ones after it unwritten.
     const QList<Error> results = m_target.Text1->SaveFiles(targets, RichTextFileType::Text, true, encoding);
+    if (results.first().failed())
+        m_target.Text1->setFileFormat(own);
     QStringList written;
     for (qsizetype i = 0; i < targets.size(); ++i) {
         const QString &target = targets[i];

@@ -27,6 +27,9 @@ public:
     QLineEdit *Filename = nullptr;
     QComboBox *Filetype = nullptr;
     QLabel *Label1[2] = {};
+    // The encoding the save writes, the document's own at first.
+    QLabel *lblEncoding = nullptr;
+    QComboBox *cboEncoding = nullptr;
     QPushButton *cmdSave = nullptr;
     QPushButton *cmdCancel = nullptr;
     QTabWidget *SSTab1 = nullptr;

@@ -25,6 +25,7 @@
 namespace MenuFile {
 
 QString SelectedFile;
+QString SelectedEncoding;
 
 namespace {
 
@@ -81,19 +82,22 @@ void FileOpen()
     const ActionArray &items = Quillo::MainForm->mnuFile1;
     for (int i = 1; i <= 5; ++i) {
         const QString caption = Caption(items[10 + i]);
-        if (caption != QStringLiteral("RecentFile") + QString::number(i))
+        if (caption != QStringLiteral("RecentFile") + QString::number(i)) {
             dialog.List1->addItem(caption.mid(5));
+            dialog.List1->item(dialog.List1->count() - 1)->setData(Qt::UserRole, Registry::RecentEncoding(i));
+        }
     }
     dialog.showFirstTab();
     ShowModal(dialog);
     if (!SelectedFile.isEmpty()) {
-        OpenFile(SelectedFile);
-        Registry::AddRecentFile(SelectedFile);
+        OpenFile(SelectedFile, SelectedEncoding);
+        Registry::AddRecentFile(SelectedFile, SelectedEncoding);
     }
     SelectedFile.clear();
+    SelectedEncoding.clear();
 }
 
-void OpenFile(const QString &path)
+void OpenFile(const QString &path, const QString &encoding)
 {
     ErrorTrap trap;
     Screen::setMousePointer(MousePointer::Hourglass);
@@ -107,7 +111,7 @@ void OpenFile(const QString &path)
         document->setTag(QString::number(slot));
         document->setCaption(path);
     });
-    trap.run([&] { return document->Text1->LoadFile(path, RichTextFileType::Text); });
+    trap.run([&] { return document->Text1->LoadFile(path, RichTextFileType::Text, encoding); });
     if (trap.failed()) {
         MsgBox(QStringLiteral("Error. Can't open file: ") + path, MsgBoxStyle::Exclamation, QStringLiteral("Open"));
         if (document) {
@@ -216,6 +220,7 @@ bool ChooseSaveEncoding(const RichTextBox &text, const QString &path, SaveEncodi
 void resetState()
 {
     SelectedFile.clear();
+    SelectedEncoding.clear();
 }
 
 } // namespace MenuFile

@@ -13,10 +13,14 @@ namespace MenuFile {
 // The path the Open dialog chose, or the main path the Save dialog wrote;
 // empty when nothing was chosen.
 extern QString SelectedFile;
+// The encoding the Open dialog chose to read SelectedFile in; empty to find
+// it from the file's bytes.
+extern QString SelectedEncoding;
 
 void FileNew();
 void FileOpen();
-void OpenFile(const QString &path);
+// An empty encoding is found from the file's bytes.
+void OpenFile(const QString &path, const QString &encoding = QString());
 void FileSave(const QString &caption);
 void FileSaveAs(const QString &caption);
 void SaveDocument(frmNotePad &window, const QString &list);

@@ -23,6 +23,12 @@ QString key(int n)
     return QStringLiteral("RecentFile") + QString::number(n);
 }
 
+// Each file's encoding is kept under a key of its own beside its path's.
+QString encodingKey(int n)
+{
+    return QStringLiteral("RecentEncoding") + QString::number(n);
+}
+
 // Only blanks go: a tab or a line end belongs to the name.
 QString trimBlanks(const QString &text)
 {
@@ -74,27 +80,47 @@ int FindRecentFile(const QString &path)
 
 void AddRecentFile(const QString &path)
 {
+    AddRecentFile(path, RecentEncoding(FindRecentFile(path)));
+}
+
+void AddRecentFile(const QString &path, const QString &encoding)
+{
     const int found = FindRecentFile(path);
     if (found == 0) {
-        InsertRecentFile(path);
-    } else if (found > 1) {
+        InsertRecentFile(path, encoding);
+    } else {
         // The files listed above it move one place down over it.
         UserStore store(section());
-        for (int j = found - 1; j >= 1; --j)
+        for (int j = found - 1; j >= 1; --j) {
             store.setText(key(j + 1), listedPath(*Quillo::MainForm, j));
-        store.setText(key(1), path);
+            store.setText(encodingKey(j + 1), store.text(encodingKey(j)).value_or(QString()));
+        }
+        if (found > 1)
+            store.setText(key(1), path);
+        if (store.text(encodingKey(1)).value_or(QString()) != encoding)
+            store.setText(encodingKey(1), encoding);
     }
     LoadRecentFiles();
 }
 
-void InsertRecentFile(const QString &path)
+void InsertRecentFile(const QString &path, const QString &encoding)
 {
     UserStore store(section());
     for (int n = recentFiles - 1; n >= 1; --n) {
-        if (const std::optional<QString> stored = store.text(key(n)))
+        if (const std::optional<QString> stored = store.text(key(n))) {
             store.setText(key(n + 1), trimBlanks(*stored));
+            store.setText(encodingKey(n + 1), store.text(encodingKey(n)).value_or(QString()));
+        }
     }
     store.setText(key(1), path);
+    store.setText(encodingKey(1), encoding);
+}
+
+QString RecentEncoding(int n)
+{
+    if (n < 1 || n > recentFiles)
+        return QString();
+    return UserStore(section()).text(encodingKey(n)).value_or(QString());
 }
 
 } // namespace Registry

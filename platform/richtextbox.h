@@ -122,6 +122,8 @@ public:
 
     // The encoding and line end that the next save writes.
     const TextFileFormat &fileFormat() const { return m_format; }
+    // Puts back a format fileFormat() gave, byte-order mark and all.
+    void setFileFormat(const TextFileFormat &format) { m_format = format; }
 
     intptr_t windowMessage(unsigned message, uintptr_t wParam, intptr_t lParam) override;
 

@@ -109,7 +109,7 @@ void frmMainNote::mnuFile1_Click(int Index)
     case 14:
     case 15: {
         const QString path = Caption(mnuFile1[Index]).mid(5);
-        MenuFile::OpenFile(path);
+        MenuFile::OpenFile(path, Registry::RecentEncoding(Index - 10));
         Registry::AddRecentFile(path);
         break;
     }

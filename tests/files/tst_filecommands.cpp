@@ -4,6 +4,7 @@
 #include "programsuite.h"
 
 #include <QListWidget>
+#include <QStringEncoder>
 
 class FileCommandsTest : public ProgramSuite
 {
@@ -31,6 +32,24 @@ private slots:
             << eightBit + QStringList {"type \u03C9", "Yes", "file b1/", "dialog work/note.txt + b1", "File 5"}
             << QString(asUtf8).replace("of note.txt", "of work/note.txt") + " | windows: Untitled1, work/note.txt; b1/note.txt "
                "| b1/note.txt=\\xCF\\x89caf\\xC3\\xA9\\r\\n | note.txt=caf\\xE9\\r\\n | work/note.txt=\\xCF\\x89caf\\xC3\\xA9\\r\\n | recent: work/note.txt";
+        const QString russian = "Съешь же ещё этих мягких французских булок";
+        const QString in1251 = shownBytes(QStringEncoder("windows-1251")(russian)), inUtf8 = shownBytes(russian.toUtf8());
+        QTest::newRow("a windows-1251 file found") << QStringList {"encoded windows-1251 ru.txt=" + russian, "dialog ru.txt", "File 1", "show"}
+                                                   << "shows " + russian + " in windows-1251 | windows: Untitled1, ru.txt | ru.txt=" + in1251 + " | recent: ru.txt";
+        QTest::newRow("a windows-1252 file read as windows-1251") << QStringList {"file note.txt=caf\u00E9", "dialog note.txt [windows-1251]", "File 1", "show"}
+                                                                  << "shows caf\u0439 in windows-1251 | windows: Untitled1, note.txt | note.txt=caf\\xE9 | recent: note.txt";
+        QTest::newRow("the encoding a recent file was opened in, again")
+            << QStringList {"file note.txt=caf\u00E9", "file other.txt=x", "dialog note.txt [windows-1251]", "File 1", "dialog other.txt", "File 1",
+                            "File 12", "show", "recent", "File 1", "show", "File 12", "show"}
+            << "shows caf\u0439 in windows-1251 | shows caf\u0439 in windows-1251 | shows x in UTF-8 | windows: Untitled1, note.txt, other.txt, note.txt, note.txt, "
+               "other.txt | note.txt=caf\\xE9 | other.txt=x | recent: other.txt, note.txt";
+        QTest::newRow("a windows-1251 file saved as UTF-8 with two backups")
+            << QStringList {"encoded windows-1251 ru.txt=" + russian, "open ru.txt", "look", "File 5", "file b1/", "file b2/", "dialog work/ru.txt + b1 b2 [UTF-8]", "File 5", "show"}
+            << "proposed ru.txt in windows-1251 | shows " + russian + " in UTF-8 | windows: Untitled1, work/ru.txt; b1/ru.txt; b2/ru.txt | b1/ru.txt=" + inUtf8
+                   + " | b2/ru.txt=" + inUtf8 + " | ru.txt=" + in1251 + " | work/ru.txt=" + inUtf8 + " | recent: work/ru.txt";
+        QTest::newRow("a character the encoding chosen lacks, not saved") << QStringList {"file note.txt=caf\u00E9", "open note.txt", "No", "dialog copy.txt [windows-1251]", "File 5", "show"}
+                                                                          << QString(asUtf8).replace("note.txt", "copy.txt")
+                                                                                 + " | shows caf\u00E9 in windows-1252 | windows: Untitled1, note.txt | note.txt=caf\\xE9 | dialog stayed";
         QTest::newRow("a file that cannot be opened") << QStringList {"dialog gone.txt", "File 1", "File 0"}
                                                       << "Open: Error. Can't open file: gone.txt | windows: Untitled1, Untitled2 | recent: gone.txt";
         QTest::newRow("a file named like a list of copies") << QStringList {"file a; b.txt=old", "open a; b.txt", "type new ", "File 4"}
@@ -42,13 +61,13 @@ private slots:
         QTest::newRow("a new document saved at the close prompt")
             << QStringList {"type keep me", "Yes", "look", "close", "Yes", "dialog Untitled1", "close"}
             << "Untitled1: Text in [Untitled1] has been modified.\r\nDo you want to save the changes? | Untitled1: Text in [Untitled1] has been "
-               "modified.\r\nDo you want to save the changes? | proposed work/Untitled1 | windows:  | Untitled1.txt=keep me | recent: Untitled1.txt";
+               "modified.\r\nDo you want to save the changes? | proposed work/Untitled1 in UTF-8 | windows:  | Untitled1.txt=keep me | recent: Untitled1.txt";
         const QStringList withBackups {"file b1/", "file b2/", "type first", "dialog work/main.txt + b1 b2", "File 4"};
         QTest::newRow("saving with two backups, then again") << withBackups + QStringList {"type  second", "File 4"}
                                                              << "windows: work/main.txt; b1/main.txt; b2/main.txt | b1/main.txt=first second "
                                                                 "| b2/main.txt=first second | work/main.txt=first second | recent: work/main.txt";
         QTest::newRow("Save As after saving with backups") << withBackups + QStringList {"look", "File 5"}
-                                                           << "proposed work/main.txt | windows: work/main.txt; b1/main.txt; b2/main.txt "
+                                                           << "proposed work/main.txt in UTF-8 | windows: work/main.txt; b1/main.txt; b2/main.txt "
                                                               "| b1/main.txt=first | b2/main.txt=first | work/main.txt=first | recent: work/main.txt";
         QTest::newRow("the text type adds its extension") << QStringList {"type x", "dialog report", "File 5"}
                                                           << "windows: report.txt | report.txt=x | recent: report.txt";

@@ -32,6 +32,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStringEncoder>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
@@ -117,19 +118,32 @@ protected:
         return !timer.isActive() || QSignalSpy(&timer, &QTimer::timeout).wait(2000);
     }
 
+    // Bytes as afterSteps() tells them: \r, \n and \xNN for those past ASCII.
+    static QString shownBytes(const QByteArray &bytes)
+    {
+        QString shown;
+        for (const char c : bytes)
+            shown += c == '\r' ? QStringLiteral("\\r") : c == '\n' ? QStringLiteral("\\n")
+                     : uchar(c) < 0x80 ? QString(QChar(c)) : QStringLiteral("\\x") + QString::number(uchar(c), 16).toUpper();
+        return shown;
+    }
+
     // Carries out a user's steps on a loaded frame, one string each:
     //   "file NAME=TEXT"   a file there before, its text in Latin-1 ("file NAME/": a folder)
+    //   "encoded ENCODING NAME=TEXT"   the same, its text in that encoding
     //   "gone NAME"        a file or folder taken away
     //   "open NAME"        a file opened; "command line": those of Quillo::StartFiles
     //   "type TEXT", "key KEY", "close", "activate SLOT"   in the active document, or to bring one forward
     //   "other COMMAND"    another program, /bin/sh -c COMMAND, run in the folder
     //   "wait"             until the next message box is shown (a few seconds at most)
+    //   "show"             tells the active document's text and encoding
     //   "File N"           the File menu's item N chosen
     //   "Yes", "No", "Cancel"   the answer to the next message box
     //   "dialog PATH [+ FOLDER...]"   the next Open or Save dialog lists PATH's folder, takes
     //                      its name (a PATH starting <folder> is typed whole; "(all files)"
-    //                      after it chooses that type) and backups into the folders, and is
-    //                      pressed Open or Save
+    //                      after it chooses that type) and backups into the folders, "[ENCODING]"
+    //                      at the end that encoding, typed into its box, and is pressed Open or Save
+    //   "recent"           the next Open dialog opens what its recent tab offers first
     //   "look"             the next Save dialog tells what it proposes, and is cancelled
     // Then tells what came of them: each message shown, the windows (* when
     // changed), the files and their bytes, the recent files, and whatever
@@ -147,6 +161,15 @@ protected:
                 root.mkpath(QFileInfo(root.filePath(rest.section(u'=', 0, 0))).path());
                 if (!writeBytes(root.filePath(rest.section(u'=', 0, 0)), rest.section(u'=', 1).toLatin1()))
                     return QStringLiteral("cannot write ") + rest;
+            } else if (word == QStringLiteral("encoded")) {
+                const QString name = rest.section(u' ', 1).section(u'=', 0, 0);
+                if (!writeBytes(root.filePath(name), QStringEncoder(rest.section(u' ', 0, 0).toLatin1().constData())(rest.section(u'=', 1))))
+                    return QStringLiteral("cannot write ") + rest;
+            } else if (word == QStringLiteral("show")) {
+                seen << QStringLiteral("shows ") + frame.activeDocument()->Text1->Text() + QStringLiteral(" in ")
+                            + frame.activeDocument()->Text1->fileEncoding();
+            } else if (word == QStringLiteral("recent")) {
+                TestSeam::queueModalAction([](QDialog &dialog) { static_cast<frmOpenDlg &>(dialog).cmdOpen->click(); });
             } else if (word == QStringLiteral("gone")) {
                 QDir(root.filePath(rest)).removeRecursively();
             } else if (word == QStringLiteral("open")) {
@@ -180,19 +203,30 @@ protected:
                 TestSeam::queueModalAction([&seen, root](QDialog &dialog) {
                     auto &save = static_cast<frmSaveDlg &>(dialog);
                     seen << QStringLiteral("proposed ") + root.relativeFilePath(save.dirList->Path() + u'/' + save.Filename->text())
-                                + (save.Check2->isChecked() ? QStringLiteral(" with a backup") : QString());
+                                + (save.Check2->isChecked() ? QStringLiteral(" with a backup") : QString()) + QStringLiteral(" in ")
+                                + save.cboEncoding->currentText();
                     save.cmdCancel->click();
                 });
             } else if (word == QStringLiteral("dialog")) {
-                TestSeam::queueModalAction([root, rest](QDialog &dialog) {
+                TestSeam::queueModalAction([root, step](QDialog &dialog) {
+                    QString rest = step.section(u' ', 1);
+                    QString encoding;
+                    if (rest.endsWith(u']')) {
+                        encoding = rest.section(QStringLiteral(" ["), -1).chopped(1);
+                        rest = rest.section(QStringLiteral(" ["), 0, -2);
+                    }
                     const QStringList parts = QString(rest).remove(QStringLiteral(" (all files)")).split(QStringLiteral(" + "));
                     const QStringList folders = parts.size() > 1 ? parts[1].split(u' ') : QStringList();
                     QString path = parts[0];
                     const bool whole = path.startsWith(QStringLiteral("<folder>"));
                     path = whole ? path.replace(QStringLiteral("<folder>"), root.path()) : root.filePath(path);
                     const QString place = whole ? root.path() : QFileInfo(path).path(), name = whole ? path : QFileInfo(path).fileName();
-                    if (auto *open = qobject_cast<frmOpenDlg *>(&dialog)) {
+                    auto *open = qobject_cast<frmOpenDlg *>(&dialog);
+                    if (open)
                         open->SSTab1->setCurrentIndex(1);
+                    if (!encoding.isEmpty())
+                        QTest::keyClicks(open ? open->cboEncoding : static_cast<frmSaveDlg &>(dialog).cboEncoding, encoding);
+                    if (open) {
                         (void)open->dirList->setPath(place);
                         open->Filename->setText(name);
                         open->cmdOpen->click();
@@ -232,10 +266,7 @@ private:
         QStringList files;
         for (QDirIterator found(fresh().folder(), QDir::Files, QDirIterator::Subdirectories); found.hasNext();) {
             const QString name = QDir(fresh().folder()).relativeFilePath(found.next());
-            QString bytes;
-            for (const char c : readBytes(found.filePath()))
-                bytes += c == '\r' ? QStringLiteral("\\r") : c == '\n' ? QStringLiteral("\\n")
-                         : uchar(c) < 0x80 ? QString(QChar(c)) : QStringLiteral("\\x") + QString::number(uchar(c), 16).toUpper();
+            const QString bytes = shownBytes(readBytes(found.filePath()));
             if (!name.startsWith(QStringLiteral("settings/")) && !name.startsWith(QStringLiteral("cache/"))
                 && !name.startsWith(QStringLiteral("data/")))
                 files << name + u'=' + bytes;
