@@ -779,12 +779,14 @@ bool decodeFrom(ByteSource &source, DecodedTextFile &decoded, const TextFileForm
         // in a set of many bytes a character: tried once, before this one.
         if ((format.encoding == TextEncoding::Windows1252 || format.encoding == TextEncoding::Legacy) && !triedWriting) {
             triedWriting = true;
-            const double score = writingScore(QStringView(result.text).first(std::min<qsizetype>(result.text.size(), 1 << 16)));
-            if (score < 0.8) {
-                if (const std::optional<Candidate> better = betterWrittenCandidate(head.first(std::min<qsizetype>(head.size(), 1 << 16)), score)) {
-                    candidates.insert(candidates.begin() + qsizetype(next) + 1, {*better, candidate});
-                    continue;
-                }
+            constexpr qsizetype sample = 1 << 16;
+            const double score = writingScore(QStringView(result.text).first(std::min(result.text.size(), sample)));
+            const std::optional<Candidate> better
+                = score < 0.8 ? betterWrittenCandidate(QByteArrayView(head).first(std::min(head.size(), sample)), score)
+                              : std::nullopt;
+            if (better) {
+                candidates.insert(candidates.begin() + qsizetype(next) + 1, {*better, candidate});
+                continue;
             }
         }
         const LineEnd lineEnd = result.format.lineEnd;
