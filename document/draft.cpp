@@ -41,13 +41,6 @@ struct Named
     int value;
 };
 
-constexpr Named encodingNames[] = {{"utf-8", int(TextEncoding::Utf8)},
-                                   {"utf-16le", int(TextEncoding::Utf16LE)},
-                                   {"utf-16be", int(TextEncoding::Utf16BE)},
-                                   {"utf-32le", int(TextEncoding::Utf32LE)},
-                                   {"utf-32be", int(TextEncoding::Utf32BE)},
-                                   {"windows-1252", int(TextEncoding::Windows1252)},
-                                   {"legacy", int(TextEncoding::Legacy)}};
 constexpr Named lineEndNames[] = {{"crlf", int(LineEnd::CrLf)}, {"lf", int(LineEnd::Lf)},
                                   {"cr", int(LineEnd::Cr)},     {"u+2029", int(LineEnd::ParagraphSeparator)},
                                   {"u+fdd0", int(LineEnd::Fdd0)}, {"u+fdd1", int(LineEnd::Fdd1)}};
@@ -79,10 +72,9 @@ QByteArray header(const DraftRecord &record)
     QJsonObject object;
     object[QStringLiteral("caption")] = record.caption;
     object[QStringLiteral("paths")] = QJsonArray::fromStringList(record.paths);
-    object[QStringLiteral("encoding")] = nameOf(encodingNames, int(record.format.encoding));
+    object[QStringLiteral("encoding")] = encodingName(record.format);
     object[QStringLiteral("byteOrderMark")] = record.format.byteOrderMark;
     object[QStringLiteral("lineEnd")] = nameOf(lineEndNames, int(record.format.lineEnd));
-    object[QStringLiteral("characterSet")] = QString::fromLatin1(record.format.legacyName);
     return draftMagic.toByteArray() + QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
 }
 
@@ -95,12 +87,14 @@ bool readDraft(const QString &file, LeftDraft &draft)
         return false;
     QJsonParseError error;
     const QJsonObject object = QJsonDocument::fromJson(in.readLine(1 << 20), &error).object();
-    int encoding = 0;
+    TextFileFormat format;
     int lineEnd = 0;
     if (error.error != QJsonParseError::NoError || !object.value(QStringLiteral("caption")).isString()
-        || !valueOf(encodingNames, object.value(QStringLiteral("encoding")).toString(), encoding)
+        || !formatForEncoding(object.value(QStringLiteral("encoding")).toString(), format)
         || !valueOf(lineEndNames, object.value(QStringLiteral("lineEnd")).toString(), lineEnd))
         return false;
+    format.byteOrderMark = object.value(QStringLiteral("byteOrderMark")).toBool();
+    format.lineEnd = LineEnd(lineEnd);
     const qint64 bytes = in.size() - in.pos();
     if (bytes < 0 || bytes % 2 != 0)
         return false;
@@ -112,8 +106,7 @@ bool readDraft(const QString &file, LeftDraft &draft)
     draft.record.caption = object.value(QStringLiteral("caption")).toString();
     for (const QJsonValue &path : object.value(QStringLiteral("paths")).toArray())
         draft.record.paths << path.toString();
-    draft.record.format = {TextEncoding(encoding), object.value(QStringLiteral("byteOrderMark")).toBool(),
-                           LineEnd(lineEnd), object.value(QStringLiteral("characterSet")).toString().toLatin1()};
+    draft.record.format = format;
     draft.text = std::move(text);
     return true;
 }
