@@ -284,6 +284,8 @@ const QFontMetricsF &Printer::metrics() const
 
 double Printer::ScaleWidth() const { return m_printer.pageRect(QPrinter::Point).width() * 20.0; }
 double Printer::ScaleHeight() const { return m_printer.pageRect(QPrinter::Point).height() * 20.0; }
+QSizeF Printer::PaperSize() const { return m_printer.paperRect(QPrinter::Point).size() * 20.0; }
+QPointF Printer::PrintableOrigin() const { return m_printer.pageRect(QPrinter::Point).topLeft() * 20.0; }
 
 // Prose repeats its words, and each is measured more than once on its way to
 // the page; shaping is most of the cost of a job, so the widths of short texts

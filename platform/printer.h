@@ -31,6 +31,9 @@ public:
     void setCurrentY(double y) override { m_y = y; }
     double ScaleWidth() const override;
     double ScaleHeight() const override;
+    // The paper, and where on it the printable area lies, in twips.
+    QSizeF PaperSize() const;
+    QPointF PrintableOrigin() const;
     double TextWidth(const QString &text) const override;
     // One line height of the font per line of the text.
     double TextHeight(const QString &text) const override;

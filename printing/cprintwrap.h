@@ -5,7 +5,19 @@
 #include <QHash>
 #include <QString>
 
+#include <functional>
+
 class PrintSurface;
+
+// Where a page of a printout begins: its number and the place in the text
+// printing goes on from. Page 1 begins at the start of the text.
+struct PageStart
+{
+    qint64 page = 1;
+    qsizetype position = 0;
+    // The page goes on with the next piece of a word too wide for a line.
+    bool inLongWord = false;
+};
 
 // Prints one plain text as one print job: words wrap at the right margin,
 // words wider than a line are broken, line feeds and tabs are honoured, and
@@ -29,15 +41,34 @@ public:
     float MarginBottom() const { return m_MarginBottom; }
     void setMarginBottom(float nMargin) { m_MarginBottom = nMargin; }
 
+    // Only pages first..last of the printout are printed (last 0: to the
+    // end), numbered as in the whole of it. The pages before are laid out
+    // exactly as they would print, without drawing them.
+    qint64 FirstPage() const { return m_FirstPage; }
+    qint64 LastPage() const { return m_LastPage; }
+    void setPageRange(qint64 first, qint64 last);
+
     // Prints the text as one job, with the hourglass showing meanwhile. Page
     // numbers start at 1 on every call. When a printer operation fails the
     // job is given up there and its error returned.
     Error PrintText(const QString &text);
+    // How many pages the last PrintText printed: none when the range lies
+    // past the printout's last page.
+    qint64 PagesPrinted() const { return m_pagesPrinted; }
+
+    // Prints pages start.page..last (0: to the end) of the text's printout
+    // as one job, going on from where a layout found that page to begin.
+    Error PrintPages(const QString &text, const PageStart &start, qint64 last);
+    // Lays the text out from start on without printing anything, and tells
+    // pageBegun where each following page begins; stops at the end of the
+    // text or when pageBegun returns false. Returns the last page's number.
+    qint64 LayOut(const QString &text, const PageStart &start,
+                  const std::function<bool(const PageStart &)> &pageBegun);
 
 private:
-    Error printJob(const QString &text);
-    Error printWord(const QString &word);
-    Error breakLongWord(const QString &word);
+    Error printJob(const QString &text, const PageStart &start);
+    Error printWord(const QString &word, qsizetype at);
+    Error breakLongWord(const QString &word, qsizetype at);
     Error endLine();
     Error lineEndCheck();
     void moveToNextTabStop();
@@ -48,11 +79,23 @@ private:
     double unitWidth(const QString &word, qsizetype at, qsizetype length);
 
     PrintSurface &m_printer;
+    // What the job goes to: the printer, or a surface that only lays out.
+    PrintSurface *m_out = nullptr;
     QString m_HeaderText = QStringLiteral("Quillory 98");
     float m_MarginLeft = 720;
     float m_MarginTop = 1440;
     float m_MarginRight = 720;
     float m_MarginBottom = 1440;
+    qint64 m_FirstPage = 1;
+    qint64 m_LastPage = 0;
+
+    qint64 m_page = 1;
+    qint64 m_lastWanted = 0;
+    qint64 m_pagesPrinted = 0;
+    std::function<bool(const PageStart &)> m_pageBegun;
+    // Where the next page would go on from, were the line ending now to end
+    // the page.
+    PageStart m_resume;
 
     // Whether a word has been printed on the current body line.
     bool m_lineHoldsText = false;

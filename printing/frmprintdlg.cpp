@@ -8,6 +8,7 @@
 #include "platform/richtextbox.h"
 #include "platform/screen.h"
 #include "printing/cprintwrap.h"
+#include "printing/frmpreview.h"
 #include "shell/artwork.h"
 #include "shell/frmmainnote.h"
 #include "shell/quillo.h"
@@ -73,7 +74,6 @@ frmPrintDlg::frmPrintDlg(QWidget *parent)
     Option1[0] = new QRadioButton(QStringLiteral("&All"));
     Option1[1] = new QRadioButton(QStringLiteral("Pa&ges"));
     Option1[0]->setChecked(true);
-    Option1[1]->setEnabled(false);
     Label1[3] = new QLabel(QStringLiteral("&from:"));
     Label1[4] = new QLabel(QStringLiteral("&to:"));
     Text1[0] = new QLineEdit(QStringLiteral("1"));
@@ -153,7 +153,7 @@ frmPrintDlg::frmPrintDlg(QWidget *parent)
     cmdCancel = new QPushButton(QStringLiteral("&Cancel"));
     cmdCancel->setAutoDefault(false);
     cmdPreview = new QPushButton(QStringLiteral("Pre&view"));
-    cmdPreview->setEnabled(false);
+    cmdPreview->setAutoDefault(false);
     imgAdvert = new QLabel;
     imgAdvert->setPixmap(logoPicture().scaled(48, 48, Qt::KeepAspectRatio, Qt::SmoothTransformation));
     auto *buttons = new QVBoxLayout;
@@ -175,6 +175,7 @@ frmPrintDlg::frmPrintDlg(QWidget *parent)
     connect(VScroll1, &QScrollBar::valueChanged, this, &frmPrintDlg::VScroll1_Change);
     connect(cmdPrint, &QPushButton::clicked, this, &frmPrintDlg::cmdPrint_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmPrintDlg::cmdCancel_Click);
+    connect(cmdPreview, &QPushButton::clicked, this, &frmPrintDlg::cmdPreview_Click);
 
     Form_Load();
 }
@@ -236,8 +237,10 @@ void frmPrintDlg::cmdSetup_Click()
 void frmPrintDlg::Option1_Click(int)
 {
     const bool pages = Option1[1]->isChecked();
-    Text1[0]->setEnabled(pages);
-    Text1[1]->setEnabled(pages);
+    for (int index = 0; index < 2; ++index) {
+        Text1[index]->setEnabled(pages);
+        Label1[3 + index]->setEnabled(pages);
+    }
 }
 
 bool frmPrintDlg::eventFilter(QObject *watched, QEvent *event)
@@ -279,16 +282,65 @@ void frmPrintDlg::VScroll1_Change()
     Text2->setText(QString::number(-VScroll1->value()));
 }
 
-void frmPrintDlg::cmdPrint_Click()
+// The checks Print and Preview make first; false once one has said why.
+bool frmPrintDlg::settingsAccepted()
 {
     // Enter presses Print while the box still has the focus: the box's own
     // rule for leaving it comes first.
     Text2_LostFocus();
-    const int copies = Text2->text().toInt();
-    if (copies < 1) {
+    if (Text2->text().toInt() < 1) {
         MsgBox(QStringLiteral("Error. Number of copies cannont be less than 1!"), MsgBoxStyle::Exclamation, title);
-        return;
+        return false;
     }
+    if (Option1[1]->isChecked()) {
+        if (Text1[0]->text().isEmpty() || Text1[1]->text().isEmpty()) {
+            MsgBox(QStringLiteral("Error. Page Number cannont be left empty!"), MsgBoxStyle::Exclamation, title);
+            return false;
+        }
+        if (Text1[0]->text().toInt() > Text1[1]->text().toInt()) {
+            MsgBox(QStringLiteral("Error. Page Number (from) cannont be greater than Page Number (to)!"),
+                   MsgBoxStyle::Exclamation, title);
+            return false;
+        }
+    }
+    return true;
+}
+
+// The pages chosen, numbered as in the whole printout; last 0 for all.
+std::pair<qint64, qint64> frmPrintDlg::pageRange() const
+{
+    if (!Option1[1]->isChecked())
+        return {1, 0};
+    return {Text1[0]->text().toInt(), Text1[1]->text().toInt()};
+}
+
+// The range lies past the printout's last page.
+void frmPrintDlg::reportNoPages(qint64 lastPage)
+{
+    const auto [first, last] = pageRange();
+    MsgBox(QStringLiteral("Error. The printout ends at page %1: pages %2 to %3 hold nothing to print!")
+               .arg(lastPage).arg(first).arg(last),
+           MsgBoxStyle::Exclamation, title);
+}
+
+QString frmPrintDlg::whatToPrint(RichTextBox &text) const
+{
+    return Option2[0]->isChecked() ? text.Text() : text.SelText();
+}
+
+// The printer prints in the document's font, header and footer included.
+Error frmPrintDlg::takeDocumentFont(RichTextBox &text)
+{
+    QFont font = text.font();
+    font.setFamily(Screen::fontFamily(text.fontName()));
+    return ThePrinter().setFont(font);
+}
+
+void frmPrintDlg::cmdPrint_Click()
+{
+    if (!settingsAccepted())
+        return;
+    const int copies = Text2->text().toInt();
     frmNotePad *document = activeDocument();
     if (!document || !document->Text1)
         return;
@@ -301,21 +353,48 @@ void frmPrintDlg::cmdPrint_Click()
         }
     }
     RichTextBox &text = *document->Text1;
-    QFont font = text.font();
-    font.setFamily(Screen::fontFamily(text.fontName()));
-    if (const Error error = printer.setFont(font); error.failed())
+    if (const Error error = takeDocumentFont(text); error.failed())
         return reportFailure(error);
 
     CPrintWrap wrap(printer);
     wrap.setHeaderText(QStringLiteral("Quillory - ") + document->Caption());
+    const auto [first, last] = pageRange();
+    wrap.setPageRange(first, last);
     for (qint64 copy = 1; copy <= copies; ++copy) {
-        const QString what = Option2[0]->isChecked() ? text.Text() : text.SelText();
+        const QString what = whatToPrint(text);
+        // A range ending before page 1 holds none.
+        if (Option1[1]->isChecked() && last < 1)
+            return reportNoPages(wrap.LayOut(what, PageStart(), {}));
         if (const Error error = wrap.PrintText(what); error.failed())
             return reportFailure(error);
+        if (wrap.PagesPrinted() == 0)
+            return reportNoPages(wrap.LayOut(what, PageStart(), {}));
         if (const Error error = printer.EndDoc(); error.failed())
             return reportFailure(error);
     }
     accept();
+}
+
+// What Print would print, page by page; printing from there is Print here.
+void frmPrintDlg::cmdPreview_Click()
+{
+    if (!settingsAccepted())
+        return;
+    frmNotePad *document = activeDocument();
+    if (!document || !document->Text1)
+        return;
+    RichTextBox &text = *document->Text1;
+    if (const Error error = takeDocumentFont(text); error.failed())
+        return reportFailure(error);
+    const auto [first, last] = pageRange();
+    const QString what = whatToPrint(text);
+    if (Option1[1]->isChecked() && last < 1)
+        return reportNoPages(CPrintWrap(ThePrinter()).LayOut(what, PageStart(), {}));
+    frmPreview preview(this, what, QStringLiteral("Quillory - ") + document->Caption(), first, last);
+    if (!preview.hasPages())
+        return reportNoPages(preview.knownLastPage());
+    if (ShowModal(preview) == frmPreview::PrintChosen)
+        cmdPrint_Click();
 }
 
 void frmPrintDlg::cmdCancel_Click()

@@ -1,6 +1,10 @@
 #pragma once
 
+#include "platform/error.h"
+
 #include <QDialog>
+
+#include <utility>
 
 class QGroupBox;
 class QLabel;
@@ -9,6 +13,7 @@ class QPushButton;
 class QRadioButton;
 class QScrollBar;
 class QTabWidget;
+class RichTextBox;
 
 // The Print dialog: shows the printer, lets the user choose copies, what to
 // print and single- or double-sided, and prints the active document, one job
@@ -47,6 +52,12 @@ private:
     void VScroll1_Change();
     void cmdPrint_Click();
     void cmdCancel_Click();
+    void cmdPreview_Click();
+    bool settingsAccepted();
+    std::pair<qint64, qint64> pageRange() const;
+    void reportNoPages(qint64 lastPage);
+    QString whatToPrint(RichTextBox &text) const;
+    Error takeDocumentFont(RichTextBox &text);
     // Disables the double-sided options when the printer cannot print them.
     void probeDuplex();
     void showPrinter();

@@ -48,6 +48,36 @@ QStringList entries(const RecordingSurface &surface, const CPrintWrap &engine, b
     return all;
 }
 
+// What each printed page holds, "x,y text" in printing order, by the number
+// the page has in the whole printout: the job began with page first.
+QList<QStringList> pagesFrom(const RecordingSurface &surface, qint64 first = 1)
+{
+    QList<QStringList> pages;
+    for (const auto &p : surface.printed) {
+        const qint64 index = first + p.page - 2;
+        while (pages.size() <= index)
+            pages.append(QStringList());
+        pages[index] << QStringLiteral("%1,%2 %3").arg(p.x).arg(p.y).arg(p.text == today() ? "<date>" : p.text);
+    }
+    return pages;
+}
+
+// Words, long words broken across lines and pages, accented letters, tabs,
+// blanks and line ends, the same for the same seed.
+QString mixedText(quint32 seed, int words)
+{
+    QRandomGenerator random(seed);
+    QString text;
+    for (int w = 0; w < words; ++w) {
+        const int length = 1 + int(random.bounded(random.bounded(8) == 0 ? 40 : 6));
+        for (int c = 0; c < length; ++c)
+            text += random.bounded(10) == 0 ? QChar(0xe0 + random.bounded(20)) : QChar(u'a' + random.bounded(26));
+        const char *separators[] = {" ", " ", " ", "  ", "\t", "\r\n", "\n\n", " \n\t"};
+        text += QLatin1String(separators[random.bounded(8)]);
+    }
+    return text;
+}
+
 } // namespace
 
 class PrintWrapTest : public FreshStateSuite
@@ -149,6 +179,76 @@ private slots:
             QCOMPARE(p.pointer, MousePointer::Hourglass);
         QCOMPARE(Screen::mousePointer(), MousePointer::Default);
         QVERIFY(!QGuiApplication::overrideCursor());
+    }
+
+    // Ten pages of three lines, broken after words, at line ends and inside
+    // long words.
+    void aRangeOfPagesPrintsThosePagesAsTheWholePrintoutHasThem_data()
+    {
+        QTest::addColumn<qint64>("first");
+        QTest::addColumn<qint64>("last");
+        QTest::addColumn<qint64>("printed");
+        QTest::newRow("pages 3 to 4") << qint64(3) << qint64(4) << qint64(2);
+        QTest::newRow("the last page alone") << qint64(10) << qint64(10) << qint64(1);
+        QTest::newRow("past the end, the pages there are") << qint64(9) << qint64(40) << qint64(2);
+        QTest::newRow("from 0, from the first") << qint64(0) << qint64(2) << qint64(2);
+        QTest::newRow("to 0, to the end") << qint64(8) << qint64(0) << qint64(3);
+        QTest::newRow("beyond the last page, nothing") << qint64(11) << qint64(12) << qint64(0);
+    }
+
+    void aRangeOfPagesPrintsThosePagesAsTheWholePrintoutHasThem()
+    {
+        QFETCH(qint64, first);
+        QFETCH(qint64, last);
+        QFETCH(qint64, printed);
+        const QString text = QStringLiteral("ab cd ef gh\nij\tkl mnopqrstuvwxyzabcdefghijklmnopqrstuvw xy z\r\n\r\n"
+                                            "a b c d e f g h i j k l m n o p q r s t uvwxyzabcdefghij k\nlast\n1\n2\n3");
+        RecordingSurface whole;
+        CPrintWrap engine(whole);
+        setUp(QStringLiteral("chars=5 lines=3"), whole, engine);
+        QCOMPARE(engine.PrintText(text).number, 0);
+        const QList<QStringList> all = pagesFrom(whole);
+        QCOMPARE(all.size(), 10);
+
+        RecordingSurface part;
+        CPrintWrap ranged(part);
+        setUp(QStringLiteral("chars=5 lines=3"), part, ranged);
+        ranged.setPageRange(first, last);
+        QCOMPARE(ranged.PrintText(text).number, 0);
+        QCOMPARE(ranged.PagesPrinted(), printed);
+        const qint64 from = std::max<qint64>(first, 1);
+        QCOMPARE(pagesFrom(part, from).mid(from - 1), all.mid(from - 1, printed));
+        QCOMPARE(part.jobsEnded, printed > 0 ? 1 : 0);
+        QCOMPARE(Screen::mousePointer(), MousePointer::Default);
+    }
+
+    // A layout tells where each page begins; printing from there gives the
+    // page the whole printout has.
+    void everyPageALayoutFindsPrintsAsInTheWholePrintout()
+    {
+        for (quint32 seed = 1; seed <= 20; ++seed) {
+            const QString text = mixedText(seed, 400);
+            RecordingSurface whole;
+            CPrintWrap engine(whole);
+            setUp(QStringLiteral("chars=12 lines=4"), whole, engine);
+            QCOMPARE(engine.PrintText(text).number, 0);
+            const QList<QStringList> all = pagesFrom(whole);
+
+            QList<PageStart> starts {PageStart()};
+            const qint64 pages = engine.LayOut(text, PageStart(), [&](const PageStart &start) {
+                starts.append(start);
+                return true;
+            });
+            QCOMPARE(pages, qint64(all.size()));
+            for (const PageStart &start : starts) {
+                RecordingSurface one;
+                CPrintWrap again(one);
+                setUp(QStringLiteral("chars=12 lines=4"), one, again);
+                QCOMPARE(again.PrintPages(text, start, start.page).number, 0);
+                QVERIFY2(pagesFrom(one, start.page).value(start.page - 1) == all.at(start.page - 1),
+                         qPrintable(QStringLiteral("seed %1 page %2").arg(seed).arg(start.page)));
+            }
+        }
     }
 
     void aFailingOperationStopsAndGivesUpTheJob_data()

@@ -3,6 +3,7 @@
 #include "platform/printer.h"
 #include "platform/richtextbox.h"
 #include "platform/screen.h"
+#include "printing/frmpreview.h"
 #include "printing/frmprintdlg.h"
 #include "programsuite.h"
 #include "suites.h"
@@ -42,14 +43,51 @@ QStringList words(const QString &text)
     return text.simplified().split(u' ', Qt::SkipEmptyParts);
 }
 
-// Types into the copy box as a user would, over what it held.
+// Types into a box as a user would, over what it held.
+void typeInto(QLineEdit *box, const QString &text)
+{
+    QTest::mouseClick(box, Qt::LeftButton);
+    QTest::keyClick(box, Qt::Key_End);
+    QTest::keyClick(box, Qt::Key_Home, Qt::ShiftModifier);
+    QTest::keyClick(box, Qt::Key_Backspace);
+    QTest::keyClicks(box, text);
+}
+
 void typeCopies(frmPrintDlg &print, const QString &copies)
 {
-    QTest::mouseClick(print.Text2, Qt::LeftButton);
-    QTest::keyClick(print.Text2, Qt::Key_End);
-    QTest::keyClick(print.Text2, Qt::Key_Home, Qt::ShiftModifier);
-    QTest::keyClick(print.Text2, Qt::Key_Backspace);
-    QTest::keyClicks(print.Text2, copies);
+    typeInto(print.Text2, copies);
+}
+
+void clickOption(QRadioButton *option)
+{
+    QTest::mouseClick(option, Qt::LeftButton, {}, QPoint(6, option->height() / 2));
+}
+
+// Chooses Pa&ges from..to, or All when from is empty.
+void chooseRange(frmPrintDlg &print, const QString &from, const QString &to)
+{
+    if (from.isEmpty())
+        return clickOption(print.Option1[0]);
+    clickOption(print.Option1[1]);
+    typeInto(print.Text1[0], from);
+    typeInto(print.Text1[1], to);
+}
+
+QList<QStringList> wordsOfPages(const QString &pdf)
+{
+    QList<QStringList> pages;
+    for (const QList<Word> &page : pdfPages(pdf)) {
+        pages.append(QStringList());
+        for (const Word &word : page)
+            pages.last() << word.text;
+    }
+    return pages;
+}
+
+// A page number of a row: a number, or "last" and what is added to it.
+int pageNumber(const QString &row, int last)
+{
+    return row.startsWith(QLatin1String("last")) ? last + row.mid(4).toInt() : row.toInt();
 }
 
 QString numbered(const QString &pdf, int job)
@@ -125,6 +163,144 @@ private slots:
             QVERIFY(qAbs(line1.left - area.left() - 36) < 0.5);
             QVERIFY(qAbs(beta.left - area.left() - 36 - printer.TextWidth(QStringLiteral("line1 AVAWAY ")) / 20) < 0.5);
         }
+    }
+
+    void aRangeOfPagesPrintsThosePagesOfEveryCopy_data()
+    {
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<QString>("to");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("pages 3 to 4") << "3" << "4" << "";
+        QTest::newRow("past the end, the pages there are") << "last-1" << "last+50" << "";
+        QTest::newRow("beyond the last page, nothing")
+            << "last+1" << "last+2" << "Error. The printout ends at page %1: pages %2 to %3 hold nothing to print!";
+        QTest::newRow("a page box left empty") << "2" << "" << "Error. Page Number cannont be left empty!";
+        QTest::newRow("from after to") << "4" << "3"
+            << "Error. Page Number (from) cannont be greater than Page Number (to)!";
+    }
+
+    // Each of two copies is a job of its own holding the pages of the range
+    // exactly as the whole printout has them, numbers included; a range the
+    // printout does not reach, or one the checks refuse, prints nothing and
+    // leaves the dialog open.
+    void aRangeOfPagesPrintsThosePagesOfEveryCopy()
+    {
+        QFETCH(QString, from);
+        QFETCH(QString, to);
+        QFETCH(QString, message);
+        resetThePrinter();
+        loadedFrame();
+        QString text;
+        for (int line = 1; line <= 400; ++line)
+            text += QStringLiteral("line%1 of a text that fills some pages\r\n").arg(line);
+        document(1)->Text1->setSelText(text);
+        const QString out = fresh().path(QStringLiteral("out.pdf"));
+        QCOMPARE(ThePrinter().setOutputFile(out).number, 0);
+        TestSeam::queueModalAction([](QDialog &dialog) {
+            QTest::mouseClick(static_cast<frmPrintDlg &>(dialog).cmdPrint, Qt::LeftButton);
+        });
+        Quillo::MainForm->mnuFile1[7]->trigger();
+        const QList<QStringList> whole = wordsOfPages(out);
+        QVERIFY(whole.size() >= 5);
+        const int first = pageNumber(from, int(whole.size())), last = pageNumber(to, int(whole.size()));
+
+        bool stayedOpen = false;
+        TestSeam::queueModalAction([&](QDialog &dialog) {
+            auto &print = static_cast<frmPrintDlg &>(dialog);
+            chooseRange(print, QString::number(first), to.isEmpty() ? QString() : QString::number(last));
+            typeCopies(print, QStringLiteral("2"));
+            QTest::mouseClick(print.cmdPrint, Qt::LeftButton);
+            stayedOpen = print.isVisible();
+        });
+        Quillo::MainForm->mnuFile1[7]->trigger();
+        if (!message.isEmpty()) {
+            QVERIFY(stayedOpen);
+            QCOMPARE(TestSeam::shownMessages().size(), 1);
+            QCOMPARE(TestSeam::shownMessages().at(0).text, message.arg(whole.size()).arg(first).arg(last));
+            QCOMPARE(TestSeam::shownMessages().at(0).title, QStringLiteral("Print"));
+            QVERIFY(!QFileInfo::exists(numbered(out, 2)));
+            return;
+        }
+        QVERIFY2(TestSeam::shownMessages().isEmpty(), qPrintable(TestSeam::shownMessages().value(0).text));
+        // The file chosen takes the first job since the dialog opened.
+        for (const QString &copy : {out, numbered(out, 2)})
+            QCOMPARE(wordsOfPages(copy), whole.mid(first - 1, last - first + 1));
+        QVERIFY(!QFileInfo::exists(numbered(out, 3)));
+    }
+
+    void thePreviewShowsAndPrintsWhatPrintWould_data()
+    {
+        QTest::addColumn<bool>("selection");
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<QString>("to");
+        QTest::newRow("all text") << false << "" << "";
+        QTest::newRow("selected text") << true << "" << "";
+        QTest::newRow("pages 2 to 3") << false << "2" << "3";
+    }
+
+    // Paged through with the keys, the preview shows the pages Print prints,
+    // word for word; Print there prints them as Print in the dialog does and
+    // closes both windows.
+    void thePreviewShowsAndPrintsWhatPrintWould()
+    {
+        QFETCH(bool, selection);
+        QFETCH(QString, from);
+        QFETCH(QString, to);
+        resetThePrinter();
+        loadedFrame();
+        QString chosen;
+        for (int line = 1; line <= 250; ++line)
+            chosen += QStringLiteral("line%1\tof what\tis chosen\r\n").arg(line);
+        RichTextBox &text = *document(1)->Text1;
+        text.setSelText(QStringLiteral("before\r\n") + chosen + QStringLiteral("after"));
+        QVERIFY(text.setSelStart(8).ok() && text.setSelLength(int(chosen.size())).ok());
+        const QString out = fresh().path(QStringLiteral("out.pdf"));
+        QCOMPARE(ThePrinter().setOutputFile(out).number, 0);
+        auto choose = [&](frmPrintDlg &print) {
+            clickOption(print.Option2[selection ? 1 : 0]);
+            chooseRange(print, from, to);
+        };
+        TestSeam::queueModalAction([&](QDialog &dialog) {
+            choose(static_cast<frmPrintDlg &>(dialog));
+            QTest::mouseClick(static_cast<frmPrintDlg &>(dialog).cmdPrint, Qt::LeftButton);
+        });
+        Quillo::MainForm->mnuFile1[7]->trigger();
+        QList<QStringList> printed = wordsOfPages(out);
+        QVERIFY(printed.size() >= 2);
+
+        bool bothClosed = false;
+        frmPrintDlg *dialogShown = nullptr;
+        QList<QStringList> previewed;
+        TestSeam::queueModalAction([&](QDialog &dialog) {
+            dialogShown = static_cast<frmPrintDlg *>(&dialog);
+            choose(*dialogShown);
+            QTest::mouseClick(dialogShown->cmdPreview, Qt::LeftButton);
+            bothClosed = !dialog.isVisible();
+        });
+        TestSeam::queueModalAction([&](QDialog &dialog) {
+            auto &preview = static_cast<frmPreview &>(dialog);
+            QVERIFY(QTest::qWaitForWindowActive(&preview));
+            QTest::keyClick(&preview, Qt::Key_End, Qt::ControlModifier);
+            QTest::keyClick(&preview, Qt::Key_Home, Qt::ControlModifier);
+            QVERIFY(preview.counted());
+            for (qint64 page = preview.currentPage(); page <= preview.knownLastPage(); ++page) {
+                QCOMPARE(preview.currentPage(), page);
+                previewed.append(words(preview.shownTexts(0).join(u' ')));
+                std::sort(previewed.last().begin(), previewed.last().end());
+                const QImage paper = preview.shownPaper(0);
+                QVERIFY(paper.pixel(paper.width() / 2, paper.height() / 2) == qRgb(255, 255, 255));
+                QVERIFY(paper.copy(0, 0, paper.width(), paper.height() / 8) != QImage(paper.width(), paper.height() / 8, paper.format()));
+                QTest::keyClick(&preview, Qt::Key_PageDown);
+            }
+            QTest::keyClick(&preview, Qt::Key_P, Qt::ControlModifier);
+        });
+        Quillo::MainForm->mnuFile1[7]->trigger();
+        QVERIFY2(TestSeam::shownMessages().isEmpty(), qPrintable(TestSeam::shownMessages().value(0).text));
+        QVERIFY(bothClosed);
+        QCOMPARE(wordsOfPages(out), printed);
+        for (QStringList &page : printed)
+            std::sort(page.begin(), page.end());
+        QCOMPARE(previewed, printed);
     }
 
     void whatPrintRefusesOrFailsOnIsReportedOnceAndNothingIsWritten_data()
