@@ -20,6 +20,7 @@ public:
     virtual double ScaleWidth() const = 0;
     virtual double ScaleHeight() const = 0;
     virtual double TextWidth(const QString &text) const = 0;
+    // An empty text is one line high: what EndLine moves down.
     virtual double TextHeight(const QString &text) const = 0;
 
     // Prints text at the current position and stays on the line: CurrentX

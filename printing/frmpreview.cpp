@@ -174,7 +174,7 @@ frmPreview::frmPreview(QWidget *parent, const QString &text, const QString &head
     m_starts.append(PageStart());
     countTo(m_firstShown);
     m_current = m_firstShown;
-    showPage(m_firstShown);
+    txtPage->setText(QString::number(m_current));
 }
 
 frmPreview::~frmPreview() = default;
@@ -182,7 +182,7 @@ frmPreview::~frmPreview() = default;
 void frmPreview::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
-    // Fitting needs the window's real size.
+    // Drawn at the window's real size, for the zoom to fit it.
     drawShown();
     if (!m_counted)
         m_counter->start();
@@ -271,18 +271,14 @@ void frmPreview::drawShown()
         CPrintWrap engine(surface);
         engine.setHeaderText(m_header);
         (void)engine.PrintPages(m_text, startOf(m_current), last);
-        const QList<PreviewSurface::Sheet> pages = surface.sheets();
-        for (qsizetype index = 0; index < pages.size(); ++index)
-            m_shown.append({m_current + index, pages[index].paper, pages[index].texts});
+        m_shown = surface.sheets();
     }
     QList<QImage> papers;
-    for (const Shown &shown : m_shown)
+    for (const PreviewSurface::Sheet &shown : m_shown)
         papers.append(shown.paper);
     m_view->setPapers(papers);
     m_view->setAccessibleName(QStringLiteral("Page %1").arg(m_current));
-    cboZoom->setCurrentIndex(m_fit == Fit::Page ? 0 : m_fit == Fit::Width ? 1 : cboZoom->findData(int(m_percent)));
-    if (m_fit == Fit::None && cboZoom->currentIndex() < 0)
-        cboZoom->setEditText(QStringLiteral("%1%").arg(m_percent));
+    cboZoom->setCurrentIndex(m_fit == Fit::Page ? 0 : m_fit == Fit::Width ? 1 : cboZoom->findData(m_percent));
     showCount();
 }
 

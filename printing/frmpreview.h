@@ -1,11 +1,10 @@
 #pragma once
 
+#include "platform/previewsurface.h"
 #include "printing/cprintwrap.h"
 
 #include <QDialog>
-#include <QImage>
 #include <QList>
-#include <QStringList>
 
 class QComboBox;
 class QLabel;
@@ -69,13 +68,6 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
-    struct Shown
-    {
-        qint64 page;
-        QImage paper;
-        QStringList texts;
-    };
-
     void count(qint64 page, bool background);
     void countTo(qint64 page);
     void countAll();
@@ -97,9 +89,9 @@ private:
     bool m_counted = false;
     QTimer *m_counter = nullptr;
     qint64 m_current = 1;
-    QList<Shown> m_shown;
+    QList<PreviewSurface::Sheet> m_shown;
     // Fit Page, Fit Width, or a percentage.
     enum class Fit { Page, Width, None } m_fit = Fit::Page;
-    double m_percent = 100;
+    int m_percent = 100;
     PreviewPages *m_view = nullptr;
 };
