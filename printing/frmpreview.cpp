@@ -48,8 +48,8 @@ public:
         int width = gap;
         int height = 0;
         for (const QImage &paper : papers) {
-            width += paper.width() + gap;
-            height = std::max(height, paper.height());
+            width += int(paper.deviceIndependentSize().width()) + gap;
+            height = std::max(height, int(paper.deviceIndependentSize().height()));
         }
         setFixedSize(width, height + 2 * gap);
         update();
@@ -62,9 +62,10 @@ protected:
         painter.fillRect(rect(), palette().color(QPalette::Dark));
         int x = gap;
         for (const QImage &paper : papers) {
-            painter.fillRect(QRect(x + 3, gap + 3, paper.width(), paper.height()), palette().color(QPalette::Shadow));
+            const QSize size = paper.deviceIndependentSize().toSize();
+            painter.fillRect(QRect(QPoint(x + 3, gap + 3), size), palette().color(QPalette::Shadow));
             painter.drawImage(x, gap, paper);
-            x += paper.width() + gap;
+            x += size.width() + gap;
         }
     }
 };
@@ -78,6 +79,7 @@ frmPreview::frmPreview(QWidget *parent, const QString &text, const QString &head
     auto button = [this](const QString &caption, QStyle::StandardPixmap icon) {
         auto *tool = new QToolButton;
         tool->setText(caption);
+        tool->setToolTip(QString(caption).remove(u'&'));
         tool->setIcon(style()->standardIcon(icon));
         tool->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
         tool->setAutoRaise(true);
@@ -134,12 +136,20 @@ frmPreview::frmPreview(QWidget *parent, const QString &text, const QString &head
     scrPages->setWidget(m_view);
     scrPages->setAlignment(Qt::AlignCenter);
     scrPages->setBackgroundRole(QPalette::Dark);
+    // The row of buttons may be narrower than its captions: the captions go.
+    auto *buttons = new QWidget;
+    buttons->setLayout(bar);
+    bar->setContentsMargins(QMargins());
+    m_buttonsWithText = bar->sizeHint().width();
+    buttons->setMinimumWidth(1);
     auto *layout = new QVBoxLayout(this);
-    layout->addLayout(bar);
+    layout->addWidget(buttons);
     layout->addWidget(scrPages, 1);
 
     const QRect screen = (parent ? parent->screen() : QGuiApplication::primaryScreen())->availableGeometry();
-    resize(std::max(760, screen.width() * 3 / 4), std::max(560, screen.height() * 7 / 8));
+    m_buttonsWithText += layout->contentsMargins().left() + layout->contentsMargins().right();
+    resize(std::min(screen.width(), std::max(760, screen.width() * 3 / 4)),
+           std::min(screen.height(), std::max(560, screen.height() * 7 / 8)));
 
     connect(cmdFirst, &QToolButton::clicked, this, [this] { showPage(m_firstShown); });
     connect(cmdPrevious, &QToolButton::clicked, this, [this] { showPage(m_current - sideBySide()); });
@@ -191,6 +201,10 @@ void frmPreview::showEvent(QShowEvent *event)
 void frmPreview::resizeEvent(QResizeEvent *event)
 {
     QDialog::resizeEvent(event);
+    // Where the captions do not fit, the buttons show their pictures only.
+    const Qt::ToolButtonStyle buttons = width() >= m_buttonsWithText ? Qt::ToolButtonTextBesideIcon : Qt::ToolButtonIconOnly;
+    for (QToolButton *tool : findChildren<QToolButton *>())
+        tool->setToolButtonStyle(buttons);
     if (m_fit != Fit::None && isVisible())
         drawShown();
 }
@@ -267,11 +281,16 @@ void frmPreview::drawShown()
     m_shown.clear();
     const qint64 last = std::min(m_current + sideBySide() - 1, knownLastPage());
     if (m_current <= last) {
-        PreviewSurface surface(ThePrinter(), dotsPerInch());
+        // Drawn in the screen's own pixels, sharp where it has more than one
+        // to a point.
+        const qreal ratio = devicePixelRatioF();
+        PreviewSurface surface(ThePrinter(), dotsPerInch() * ratio);
         CPrintWrap engine(surface);
         engine.setHeaderText(m_header);
         (void)engine.PrintPages(m_text, startOf(m_current), last);
         m_shown = surface.sheets();
+        for (PreviewSurface::Sheet &sheet : m_shown)
+            sheet.paper.setDevicePixelRatio(ratio);
     }
     QList<QImage> papers;
     for (const PreviewSurface::Sheet &shown : m_shown)

@@ -94,4 +94,6 @@ private:
     enum class Fit { Page, Width, None } m_fit = Fit::Page;
     int m_percent = 100;
     PreviewPages *m_view = nullptr;
+    // The width the button row needs with its captions.
+    int m_buttonsWithText = 0;
 };
