@@ -804,6 +804,51 @@ bool decodeFrom(ByteSource &source, DecodedTextFile &decoded, const TextFileForm
 
 } // namespace
 
+bool decodesInBlocks(const TextFileFormat &format)
+{
+    switch (format.encoding) {
+    case TextEncoding::Utf8:
+    case TextEncoding::Utf16LE:
+    case TextEncoding::Utf16BE:
+    case TextEncoding::Windows1252: return true;
+    case TextEncoding::Legacy: {
+        const auto charset = LegacyCharset::named(format.legacyName);
+        return charset && charset->singleByte;
+    }
+    default: return false;
+    }
+}
+
+bool decodeBlock(QByteArrayView bytes, const TextFileFormat &format, QString &text)
+{
+    const auto byTable = [&](const std::array<char16_t, 256> &table, bool asciiCompatible) {
+        std::array<bool, 256> seen {};
+        text.resize(bytes.size());
+        decodeByTable(bytes, reinterpret_cast<char16_t *>(text.data()), table, asciiCompatible, seen);
+        return true;
+    };
+    // A character cut off at the block's end is an error, not kept for later.
+    constexpr QStringConverter::Flags blockFlags
+        = QStringConverter::Flag::ConvertInitialBom | QStringConverter::Flag::Stateless;
+    QStringDecoder decoder;
+    switch (format.encoding) {
+    case TextEncoding::Utf8:
+        decoder = QStringDecoder(QStringConverter::Utf8, blockFlags);
+        break;
+    case TextEncoding::Utf16LE: decoder = QStringDecoder(QStringConverter::Utf16LE, blockFlags); break;
+    case TextEncoding::Utf16BE: decoder = QStringDecoder(QStringConverter::Utf16BE, blockFlags); break;
+    case TextEncoding::Windows1252: return byTable(windows1252Table(), true);
+    case TextEncoding::Legacy:
+        if (const auto charset = LegacyCharset::named(format.legacyName); charset && charset->singleByte)
+            return byTable(charset->toUnicode, charset->asciiCompatible);
+        text.clear();
+        return false;
+    default: text.clear(); return false;
+    }
+    text = decoder.decode(bytes);
+    return !decoder.hasError();
+}
+
 bool isLineEndCharacter(QChar c)
 {
     return isLineEndCandidate(c.unicode());

@@ -88,6 +88,15 @@ DecodedTextFile decodeTextFile(QByteArrayView bytes, const TextFileFormat &chose
 FileError readTextFile(const QString &path, DecodedTextFile &decoded);
 FileError readTextFile(const QString &path, DecodedTextFile &decoded, const TextFileFormat &chosen);
 
+// Whether a text in the format can be decoded from the start of any block of
+// its bytes that splits no character: true for UTF-8, UTF-16 and the
+// character sets of one byte a character.
+bool decodesInBlocks(const TextFileFormat &format);
+// Decodes such a block of bytes from anywhere in a file: no byte-order mark
+// is looked for, and line ends stay as they are. False when the bytes are
+// not in the encoding (the text then holds replacement characters).
+bool decodeBlock(QByteArrayView bytes, const TextFileFormat &format, QString &text);
+
 // Whether every character of text has a code in the format's encoding.
 bool canEncode(QStringView text, const TextFileFormat &format);
 bool canEncode(QStringView text, TextEncoding encoding);

@@ -1,0 +1,119 @@
+#pragma once
+
+#include "editor/fileerror.h"
+#include "editor/textfile.h"
+
+#include <QFile>
+#include <QString>
+
+#include <atomic>
+#include <condition_variable>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+// The text of a file read from the file itself, for files too big to be
+// decoded whole: the bytes are decoded a block at a time when they are read,
+// and an index of the blocks, built front to back on a thread of its own,
+// tells where each block's characters and lines begin. Characters count as
+// in the text store: a line break is one, whatever its line end.
+class FileText
+{
+public:
+    struct Block
+    {
+        qsizetype index = 0;
+        qint64 byteStart = 0;
+        qint64 byteEnd = 0;
+        // The position of its first character, and how many it has.
+        qsizetype start = 0;
+        qsizetype length = 0;
+        // Line breaks before it, and in it.
+        qsizetype breaksBefore = 0;
+        qsizetype breaks = 0;
+    };
+
+    struct Decoded
+    {
+        // Each line break as one u'\n'.
+        QString text;
+        // The line end of each break, in order.
+        std::vector<LineEnd> lineEnds;
+    };
+
+    // Opens the file, whose text is in format (one that decodesInBlocks()),
+    // and starts indexing it; null with the error when it cannot be read.
+    static std::shared_ptr<FileText> open(const QString &path, const TextFileFormat &format, FileError &error,
+                                          qsizetype blockBytes = 1 << 16);
+    ~FileText();
+    FileText(const FileText &) = delete;
+    FileText &operator=(const FileText &) = delete;
+
+    const QString &path() const { return m_path; }
+    const TextFileFormat &format() const { return m_format; }
+    qint64 bytes() const { return m_bytes; }
+
+    // How far the index has come, in bytes of the file.
+    qint64 indexedBytes() const { return m_indexedBytes; }
+    bool indexComplete() const { return m_complete; }
+    // False when the index met bytes that are not in the format, or the
+    // file could no longer be read (it was shortened or went away): the
+    // index then ends there.
+    bool intact() const { return !m_broken; }
+    void waitForIndex() const;
+
+    // Characters and line breaks of the whole text, once the index is complete.
+    qsizetype length() const;
+    qsizetype breaks() const;
+    qsizetype blockCount() const;
+
+    // The block that holds the character at position (the last block for
+    // the end of the text), or the break numbered breakIndex from 0, waiting
+    // only until the index gets there.
+    Block blockAt(qsizetype position) const;
+    Block blockOfBreak(qsizetype breakIndex) const;
+    Block block(qsizetype index) const;
+
+    // The block's text. The last few blocks decoded are kept.
+    std::shared_ptr<const Decoded> decode(const Block &block) const;
+
+private:
+    FileText(const QString &path, const TextFileFormat &format, qint64 bytes, qint64 firstByte, qsizetype blockBytes);
+    void buildIndex();
+    // The end of the block that would end at nominalEnd, moved on so that it
+    // splits neither a character nor a CR LF pair; bytes hold the file from
+    // byte base on.
+    qint64 blockEnd(const QByteArray &bytes, qint64 base, qint64 nominalEnd) const;
+    template <typename Ready>
+    void waitUntil(Ready ready) const;
+    static bool readBytes(QIODevice &file, qint64 at, qint64 count, QByteArray &out);
+
+    const QString m_path;
+    const TextFileFormat m_format;
+    const qint64 m_bytes;
+    const qint64 m_firstByte;
+    const qsizetype m_blockBytes;
+    // Opened at once, so that both read the file that was opened even after
+    // another is put in its place.
+    QFile m_indexFile;
+    mutable QFile m_reader;
+
+    mutable std::mutex m_mutex;
+    mutable std::condition_variable m_indexed;
+    std::vector<Block> m_blocks;
+    std::atomic<qint64> m_indexedBytes = 0;
+    std::atomic<bool> m_complete = false;
+    mutable std::atomic<bool> m_broken = false;
+    std::atomic<bool> m_stop = false;
+    std::thread m_indexer;
+
+    mutable std::mutex m_cacheMutex;
+    mutable std::list<std::pair<qint64, std::shared_ptr<const Decoded>>> m_cache;
+};
+
+// Decodes a block's bytes as the store keeps text: each line break as one
+// u'\n', with its line end noted. A CR LF pair cut by the block's end counts
+// as a lone CR. False when the bytes are not in the format.
+bool decodeStoreText(QByteArrayView bytes, const TextFileFormat &format, FileText::Decoded &decoded);
