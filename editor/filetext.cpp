@@ -31,6 +31,7 @@ bool decodeStoreText(QByteArrayView bytes, const TextFileFormat &format, FileTex
 {
     const bool valid = decodeBlock(bytes, format, decoded.text);
     decoded.lineEnds.clear();
+    decoded.breakOffsets.clear();
     char16_t *p = reinterpret_cast<char16_t *>(decoded.text.data());
     const qsizetype size = decoded.text.size();
     qsizetype out = 0;
@@ -55,6 +56,7 @@ bool decodeStoreText(QByteArrayView bytes, const TextFileFormat &format, FileTex
         default: break;
         }
         decoded.lineEnds.push_back(kind);
+        decoded.breakOffsets.push_back(int(out));
         p[out++] = u'\n';
     }
     decoded.text.truncate(out);
@@ -186,6 +188,8 @@ void FileText::buildIndex()
             }
             {
                 const std::lock_guard<std::mutex> lock(m_mutex);
+                for (const LineEnd lineEnd : decoded.lineEnds)
+                    ++m_lineEndCounts[size_t(lineEnd)];
                 m_blocks.push_back({qsizetype(m_blocks.size()), start, end, position, decoded.text.size(), breaks,
                                     qsizetype(decoded.lineEnds.size())});
             }
@@ -232,6 +236,13 @@ qsizetype FileText::breaks() const
     waitForIndex();
     const std::lock_guard<std::mutex> lock(m_mutex);
     return m_blocks.back().breaksBefore + m_blocks.back().breaks;
+}
+
+std::array<qsizetype, lineEndKinds> FileText::lineEndCounts() const
+{
+    waitForIndex();
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    return m_lineEndCounts;
 }
 
 qsizetype FileText::blockCount() const

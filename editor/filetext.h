@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QString>
 
+#include <array>
 #include <atomic>
 #include <condition_variable>
 #include <list>
@@ -39,8 +40,9 @@ public:
     {
         // Each line break as one u'\n'.
         QString text;
-        // The line end of each break, in order.
+        // The line end of each break, and where it stands, in order.
         std::vector<LineEnd> lineEnds;
+        std::vector<int> breakOffsets;
     };
 
     // Opens the file, whose text is in format (one that decodesInBlocks()),
@@ -68,6 +70,8 @@ public:
     qsizetype length() const;
     qsizetype breaks() const;
     qsizetype blockCount() const;
+    // How many breaks of each kind of line end the text has.
+    std::array<qsizetype, lineEndKinds> lineEndCounts() const;
 
     // The block that holds the character at position (the last block for
     // the end of the text), or the break numbered breakIndex from 0, waiting
@@ -103,6 +107,7 @@ private:
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_indexed;
     std::vector<Block> m_blocks;
+    std::array<qsizetype, lineEndKinds> m_lineEndCounts {};
     std::atomic<qint64> m_indexedBytes = 0;
     std::atomic<bool> m_complete = false;
     mutable std::atomic<bool> m_broken = false;

@@ -168,6 +168,12 @@ std::array<qsizetype, lineEndKinds> TextStore::load(QString &&text)
 {
     std::array<qsizetype, lineEndKinds> counts {};
     endSnapshot();
+    m_file.reset();
+    m_pieces.clear();
+    m_added.clear();
+    m_addedBreaks.clear();
+    m_addedLineEnds.clear();
+    sumPieces();
     m_chars = std::move(text);
     m_lines.clear();
     const qsizetype size = m_chars.size();
@@ -196,13 +202,27 @@ std::array<qsizetype, lineEndKinds> TextStore::load(QString &&text)
     return counts;
 }
 
+std::array<qsizetype, lineEndKinds> TextStore::load(std::shared_ptr<const FileText> file)
+{
+    load(QString());
+    m_file = std::move(file);
+    if (m_file->length() > 0)
+        m_pieces.push_back({false, 0, m_file->length(), m_file->breaks()});
+    sumPieces();
+    return m_file->lineEndCounts();
+}
+
 qsizetype TextStore::length() const
 {
+    if (m_file)
+        return m_pieceEnds.empty() ? 0 : m_pieceEnds.back();
     return m_chars.size() - (m_gapEnd - m_gapStart);
 }
 
 qsizetype TextStore::lineCount() const
 {
+    if (m_file)
+        return (m_pieceBreakEnds.empty() ? 0 : m_pieceBreakEnds.back()) + 1;
     return qsizetype(m_lines.size()) - (m_lineGapEnd - m_lineGapStart) + 1;
 }
 
@@ -215,6 +235,8 @@ qsizetype TextStore::lineStart(qsizetype line) const
 {
     if (line <= 0)
         return 0;
+    if (m_file)
+        return breakPosition(line - 1, nullptr) + 1;
     const qsizetype value = entryValue(lineEntry(line - 1));
     return line - 1 < m_lineGapStart ? value : length() - value;
 }
@@ -243,6 +265,14 @@ qsizetype TextStore::linesStartingBy(qsizetype position) const
 
 qsizetype TextStore::lineAt(qsizetype position) const
 {
+    if (m_file) {
+        position = std::clamp<qsizetype>(position, 0, length());
+        const qsizetype index = pieceIndex(position);
+        if (index < 0)
+            return 0;
+        const Piece &piece = m_pieces[size_t(index)];
+        return pieceBreaksBefore(index) + breaksIn(piece.added, piece.start, position - pieceStart(index));
+    }
     return linesStartingBy(position);
 }
 
@@ -250,11 +280,21 @@ LineEnd TextStore::lineEnd(qsizetype line) const
 {
     if (line < 0 || line >= lineCount() - 1)
         return LineEnd::Lf;
+    if (m_file) {
+        LineEnd lineEnd = LineEnd::Lf;
+        breakPosition(line, &lineEnd);
+        return lineEnd;
+    }
     return entryLineEnd(lineEntry(line));
 }
 
 QChar TextStore::at(qsizetype position) const
 {
+    if (m_file) {
+        QChar c;
+        readPieces(position, 1, [&c](QStringView part, qsizetype) { c = part.at(0); });
+        return c;
+    }
     return QChar(chars()[physical(position)]);
 }
 
@@ -268,6 +308,8 @@ QString TextStore::text(qsizetype position, qsizetype count) const
 void TextStore::read(qsizetype position, qsizetype count,
                      const std::function<void(QStringView part, qsizetype start)> &onPart) const
 {
+    if (m_file)
+        return readPieces(position, count, onPart);
     position = std::clamp<qsizetype>(position, 0, length());
     const qsizetype end = position + std::clamp<qsizetype>(count, 0, length() - position);
     if (position < m_gapStart && position < end) {
@@ -283,6 +325,24 @@ QStringView TextStore::contiguous(qsizetype from, qsizetype to) const
 {
     from = std::clamp<qsizetype>(from, 0, length());
     to = std::clamp<qsizetype>(to, from, length());
+    if (m_file) {
+        // One piece, and in the file one block, is a view; else a copy.
+        const qsizetype index = pieceIndex(from);
+        if (index >= 0 && to <= m_pieceEnds[size_t(index)]) {
+            const Piece &piece = m_pieces[size_t(index)];
+            const qsizetype at = piece.start + from - pieceStart(index);
+            if (piece.added)
+                return QStringView(m_added).mid(at, to - from);
+            const FileText::Block block = m_file->blockAt(at);
+            if (at + (to - from) <= block.start + block.length) {
+                m_contiguousBlock = m_file->decode(block);
+                if (m_contiguousBlock->text.size() >= at - block.start + (to - from))
+                    return QStringView(m_contiguousBlock->text).mid(at - block.start, to - from);
+            }
+        }
+        m_contiguousCopy = text(from, to - from);
+        return m_contiguousCopy;
+    }
     if (from < m_gapStart && m_gapStart < to) {
         if (inSnapshot()) {
             m_contiguousCopy = text(from, to - from);
@@ -429,6 +489,8 @@ void TextStore::replace(qsizetype position, qsizetype removed, QStringView text,
     }
     if (removed == 0 && stored.isEmpty())
         return;
+    if (m_file)
+        return replacePieces(position, removed, stored, newLineEnd, kind);
     const std::vector<LineEnd> newLineEnds(size_t(stored.count(QChar(lineBreak))), newLineEnd);
 
     QString removedText = this->text(position, removed);
@@ -452,7 +514,7 @@ void TextStore::replace(qsizetype position, qsizetype removed, QStringView text,
         u.removedLineEnds.insert(u.removedLineEnds.end(), removedLineEnds.begin(), removedLineEnds.end());
     } else {
         u = {position, std::move(removedText), std::move(removedLineEnds), stored.size(), kind, true,
-             kind != EditKind::Separate};
+             kind != EditKind::Separate, {}};
     }
 }
 
@@ -466,6 +528,8 @@ bool TextStore::undo(qsizetype *position, qsizetype *length)
     Undo &u = m_undo;
     if (!u.valid)
         return false;
+    if (m_file)
+        return undoPieces(position, length);
     // What stands there now becomes what the next undo puts back.
     QString current = text(u.position, u.inserted);
     std::vector<LineEnd> currentLineEnds;
@@ -490,4 +554,231 @@ void TextStore::clearUndo()
 void TextStore::breakUndoJoin()
 {
     m_undo.joinable = false;
+}
+
+// --- A text kept in its file -----------------------------------------------
+
+void TextStore::sumPieces()
+{
+    m_pieceEnds.resize(m_pieces.size());
+    m_pieceBreakEnds.resize(m_pieces.size());
+    qsizetype end = 0;
+    qsizetype breaks = 0;
+    for (size_t i = 0; i < m_pieces.size(); ++i) {
+        end += m_pieces[i].length;
+        breaks += m_pieces[i].breaks;
+        m_pieceEnds[i] = end;
+        m_pieceBreakEnds[i] = breaks;
+    }
+}
+
+// The piece that holds position, the last one for the end of the text; -1
+// for an empty text.
+qsizetype TextStore::pieceIndex(qsizetype position) const
+{
+    if (m_pieces.empty())
+        return -1;
+    const auto after = std::upper_bound(m_pieceEnds.begin(), m_pieceEnds.end(), position);
+    return std::min<qsizetype>(after - m_pieceEnds.begin(), qsizetype(m_pieces.size()) - 1);
+}
+
+qsizetype TextStore::fileBreaksBefore(qsizetype position) const
+{
+    if (position >= m_file->length())
+        return m_file->breaks();
+    const FileText::Block block = m_file->blockAt(position);
+    const auto decoded = m_file->decode(block);
+    const auto &offsets = decoded->breakOffsets;
+    return block.breaksBefore
+           + (std::lower_bound(offsets.begin(), offsets.end(), int(position - block.start)) - offsets.begin());
+}
+
+qsizetype TextStore::breaksIn(bool added, qsizetype start, qsizetype length) const
+{
+    if (length <= 0)
+        return 0;
+    if (added) {
+        return std::lower_bound(m_addedBreaks.begin(), m_addedBreaks.end(), start + length)
+               - std::lower_bound(m_addedBreaks.begin(), m_addedBreaks.end(), start);
+    }
+    return fileBreaksBefore(start + length) - fileBreaksBefore(start);
+}
+
+// The position of the break numbered breakIndex from 0, and its line end.
+qsizetype TextStore::breakPosition(qsizetype breakIndex, LineEnd *lineEnd) const
+{
+    const auto after = std::upper_bound(m_pieceBreakEnds.begin(), m_pieceBreakEnds.end(), breakIndex);
+    if (after == m_pieceBreakEnds.end())
+        return length();
+    const qsizetype index = after - m_pieceBreakEnds.begin();
+    const Piece &piece = m_pieces[size_t(index)];
+    const qsizetype nth = breakIndex - pieceBreaksBefore(index);
+    qsizetype at = 0;
+    if (piece.added) {
+        const auto first = std::lower_bound(m_addedBreaks.begin(), m_addedBreaks.end(), piece.start);
+        const size_t entry = size_t(first - m_addedBreaks.begin() + nth);
+        at = m_addedBreaks[entry];
+        if (lineEnd)
+            *lineEnd = m_addedLineEnds[entry];
+    } else {
+        const qsizetype fileBreak = fileBreaksBefore(piece.start) + nth;
+        const FileText::Block block = m_file->blockOfBreak(fileBreak);
+        const auto decoded = m_file->decode(block);
+        const size_t entry = size_t(fileBreak - block.breaksBefore);
+        if (entry >= decoded->breakOffsets.size())
+            return pieceStart(index) + piece.length;
+        at = block.start + decoded->breakOffsets[entry];
+        if (lineEnd)
+            *lineEnd = decoded->lineEnds[entry];
+    }
+    return pieceStart(index) + (at - piece.start);
+}
+
+void TextStore::readPieces(qsizetype position, qsizetype count,
+                           const std::function<void(QStringView part, qsizetype start)> &onPart) const
+{
+    position = std::clamp<qsizetype>(position, 0, length());
+    count = std::clamp<qsizetype>(count, 0, length() - position);
+    for (qsizetype index = pieceIndex(position); count > 0; ++index) {
+        const Piece &piece = m_pieces[size_t(index)];
+        const qsizetype offset = position - pieceStart(index);
+        qsizetype left = std::min(count, piece.length - offset);
+        count -= left;
+        if (piece.added) {
+            onPart(QStringView(m_added).mid(piece.start + offset, left), position);
+            position += left;
+            continue;
+        }
+        for (qsizetype at = piece.start + offset; left > 0;) {
+            const FileText::Block block = m_file->blockAt(at);
+            const auto decoded = m_file->decode(block);
+            const qsizetype from = at - block.start;
+            const qsizetype take = std::min(left, block.length - from);
+            // A block the file no longer holds reads as replacement characters.
+            if (decoded->text.size() < from + take)
+                onPart(QString(take, QChar::ReplacementCharacter), position);
+            else
+                onPart(QStringView(decoded->text).mid(from, take), position);
+            at += take;
+            position += take;
+            left -= take;
+        }
+    }
+}
+
+// Splits the piece that holds at, so that a piece starts there.
+void TextStore::splitPieceAt(qsizetype at)
+{
+    const qsizetype index = pieceIndex(at);
+    if (index < 0 || at <= pieceStart(index) || at >= m_pieceEnds[size_t(index)])
+        return;
+    Piece &piece = m_pieces[size_t(index)];
+    const qsizetype head = at - pieceStart(index);
+    const qsizetype headBreaks = breaksIn(piece.added, piece.start, head);
+    const Piece tail {piece.added, piece.start + head, piece.length - head, piece.breaks - headBreaks};
+    piece.length = head;
+    piece.breaks = headBreaks;
+    m_pieces.insert(m_pieces.begin() + index + 1, tail);
+    sumPieces();
+}
+
+// The index of the first piece that starts at or after position, once a
+// piece starts there.
+qsizetype TextStore::piecesBefore(qsizetype position) const
+{
+    return std::upper_bound(m_pieceEnds.begin(), m_pieceEnds.end(), position) - m_pieceEnds.begin();
+}
+
+std::vector<TextStore::Piece> TextStore::cutPieces(qsizetype position, qsizetype count)
+{
+    if (count <= 0)
+        return {};
+    splitPieceAt(position);
+    splitPieceAt(position + count);
+    const auto first = m_pieces.begin() + piecesBefore(position);
+    const auto last = m_pieces.begin() + piecesBefore(position + count);
+    std::vector<Piece> cut(first, last);
+    m_pieces.erase(first, last);
+    sumPieces();
+    return cut;
+}
+
+void TextStore::insertPieces(qsizetype position, const std::vector<Piece> &pieces)
+{
+    splitPieceAt(position);
+    m_pieces.insert(m_pieces.begin() + piecesBefore(position), pieces.begin(), pieces.end());
+    // Neighbours that continue one another become one piece.
+    std::vector<Piece> joined;
+    for (const Piece &piece : m_pieces) {
+        if (piece.length == 0)
+            continue;
+        if (!joined.empty() && joined.back().added == piece.added
+            && joined.back().start + joined.back().length == piece.start) {
+            joined.back().length += piece.length;
+            joined.back().breaks += piece.breaks;
+        } else {
+            joined.push_back(piece);
+        }
+    }
+    m_pieces = std::move(joined);
+    sumPieces();
+}
+
+TextStore::Piece TextStore::addText(QStringView stored, LineEnd lineEnd)
+{
+    Piece piece {true, m_added.size(), stored.size(), 0};
+    for (qsizetype at = stored.indexOf(QChar(lineBreak)); at >= 0; at = stored.indexOf(QChar(lineBreak), at + 1)) {
+        m_addedBreaks.push_back(piece.start + at);
+        m_addedLineEnds.push_back(lineEnd);
+        ++piece.breaks;
+    }
+    m_added += stored;
+    return piece;
+}
+
+void TextStore::replacePieces(qsizetype position, qsizetype removed, const QString &stored, LineEnd newLineEnd,
+                              EditKind kind)
+{
+    std::vector<Piece> removedPieces = cutPieces(position, removed);
+    if (!stored.isEmpty())
+        insertPieces(position, {addText(stored, newLineEnd)});
+
+    Undo &u = m_undo;
+    const bool joins = u.valid && u.joinable && u.kind == kind;
+    if (joins && kind == EditKind::Typing && position == u.position + u.inserted) {
+        u.removedPieces.insert(u.removedPieces.end(), removedPieces.begin(), removedPieces.end());
+        u.inserted += stored.size();
+    } else if (joins && kind == EditKind::Deleting && stored.isEmpty() && u.inserted == 0
+               && position + removed == u.position) {
+        u.removedPieces.insert(u.removedPieces.begin(), removedPieces.begin(), removedPieces.end());
+        u.position = position;
+    } else if (joins && kind == EditKind::Deleting && stored.isEmpty() && u.inserted == 0 && position == u.position) {
+        u.removedPieces.insert(u.removedPieces.end(), removedPieces.begin(), removedPieces.end());
+    } else {
+        u = Undo();
+        u.position = position;
+        u.inserted = stored.size();
+        u.kind = kind;
+        u.valid = true;
+        u.joinable = kind != EditKind::Separate;
+        u.removedPieces = std::move(removedPieces);
+    }
+}
+
+bool TextStore::undoPieces(qsizetype *position, qsizetype *length)
+{
+    Undo &u = m_undo;
+    std::vector<Piece> current = cutPieces(u.position, u.inserted);
+    insertPieces(u.position, u.removedPieces);
+    qsizetype putBack = 0;
+    for (const Piece &piece : u.removedPieces)
+        putBack += piece.length;
+    if (position)
+        *position = u.position;
+    if (length)
+        *length = putBack;
+    u.inserted = putBack;
+    u.removedPieces = std::move(current);
+    u.joinable = false;
+    return true;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "editor/filetext.h"
 #include "editor/textfile.h"
 
 #include <QString>
@@ -41,6 +42,10 @@ private:
 // so typing moves nothing, and the start of every line is kept in a second
 // buffer with a gap at the line of the last edit, so finding a line is a
 // binary search and typing in one place changes no line's entry.
+//
+// A text read from a file too big for that stays in the file: the store is
+// then a table of pieces, each a stretch of the file or of the text added
+// since, and reads the file a block at a time.
 class TextStore
 {
 public:
@@ -67,6 +72,11 @@ public:
     // line end. Clears undo. Takes the text over, converting it in place.
     // Returns how many breaks of each kind there were.
     std::array<qsizetype, lineEndKinds> load(QString &&text);
+    // Makes the file's text the whole text, read from the file as needed.
+    // Clears undo. Waits for the file's index.
+    std::array<qsizetype, lineEndKinds> load(std::shared_ptr<const FileText> file);
+    // The file the text is read from, or null.
+    const FileText *file() const { return m_file.get(); }
 
     // Characters, line breaks counting one.
     qsizetype length() const;
@@ -121,6 +131,15 @@ public:
     void breakUndoJoin();
 
 private:
+    // A stretch of the file, or of the text added since.
+    struct Piece
+    {
+        bool added = false;
+        qsizetype start = 0;
+        qsizetype length = 0;
+        qsizetype breaks = 0;
+    };
+
     struct Undo
     {
         qsizetype position = 0;
@@ -133,7 +152,28 @@ private:
         EditKind kind = EditKind::Separate;
         bool valid = false;
         bool joinable = false;
+        // What the edit removed from a text kept in its file.
+        std::vector<Piece> removedPieces;
     };
+
+    // The text kept in its file.
+    qsizetype pieceIndex(qsizetype position) const;
+    qsizetype pieceStart(qsizetype index) const { return index == 0 ? 0 : m_pieceEnds[size_t(index - 1)]; }
+    qsizetype pieceBreaksBefore(qsizetype index) const { return index == 0 ? 0 : m_pieceBreakEnds[size_t(index - 1)]; }
+    qsizetype breaksIn(bool added, qsizetype start, qsizetype length) const;
+    qsizetype fileBreaksBefore(qsizetype position) const;
+    void readPieces(qsizetype position, qsizetype count,
+                    const std::function<void(QStringView part, qsizetype start)> &onPart) const;
+    qsizetype breakPosition(qsizetype breakIndex, LineEnd *lineEnd) const;
+    void splitPieceAt(qsizetype at);
+    qsizetype piecesBefore(qsizetype position) const;
+    // Takes [position, position + count) out of the table and gives it.
+    std::vector<Piece> cutPieces(qsizetype position, qsizetype count);
+    void insertPieces(qsizetype position, const std::vector<Piece> &pieces);
+    Piece addText(QStringView stored, LineEnd lineEnd);
+    void replacePieces(qsizetype position, qsizetype removed, const QString &stored, LineEnd newLineEnd, EditKind kind);
+    bool undoPieces(qsizetype *position, qsizetype *length);
+    void sumPieces();
 
     bool inSnapshot() const;
     void moveGap(qsizetype position) const;
@@ -170,4 +210,17 @@ private:
     mutable std::shared_ptr<TextStoreLease> m_lease;
     // What contiguous() gives while a snapshot keeps the gap where it is.
     mutable QString m_contiguousCopy;
+
+    std::shared_ptr<const FileText> m_file;
+    std::vector<Piece> m_pieces;
+    // Where each piece ends, and the breaks up to its end.
+    std::vector<qsizetype> m_pieceEnds;
+    std::vector<qsizetype> m_pieceBreakEnds;
+    // The text added since the file was read, breaks as lineBreak, with the
+    // place and line end of each break.
+    QString m_added;
+    std::vector<qsizetype> m_addedBreaks;
+    std::vector<LineEnd> m_addedLineEnds;
+    // The block contiguous() gives a view of.
+    mutable std::shared_ptr<const FileText::Decoded> m_contiguousBlock;
 };
