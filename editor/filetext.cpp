@@ -297,3 +297,32 @@ std::shared_ptr<const FileText::Decoded> FileText::decode(const Block &block) co
         m_cache.pop_back();
     return decoded;
 }
+
+std::shared_ptr<FileText> openTextFile(const QString &path, FileError &error, const TextFileFormat *chosen,
+                                       qsizetype blockBytes)
+{
+    using Kind = FileError::Kind;
+    error = FileError::none();
+    QFile file(path);
+    if (!QFileInfo(path).isFile())
+        return FileText::open(path, TextFileFormat(), error);
+    if (!file.open(QIODevice::ReadOnly))
+        return FileText::open(path, TextFileFormat(), error);
+    // The start, up to its last line end, tells the format; a line end never
+    // comes in the middle of a character.
+    constexpr qint64 headBytes = 1 << 20;
+    QByteArray head = file.read(headBytes);
+    if (head.size() == headBytes) {
+        const qsizetype lastLineEnd = head.lastIndexOf('\n');
+        if (lastLineEnd > 0)
+            head.truncate(lastLineEnd + 1 + (lastLineEnd + 1 < head.size() && head.at(lastLineEnd + 1) == 0 ? 1 : 0));
+    }
+    if (file.error() != QFileDevice::NoError) {
+        error = FileError::make(Kind::ReadFailed, path, file.errorString());
+        return nullptr;
+    }
+    const TextFileFormat format = chosen ? decodeTextFile(head, *chosen).format : decodeTextFile(head).format;
+    if (!decodesInBlocks(format))
+        return nullptr;
+    return FileText::open(path, format, error, blockBytes);
+}

@@ -118,6 +118,12 @@ private:
     mutable std::list<std::pair<qint64, std::shared_ptr<const Decoded>>> m_cache;
 };
 
+// Opens a text file to be read from the file itself, in the format its start
+// shows (or the chosen one, its byte-order mark taken as one). Null without
+// an error where that format cannot be decoded a block at a time.
+std::shared_ptr<FileText> openTextFile(const QString &path, FileError &error, const TextFileFormat *chosen = nullptr,
+                                       qsizetype blockBytes = 1 << 16);
+
 // Decodes a block's bytes as the store keeps text: each line break as one
 // u'\n', with its line end noted. A CR LF pair cut by the block's end counts
 // as a lone CR. False when the bytes are not in the format.

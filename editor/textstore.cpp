@@ -71,6 +71,9 @@ struct TextStoreLease
     const quint64 *lines = nullptr;
     qsizetype lineGapStart = 0;
     qsizetype lineGapEnd = 0;
+    // A text kept in its file is read from a copy of its table of pieces,
+    // which nothing ends.
+    std::function<bool(const std::function<void(QStringView)> &, const std::function<void(LineEnd)> &)> readPieces;
 };
 
 bool TextSnapshot::read(const std::function<void(QStringView text)> &onText,
@@ -79,6 +82,8 @@ bool TextSnapshot::read(const std::function<void(QStringView text)> &onText,
     if (!m_lease)
         return false;
     TextStoreLease &lease = *m_lease;
+    if (lease.readPieces)
+        return lease.readPieces(onText, onBreak);
     const qsizetype length = lease.size - (lease.gapEnd - lease.gapStart);
     constexpr qsizetype piece = 1 << 16;
     std::vector<char16_t> buffer(size_t(std::min(piece, length)));
@@ -130,6 +135,17 @@ TextStore::~TextStore()
 
 TextSnapshot TextStore::snapshot() const
 {
+    if (m_file) {
+        auto lease = std::make_shared<TextStoreLease>();
+        lease->readPieces = [file = m_file, pieces = m_pieces, added = m_added, addedBreaks = m_addedBreaks,
+                             addedLineEnds = m_addedLineEnds](const std::function<void(QStringView)> &onText,
+                                                              const std::function<void(LineEnd)> &onBreak) {
+            return readPieceTable(*file, pieces, added, addedBreaks, addedLineEnds, onText, onBreak);
+        };
+        TextSnapshot snapshot;
+        snapshot.m_lease = std::move(lease);
+        return snapshot;
+    }
     endSnapshot();
     auto lease = std::make_shared<TextStoreLease>();
     lease->chars = chars();
@@ -780,5 +796,48 @@ bool TextStore::undoPieces(qsizetype *position, qsizetype *length)
     u.inserted = putBack;
     u.removedPieces = std::move(current);
     u.joinable = false;
+    return true;
+}
+
+bool TextStore::readPieceTable(const FileText &file, const std::vector<Piece> &pieces, const QString &added,
+                               const std::vector<qsizetype> &addedBreaks, const std::vector<LineEnd> &addedLineEnds,
+                               const std::function<void(QStringView)> &onText,
+                               const std::function<void(LineEnd)> &onBreak)
+{
+    // Runs of text between breaks, each break with its line end.
+    const auto give = [&](QStringView text, const auto &lineEndOf) {
+        qsizetype runStart = 0;
+        for (qsizetype at = text.indexOf(QChar(lineBreak)); at >= 0; at = text.indexOf(QChar(lineBreak), at + 1)) {
+            if (at > runStart)
+                onText(text.sliced(runStart, at - runStart));
+            onBreak(lineEndOf(at));
+            runStart = at + 1;
+        }
+        if (text.size() > runStart)
+            onText(text.sliced(runStart));
+    };
+    for (const Piece &piece : pieces) {
+        if (piece.added) {
+            const auto first = std::lower_bound(addedBreaks.begin(), addedBreaks.end(), piece.start);
+            size_t next = size_t(first - addedBreaks.begin());
+            give(QStringView(added).mid(piece.start, piece.length), [&](qsizetype) { return addedLineEnds[next++]; });
+            continue;
+        }
+        for (qsizetype at = piece.start, left = piece.length; left > 0;) {
+            const FileText::Block block = file.blockAt(at);
+            const auto decoded = file.decode(block);
+            const qsizetype from = at - block.start;
+            const qsizetype take = std::min(left, block.length - from);
+            if (decoded->text.size() < from + take)
+                return false;
+            give(QStringView(decoded->text).mid(from, take), [&](qsizetype offset) {
+                const auto &offsets = decoded->breakOffsets;
+                const auto entry = std::lower_bound(offsets.begin(), offsets.end(), int(from + offset)) - offsets.begin();
+                return decoded->lineEnds[size_t(entry)];
+            });
+            at += take;
+            left -= take;
+        }
+    }
     return true;
 }

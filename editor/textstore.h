@@ -174,6 +174,10 @@ private:
     void replacePieces(qsizetype position, qsizetype removed, const QString &stored, LineEnd newLineEnd, EditKind kind);
     bool undoPieces(qsizetype *position, qsizetype *length);
     void sumPieces();
+    static bool readPieceTable(const FileText &file, const std::vector<Piece> &pieces, const QString &added,
+                               const std::vector<qsizetype> &addedBreaks, const std::vector<LineEnd> &addedLineEnds,
+                               const std::function<void(QStringView)> &onText,
+                               const std::function<void(LineEnd)> &onBreak);
 
     bool inSnapshot() const;
     void moveGap(qsizetype position) const;

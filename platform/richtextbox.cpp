@@ -5,8 +5,10 @@
 #include "platform/screen.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QKeyEvent>
 
+#include <algorithm>
 #include <memory>
 #include <utility>
 
@@ -280,12 +282,51 @@ Error RichTextBox::LoadFile(const QString &path, int fileType, const QString &en
     TextFileFormat chosen;
     if (!encoding.isEmpty() && !formatForEncoding(encoding, chosen))
         return Error::make(ErrorNumber::InvalidPropertyValue, encoding);
+    if (QFileInfo(path).size() >= keptInFileFrom()) {
+        FileError error;
+        const std::shared_ptr<FileText> file
+            = openTextFile(path, error, encoding.isEmpty() ? nullptr : &chosen, fileBlockBytes());
+        if (error.failed())
+            return fileError(error);
+        // Bytes the format cannot read, further on than its start showed,
+        // leave the file to be decoded whole.
+        if (file) {
+            file->waitForIndex();
+            if (file->intact()) {
+                const std::array<qsizetype, lineEndKinds> counts = file->lineEndCounts();
+                TextFileFormat format = file->format();
+                const auto most = std::max_element(counts.begin(), counts.end());
+                format.lineEnd = *most > 0 ? LineEnd(most - counts.begin()) : platformLineEnd();
+                store().load(file);
+                m_format = format;
+                setNewLineEnd(m_format.lineEnd);
+                storeReset();
+                return Error::none();
+            }
+        }
+    }
     DecodedTextFile decoded;
     const FileError error = encoding.isEmpty() ? readTextFile(path, decoded) : readTextFile(path, decoded, chosen);
     if (error.failed())
         return fileError(error);
     loadText(std::move(decoded.text), decoded.format);
     return Error::none();
+}
+
+qint64 RichTextBox::keptInFileFrom()
+{
+    static const qint64 bytes = qEnvironmentVariableIsSet("QUILLORY_KEPT_IN_FILE_FROM")
+                                    ? qgetenv("QUILLORY_KEPT_IN_FILE_FROM").toLongLong()
+                                    : qint64(64) << 20;
+    return bytes;
+}
+
+qsizetype RichTextBox::fileBlockBytes()
+{
+    static const qsizetype bytes = qEnvironmentVariableIsSet("QUILLORY_FILE_BLOCK_BYTES")
+                                       ? qgetenv("QUILLORY_FILE_BLOCK_BYTES").toLongLong()
+                                       : qsizetype(1) << 16;
+    return bytes;
 }
 
 void RichTextBox::loadText(QString &&text, const TextFileFormat &format)

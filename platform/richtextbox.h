@@ -105,6 +105,12 @@ public:
     // Replaces the whole text by text, whose line breaks are as a file of
     // that format holds them, to be saved in that format.
     void loadText(QString &&text, const TextFileFormat &format);
+    // Files of this many bytes or more are read from the file as they are
+    // shown, a block of blockBytes at a time, instead of being decoded whole.
+    // QUILLORY_KEPT_IN_FILE_FROM and QUILLORY_FILE_BLOCK_BYTES set them for
+    // a run of the tests.
+    static qint64 keptInFileFrom();
+    static qsizetype fileBlockBytes();
     // Writes the whole text, creating or replacing the file; on failure the
     // file that was there stays as it was.
     [[nodiscard]] Error SaveFile(const QString &path, int fileType = RichTextFileType::Text);
