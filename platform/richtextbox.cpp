@@ -209,22 +209,41 @@ TextMatch RichTextBox::findText(const QString &what, qsizetype from, SearchDirec
     const auto splitsPair = [&](qsizetype at) {
         return at > 0 && at < text.length() && text.at(at).isLowSurrogate() && text.at(at - 1).isHighSurrogate();
     };
+    // A window at a time, each seen with what an occurrence starting in it
+    // may cover beyond, so that a text kept in its file is never copied
+    // whole; a window never starts or ends between the halves of a pair.
+    const qsizetype window = text.file() ? 4 * fileBlockBytes() : qsizetype(1) << 22;
+    const qsizetype length = text.length();
+    const auto viewEnd = [&](qsizetype startsEnd) {
+        const qsizetype end = qMin(length, startsEnd + finder.longestMatch());
+        return splitsPair(end) ? end + 1 : end;
+    };
     TextFinder::Hit hit;
     qsizetype offset = 0;
     if (down) {
         // A low surrogate after its high one starts nothing.
-        const qsizetype first = finder.convertsCase() && splitsPair(start) ? start + 1 : start;
-        const QStringView after = text.contiguous(first, text.length());
-        hit = finder.find(after, 0, after.size(), direction);
-        offset = first;
+        qsizetype at = finder.convertsCase() && splitsPair(start) ? start + 1 : start;
+        while (at < length && !hit.found()) {
+            qsizetype startsEnd = qMin(length, at + window);
+            if (splitsPair(startsEnd))
+                ++startsEnd;
+            const QStringView view = text.contiguous(at, viewEnd(startsEnd));
+            hit = finder.find(view, 0, startsEnd - at, direction);
+            offset = at;
+            at = startsEnd;
+        }
     } else {
-        // An occurrence that starts at from may end after it, and a pair
-        // at the end of what is read stays whole.
-        qsizetype end = qMin(text.length(), start + 1 + finder.longestMatch());
-        if (splitsPair(end))
-            ++end;
-        const QStringView before = text.contiguous(0, end);
-        hit = finder.find(before, 0, qMin(start + 1, end), direction);
+        // An occurrence that starts at from may end after it.
+        qsizetype startsEnd = qMin(length, start + 1);
+        while (startsEnd > 0 && !hit.found()) {
+            qsizetype at = qMax(qsizetype(0), startsEnd - window);
+            if (splitsPair(at))
+                --at;
+            const QStringView view = text.contiguous(at, viewEnd(startsEnd));
+            hit = finder.find(view, 0, startsEnd - at, direction);
+            offset = at;
+            startsEnd = at;
+        }
     }
     if (!hit.found())
         return {};

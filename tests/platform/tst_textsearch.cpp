@@ -1,6 +1,10 @@
+#include "editor/textfinder.h"
+#include "filebytes.h"
 #include "platform/richtextbox.h"
 #include "suites.h"
 
+#include <QRandomGenerator>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -45,6 +49,37 @@ private slots:
              }) {
             const TextMatch match = box.findText(what, from, direction, textCase);
             QCOMPARE(describe(match.start, match.length), QString::fromLatin1(found));
+        }
+    }
+
+    // A text loaded from a file (which a run of the tests keeps in its file,
+    // searched a few blocks at a time) gives what a search of the whole text
+    // as one string gives, in either direction and case.
+    void searchingALoadedTextFindsWhatTheWholeTextHolds()
+    {
+        const QStringList pieces {"ab", "\u00df", "SS", "s", "\U00010428", "x", " ", "\r\n", "\u00e9"};
+        const QStringList whats {"ss", "SS", "\u00df", "\U00010400", "x a", "b \u00df", "s\u00c9", "ab"};
+        QRandomGenerator random(7);
+        QString text;
+        while (text.size() < 3000)
+            text += pieces.at(random.bounded(int(pieces.size())));
+        QTemporaryDir folder;
+        const QString path = folder.filePath(QStringLiteral("searched.txt"));
+        QVERIFY(writeBytes(path, text.toUtf8()));
+        RichTextBox box;
+        QVERIFY(box.LoadFile(path).ok());
+        QCOMPARE(box.Text(), text);
+        for (int search = 0; search < 400; ++search) {
+            const QString what = whats.at(random.bounded(int(whats.size())));
+            const qsizetype from = random.bounded(int(text.size()) + 1);
+            const SearchDirection direction = random.bounded(2) ? Down : Up;
+            const TextCase textCase = random.bounded(2) ? Exact : UpperCase;
+            const TextFinder whole(what, textCase);
+            const TextFinder::Hit hit = direction == Down ? whole.find(text, from, text.size(), Down)
+                                                          : whole.find(text, 0, qMin(from + 1, text.size()), Up);
+            const TextMatch match = box.findText(what, from, direction, textCase);
+            QVERIFY2(describe(match.start, match.length) == describe(hit.start, hit.end - hit.start),
+                     qPrintable(QStringLiteral("%1 from %2").arg(what).arg(from)));
         }
     }
 };
