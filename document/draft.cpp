@@ -67,15 +67,60 @@ bool valueOf(const Named (&names)[N], const QString &name, int &value)
     return false;
 }
 
-QByteArray header(const DraftRecord &record)
+QByteArray header(const DraftRecord &record, const FileText *source)
 {
     QJsonObject object;
+    if (source) {
+        QJsonObject file;
+        file[QStringLiteral("path")] = source->path();
+        file[QStringLiteral("bytes")] = QString::number(source->bytes());
+        file[QStringLiteral("modified")] = QString::number(source->modified());
+        file[QStringLiteral("encoding")] = encodingName(source->format());
+        file[QStringLiteral("byteOrderMark")] = source->format().byteOrderMark;
+        object[QStringLiteral("source")] = file;
+    }
     object[QStringLiteral("caption")] = record.caption;
     object[QStringLiteral("paths")] = QJsonArray::fromStringList(record.paths);
     object[QStringLiteral("encoding")] = encodingName(record.format);
     object[QStringLiteral("byteOrderMark")] = record.format.byteOrderMark;
     object[QStringLiteral("lineEnd")] = nameOf(lineEndNames, int(record.format.lineEnd));
     return draftMagic.toByteArray() + QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
+}
+
+// A text kept in its file follows the record as stretches of the file,
+// "F start length", and text, "T count" and that many UTF-16 LE code units,
+// line ends as they are in files; the file must not have changed since.
+bool readEdits(QFile &in, const QJsonObject &source, LeftDraft &draft)
+{
+    const QFileInfo file(source.value(QStringLiteral("path")).toString());
+    if (!formatForEncoding(source.value(QStringLiteral("encoding")).toString(), draft.sourceFormat)
+        || file.size() != source.value(QStringLiteral("bytes")).toString().toLongLong()
+        || file.lastModified().toMSecsSinceEpoch() != source.value(QStringLiteral("modified")).toString().toLongLong())
+        return false;
+    draft.sourceFormat.byteOrderMark = source.value(QStringLiteral("byteOrderMark")).toBool();
+    draft.source = file.filePath();
+    while (!in.atEnd()) {
+        const QList<QByteArray> fields = in.readLine(64).trimmed().split(' ');
+        bool ok = fields.size() == 3 && fields[0] == "F";
+        if (ok) {
+            bool lengthOk = false;
+            draft.stretches.push_back({fields[1].toLongLong(&ok), fields[2].toLongLong(&lengthOk), QString()});
+            if (!ok || !lengthOk || draft.stretches.back().fileStart < 0)
+                return false;
+            continue;
+        }
+        const qsizetype count = fields.size() == 2 && fields[0] == "T" ? fields[1].toLongLong(&ok) : -1;
+        if (!ok || count < 0)
+            return false;
+        QString text(count, Qt::Uninitialized);
+        if (in.read(reinterpret_cast<char *>(text.data()), count * 2) != count * 2)
+            return false;
+        qFromLittleEndian<char16_t>(text.constData(), text.size(), text.data());
+        if (draft.stretches.empty() || draft.stretches.back().fileStart >= 0)
+            draft.stretches.push_back({});
+        draft.stretches.back().text += text;
+    }
+    return true;
 }
 
 // The text follows the record as UTF-16 LE, each line with its own line
@@ -95,7 +140,9 @@ bool readDraft(const QString &file, LeftDraft &draft)
         return false;
     format.byteOrderMark = object.value(QStringLiteral("byteOrderMark")).toBool();
     format.lineEnd = LineEnd(lineEnd);
-    const qint64 bytes = in.size() - in.pos();
+    if (object.contains(QStringLiteral("source")) && !readEdits(in, object.value(QStringLiteral("source")).toObject(), draft))
+        return false;
+    const qint64 bytes = draft.source.isEmpty() ? in.size() - in.pos() : 0;
     if (bytes < 0 || bytes % 2 != 0)
         return false;
     QString text(bytes / 2, Qt::Uninitialized);
@@ -117,12 +164,29 @@ DraftOutcome writeDraft(DraftJob &job, const QString &file, const QByteArray &re
     if (out.open(file).failed())
         return DraftOutcome::Failed;
     out.write(record);
-    EncodedTextWriter writer(out, TextEncoding::Utf16LE);
-    // A snapshot that ended leaves the temporary file uncommitted: the
-    // draft before it stands.
-    if (!text.read([&](QStringView part) { writer.write(part); }, [&](LineEnd lineEnd) { writer.writeLineEnd(lineEnd); }))
-        return DraftOutcome::TextMoved;
-    writer.flush();
+    if (text.file()) {
+        // Of a text kept in its file, only what was added is written.
+        QByteArray units;
+        const auto writeText = [&](QStringView part) {
+            units.resize(part.size() * 2);
+            qToLittleEndian<char16_t>(part.utf16(), part.size(), units.data());
+            out.write(QByteArray("T ") + QByteArray::number(part.size()) + '\n');
+            out.write(units);
+        };
+        if (!text.readEdits(
+                [&](qsizetype start, qsizetype length) {
+                    out.write(QByteArray("F ") + QByteArray::number(start) + ' ' + QByteArray::number(length) + '\n');
+                },
+                writeText, [&](LineEnd lineEnd) { writeText(lineEndText(lineEnd)); }))
+            return DraftOutcome::Failed;
+    } else {
+        EncodedTextWriter writer(out, TextEncoding::Utf16LE);
+        // A snapshot that ended leaves the temporary file uncommitted: the
+        // draft before it stands.
+        if (!text.read([&](QStringView part) { writer.write(part); }, [&](LineEnd lineEnd) { writer.writeLineEnd(lineEnd); }))
+            return DraftOutcome::TextMoved;
+        writer.flush();
+    }
     const std::lock_guard<std::mutex> lock(job.mutex);
     if (job.discarded)
         return DraftOutcome::Discarded;
@@ -215,7 +279,8 @@ void DocumentDraft::writeNow()
     m_job = job;
     if (m_worker.joinable())
         m_worker.join();
-    m_worker = std::thread([this, job, target, bytes = header(record), text = m_document.Text1->store().snapshot()] {
+    const TextSnapshot snapshot = m_document.Text1->store().snapshot();
+    m_worker = std::thread([this, job, target, bytes = header(record, snapshot.file().get()), text = snapshot] {
         const DraftOutcome outcome = writeDraft(*job, target, bytes, text);
         QMetaObject::invokeMethod(
             this, [this, outcome] { finished(outcome == DraftOutcome::Written, outcome == DraftOutcome::TextMoved); },

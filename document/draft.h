@@ -1,6 +1,7 @@
 #pragma once
 
 #include "editor/textfile.h"
+#include "editor/textstore.h"
 
 #include <QObject>
 #include <QString>
@@ -22,12 +23,17 @@ struct DraftRecord
     TextFileFormat format;
 };
 
-// A draft read back: its file, and the text with each line's own line end.
+// A draft read back: its file, and the text with each line's own line end;
+// or, for a text kept in its file, that file, unchanged since, and the text
+// as stretches of it and text between them.
 struct LeftDraft
 {
     QString file;
     DraftRecord record;
     QString text;
+    QString source;
+    TextFileFormat sourceFormat;
+    std::vector<TextStore::Stretch> stretches;
 };
 
 // The unsaved text of one document, kept on disk while it has unsaved

@@ -1,6 +1,7 @@
 #include "editor/filetext.h"
 
 #include <QFile>
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 
@@ -84,6 +85,7 @@ std::shared_ptr<FileText> FileText::open(const QString &path, const TextFileForm
     const qint64 size = info.size();
     std::shared_ptr<FileText> text(
         new FileText(path, format, size, std::min(size, qint64(byteOrderMarkBytes(format))), blockBytes));
+    text->m_modified = info.lastModified().toMSecsSinceEpoch();
     for (QFile *file : {&text->m_indexFile, &text->m_reader}) {
         if (!file->open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
             error = FileError::make(info.isReadable() ? Kind::CannotOpen : Kind::NotReadable, path, file->errorString());

@@ -56,6 +56,9 @@ public:
     const QString &path() const { return m_path; }
     const TextFileFormat &format() const { return m_format; }
     qint64 bytes() const { return m_bytes; }
+    // When the file was last written before it was opened, in milliseconds
+    // since 1970 (UTC).
+    qint64 modified() const { return m_modified; }
 
     // How far the index has come, in bytes of the file.
     qint64 indexedBytes() const { return m_indexedBytes; }
@@ -99,6 +102,7 @@ private:
     const qint64 m_bytes;
     const qint64 m_firstByte;
     const qsizetype m_blockBytes;
+    qint64 m_modified = 0;
     // Opened at once, so that both read the file that was opened even after
     // another is put in its place.
     QFile m_indexFile;

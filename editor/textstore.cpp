@@ -73,7 +73,10 @@ struct TextStoreLease
     qsizetype lineGapEnd = 0;
     // A text kept in its file is read from a copy of its table of pieces,
     // which nothing ends.
-    std::function<bool(const std::function<void(QStringView)> &, const std::function<void(LineEnd)> &)> readPieces;
+    std::shared_ptr<const FileText> file;
+    std::function<bool(const std::function<void(qsizetype, qsizetype)> &, const std::function<void(QStringView)> &,
+                       const std::function<void(LineEnd)> &)>
+        readPieces;
 };
 
 bool TextSnapshot::read(const std::function<void(QStringView text)> &onText,
@@ -83,7 +86,7 @@ bool TextSnapshot::read(const std::function<void(QStringView text)> &onText,
         return false;
     TextStoreLease &lease = *m_lease;
     if (lease.readPieces)
-        return lease.readPieces(onText, onBreak);
+        return lease.readPieces(nullptr, onText, onBreak);
     const qsizetype length = lease.size - (lease.gapEnd - lease.gapStart);
     constexpr qsizetype piece = 1 << 16;
     std::vector<char16_t> buffer(size_t(std::min(piece, length)));
@@ -126,6 +129,18 @@ bool TextSnapshot::read(const std::function<void(QStringView text)> &onText,
     return true;
 }
 
+std::shared_ptr<const FileText> TextSnapshot::file() const
+{
+    return m_lease ? m_lease->file : nullptr;
+}
+
+bool TextSnapshot::readEdits(const std::function<void(qsizetype start, qsizetype length)> &onFile,
+                             const std::function<void(QStringView text)> &onText,
+                             const std::function<void(LineEnd lineEnd)> &onBreak) const
+{
+    return m_lease && m_lease->readPieces && m_lease->readPieces(onFile, onText, onBreak);
+}
+
 TextStore::TextStore() = default;
 
 TextStore::~TextStore()
@@ -137,10 +152,12 @@ TextSnapshot TextStore::snapshot() const
 {
     if (m_file) {
         auto lease = std::make_shared<TextStoreLease>();
+        lease->file = m_file;
         lease->readPieces = [file = m_file, pieces = m_pieces, added = m_added, addedBreaks = m_addedBreaks,
-                             addedLineEnds = m_addedLineEnds](const std::function<void(QStringView)> &onText,
+                             addedLineEnds = m_addedLineEnds](const std::function<void(qsizetype, qsizetype)> &onFile,
+                                                              const std::function<void(QStringView)> &onText,
                                                               const std::function<void(LineEnd)> &onBreak) {
-            return readPieceTable(*file, pieces, added, addedBreaks, addedLineEnds, onText, onBreak);
+            return readPieceTable(*file, pieces, added, addedBreaks, addedLineEnds, onFile, onText, onBreak);
         };
         TextSnapshot snapshot;
         snapshot.m_lease = std::move(lease);
@@ -226,6 +243,39 @@ std::array<qsizetype, lineEndKinds> TextStore::load(std::shared_ptr<const FileTe
         m_pieces.push_back({false, 0, m_file->length(), m_file->breaks()});
     sumPieces();
     return m_file->lineEndCounts();
+}
+
+void TextStore::load(std::shared_ptr<const FileText> file, const std::vector<Stretch> &stretches)
+{
+    load(QString());
+    m_file = std::move(file);
+    for (const Stretch &stretch : stretches) {
+        if (stretch.fileStart >= 0) {
+            const qsizetype start = std::clamp<qsizetype>(stretch.fileStart, 0, m_file->length());
+            const qsizetype length = std::clamp<qsizetype>(stretch.fileLength, 0, m_file->length() - start);
+            m_pieces.push_back({false, start, length, 0});
+            m_pieces.back().breaks = breaksIn(false, start, length);
+            continue;
+        }
+        // Each line break with its own line end.
+        const qsizetype start = m_added.size();
+        const auto *in = reinterpret_cast<const char16_t *>(stretch.text.utf16());
+        for (qsizetype at = 0; at < stretch.text.size(); ++at) {
+            if (!isBreakCandidate(in[at])) {
+                m_added += QChar(in[at]);
+                continue;
+            }
+            qsizetype taken = 1;
+            m_addedLineEnds.push_back(lineEndAt(in, at, stretch.text.size(), taken));
+            at += taken - 1;
+            m_addedBreaks.push_back(m_added.size());
+            m_added += QChar(lineBreak);
+        }
+        m_pieces.push_back({true, start, m_added.size() - start, 0});
+        m_pieces.back().breaks = breaksIn(true, start, m_added.size() - start);
+    }
+    // Neighbours that continue one another become one piece.
+    insertPieces(0, {});
 }
 
 qsizetype TextStore::length() const
@@ -801,6 +851,7 @@ bool TextStore::undoPieces(qsizetype *position, qsizetype *length)
 
 bool TextStore::readPieceTable(const FileText &file, const std::vector<Piece> &pieces, const QString &added,
                                const std::vector<qsizetype> &addedBreaks, const std::vector<LineEnd> &addedLineEnds,
+                               const std::function<void(qsizetype, qsizetype)> &onFile,
                                const std::function<void(QStringView)> &onText,
                                const std::function<void(LineEnd)> &onBreak)
 {
@@ -821,6 +872,10 @@ bool TextStore::readPieceTable(const FileText &file, const std::vector<Piece> &p
             const auto first = std::lower_bound(addedBreaks.begin(), addedBreaks.end(), piece.start);
             size_t next = size_t(first - addedBreaks.begin());
             give(QStringView(added).mid(piece.start, piece.length), [&](qsizetype) { return addedLineEnds[next++]; });
+            continue;
+        }
+        if (onFile) {
+            onFile(piece.start, piece.length);
             continue;
         }
         for (qsizetype at = piece.start, left = piece.length; left > 0;) {

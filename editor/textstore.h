@@ -28,6 +28,14 @@ public:
     bool read(const std::function<void(QStringView text)> &onText,
               const std::function<void(LineEnd lineEnd)> &onBreak) const;
     bool isNull() const { return !m_lease; }
+    // For a text kept in its file: the file, and the text as stretches of it
+    // (onFile with their position and length in the file's text) between
+    // the text added since; false when the file could not be read. Null and
+    // false for other texts.
+    std::shared_ptr<const FileText> file() const;
+    bool readEdits(const std::function<void(qsizetype start, qsizetype length)> &onFile,
+                   const std::function<void(QStringView text)> &onText,
+                   const std::function<void(LineEnd lineEnd)> &onBreak) const;
 
 private:
     friend class TextStore;
@@ -75,6 +83,16 @@ public:
     // Makes the file's text the whole text, read from the file as needed.
     // Clears undo. Waits for the file's index.
     std::array<qsizetype, lineEndKinds> load(std::shared_ptr<const FileText> file);
+    // The same, with the text made of stretches of the file and text between
+    // them, whose line breaks are as a file has them: what readEdits() of a
+    // snapshot gave.
+    struct Stretch
+    {
+        qsizetype fileStart = -1;
+        qsizetype fileLength = 0;
+        QString text;
+    };
+    void load(std::shared_ptr<const FileText> file, const std::vector<Stretch> &stretches);
     // The file the text is read from, or null.
     const FileText *file() const { return m_file.get(); }
 
@@ -176,6 +194,7 @@ private:
     void sumPieces();
     static bool readPieceTable(const FileText &file, const std::vector<Piece> &pieces, const QString &added,
                                const std::vector<qsizetype> &addedBreaks, const std::vector<LineEnd> &addedLineEnds,
+                               const std::function<void(qsizetype, qsizetype)> &onFile,
                                const std::function<void(QStringView)> &onText,
                                const std::function<void(LineEnd)> &onBreak);
 

@@ -332,6 +332,23 @@ Error RichTextBox::LoadFile(const QString &path, int fileType, const QString &en
     return Error::none();
 }
 
+Error RichTextBox::loadEdits(const QString &source, const TextFileFormat &sourceFormat,
+                             const std::vector<TextStore::Stretch> &stretches, const TextFileFormat &format)
+{
+    FileError error;
+    const std::shared_ptr<FileText> file = FileText::open(source, sourceFormat, error, fileBlockBytes());
+    if (!file)
+        return fileError(error);
+    file->waitForIndex();
+    if (!file->intact())
+        return fileError(FileError::make(FileError::Kind::ReadFailed, source));
+    store().load(file, stretches);
+    m_format = format;
+    setNewLineEnd(m_format.lineEnd);
+    storeReset();
+    return Error::none();
+}
+
 qint64 RichTextBox::keptInFileFrom()
 {
     static const qint64 bytes = qEnvironmentVariableIsSet("QUILLORY_KEPT_IN_FILE_FROM")

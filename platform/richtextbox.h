@@ -110,6 +110,10 @@ public:
     // QUILLORY_KEPT_IN_FILE_FROM and QUILLORY_FILE_BLOCK_BYTES set them for
     // a run of the tests.
     static qint64 keptInFileFrom();
+    // Replaces the whole text by stretches of the file, read in its format,
+    // and text between them, to be saved in format.
+    [[nodiscard]] Error loadEdits(const QString &source, const TextFileFormat &sourceFormat,
+                                  const std::vector<TextStore::Stretch> &stretches, const TextFileFormat &format);
     static qsizetype fileBlockBytes();
     // Writes the whole text, creating or replacing the file; on failure the
     // file that was there stays as it was.

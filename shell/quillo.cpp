@@ -143,7 +143,17 @@ void RestoreDrafts()
         document.setCaption(MenuFile::IsUntitled(draft.record.caption) ? QStringLiteral("Untitled") + QString::number(slot)
                                                                        : draft.record.caption);
         document.setFilePaths(draft.record.paths);
-        document.Text1->loadText(std::move(draft.text), draft.record.format);
+        if (draft.source.isEmpty()) {
+            document.Text1->loadText(std::move(draft.text), draft.record.format);
+        } else if (document.Text1->loadEdits(draft.source, draft.sourceFormat, draft.stretches, draft.record.format)
+                       .failed()) {
+            // Its file went away since the draft was read.
+            MsgBox(QStringLiteral("Error. Unable to read the unsaved text kept in ") + draft.file
+                       + QStringLiteral(". It is left where it is."),
+                   MsgBoxStyle::Exclamation, QStringLiteral("Restore"));
+            document.Unload();
+            continue;
+        }
         DocState[slot].Modified = true;
         DocState[slot].WordWrap = false;
         // Kept on disk all along: the draft becomes the new document's.

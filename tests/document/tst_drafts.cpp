@@ -1,4 +1,5 @@
 #include "document/draft.h"
+#include "platform/richtextbox.h"
 #include "programsuite.h"
 
 #include <QProcess>
@@ -103,6 +104,33 @@ private slots:
         QVERIFY(QFile::exists(broken));
         // This run's own draft is not offered, and stays.
         QVERIFY(QFile::exists(document(1)->draft().file()));
+    }
+
+    // A draft of a text read from its file holds only what was added to it;
+    // once that file has changed, the draft is named and left.
+    void aDraftOfATextKeptInItsFileNeedsThatFileUnchanged()
+    {
+        if (RichTextBox::keptInFileFrom() > 0)
+            QSKIP("this run reads files whole");
+        Drafts::PauseMs = 10;
+        const QByteArray lines = QByteArray("a line of the file\r\n").repeated(200);
+        QVERIFY(writeBytes(pathTo(QStringLiteral("kept.txt")), lines));
+        activeFrame();
+        MenuFile::OpenFile(pathTo(QStringLiteral("kept.txt")));
+        QTest::keyClick(text(2), Qt::Key_End, Qt::ControlModifier);
+        type(text(2), QStringLiteral("added"));
+        QTRY_VERIFY(QFile::exists(document(2)->draft().file()));
+        QTRY_VERIFY(!document(2)->draft().isWriting());
+        QVERIFY(QFileInfo(document(2)->draft().file()).size() < lines.size());
+        QDir(draftsFolder()).mkpath(QStringLiteral("dead/"));
+        const QString left = QDir::toNativeSeparators(draftsFolder() + QStringLiteral("/dead/2.draft"));
+        QVERIFY(QFile::copy(document(2)->draft().file(), left));
+        QVERIFY(writeBytes(pathTo(QStringLiteral("kept.txt")), lines + "changed"));
+
+        Quillo::RestoreDrafts();
+        QCOMPARE(said(), QStringList {QStringLiteral("Restore: Error. Unable to read the unsaved text kept in ") + left
+                                      + QStringLiteral(". It is left where it is.")});
+        QVERIFY(QFile::exists(left));
     }
 
     void savingOrClosingWithoutSavingLeavesNoDraft_data()
