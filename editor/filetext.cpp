@@ -7,6 +7,10 @@
 
 #include <algorithm>
 
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
+
 namespace {
 
 // Blocks read at a time while indexing.
@@ -101,6 +105,18 @@ FileText::FileText(const QString &path, const TextFileFormat &format, qint64 byt
     : m_path(path), m_format(format), m_bytes(bytes), m_firstByte(firstByte), m_blockBytes(blockBytes),
       m_indexFile(path), m_reader(path)
 {
+}
+
+bool FileText::reads(const QString &path) const
+{
+#ifdef Q_OS_UNIX
+    struct stat named {};
+    struct stat opened {};
+    return ::stat(QFile::encodeName(path).constData(), &named) == 0 && ::fstat(m_reader.handle(), &opened) == 0
+           && named.st_dev == opened.st_dev && named.st_ino == opened.st_ino;
+#else
+    return QFileInfo(path).canonicalFilePath() == QFileInfo(m_path).canonicalFilePath();
+#endif
 }
 
 FileText::~FileText()

@@ -59,6 +59,9 @@ public:
     // When the file was last written before it was opened, in milliseconds
     // since 1970 (UTC).
     qint64 modified() const { return m_modified; }
+    // Whether path names the very file being read (not one put in its
+    // place since).
+    bool reads(const QString &path) const;
 
     // How far the index has come, in bytes of the file.
     qint64 indexedBytes() const { return m_indexedBytes; }

@@ -353,7 +353,7 @@ qint64 RichTextBox::keptInFileFrom()
 {
     static const qint64 bytes = qEnvironmentVariableIsSet("QUILLORY_KEPT_IN_FILE_FROM")
                                     ? qgetenv("QUILLORY_KEPT_IN_FILE_FROM").toLongLong()
-                                    : qint64(64) << 20;
+                                    : qint64(1) << 30;
     return bytes;
 }
 
@@ -457,6 +457,13 @@ QList<Error> RichTextBox::SaveFiles(const QStringList &paths, int fileType, bool
     for (qsizetype i = 0; i < paths.size(); ++i) {
         files.push_back(std::make_unique<SafeFileWriter>());
         results[i] = fileError(files.back()->open(paths[i]));
+        // Written in place, the file the text is read from would be read
+        // as it is being overwritten.
+        if (results[i].ok() && files.back()->writesInPlace() && store().file() && store().file()->reads(paths[i])) {
+            files.back() = std::make_unique<SafeFileWriter>();
+            results[i] = Error::make(ErrorNumber::PathFileAccessError,
+                                     paths[i] + QStringLiteral(" cannot be written in place while its text is read from it"));
+        }
         inPlace = inPlace || (results[i].ok() && files.back()->writesInPlace());
     }
     // A file written in place must know the size of its new text before

@@ -164,7 +164,8 @@ private slots:
 
     // Bytes that are not UTF-8 end the index where they stand; a file
     // shortened or replaced meanwhile cannot make a read fail other than
-    // by saying so, and a replaced one is still read as it was.
+    // by saying so, and a replaced one is still read as it was (and the
+    // file now under its name is known to be another).
     void whatCannotBeReadAsOpenedIsReportedNotRead()
     {
         QTemporaryDir folder;
@@ -181,8 +182,10 @@ private slots:
         QVERIFY(writeBytes(path, good));
         file = FileText::open(path, formatOf(TextEncoding::Utf8), error, 64);
         file->waitForIndex();
+        QVERIFY(file->reads(path));
         QVERIFY(writeBytes(folder.filePath(QStringLiteral("other")), QByteArray("other text\n").repeated(200)));
         QVERIFY(QFile::remove(path) && QFile::rename(folder.filePath(QStringLiteral("other")), path));
+        QVERIFY(!file->reads(path));
         const FileText::Block tenth = file->block(10);
         QCOMPARE(file->decode(tenth)->text, QString::fromLatin1(good.mid(tenth.byteStart, tenth.byteEnd - tenth.byteStart)));
         QVERIFY(file->intact());
