@@ -278,6 +278,46 @@ void TextStore::load(std::shared_ptr<const FileText> file, const std::vector<Str
     insertPieces(0, {});
 }
 
+bool TextStore::rebase(std::shared_ptr<const FileText> file)
+{
+    if (!m_file || file->length() != length() || file->breaks() != lineCount() - 1)
+        return false;
+    // What undo would put back of the old file is kept as added text, while
+    // it is not too much to hold.
+    constexpr qsizetype mostKept = qsizetype(1) << 24;
+    qsizetype fromFile = 0;
+    for (const Piece &piece : m_undo.removedPieces)
+        fromFile += piece.added ? 0 : piece.length;
+    if (fromFile > mostKept)
+        clearUndo();
+    for (Piece &piece : m_undo.removedPieces) {
+        if (!piece.added)
+            piece = addFileText(*m_file, piece.start, piece.length);
+    }
+    m_file = std::move(file);
+    m_pieces.clear();
+    if (m_file->length() > 0)
+        m_pieces.push_back({false, 0, m_file->length(), m_file->breaks()});
+    sumPieces();
+    return true;
+}
+
+// Adds a stretch of the file to the added text, line ends and all.
+TextStore::Piece TextStore::addFileText(const FileText &file, qsizetype start, qsizetype length)
+{
+    Piece piece {true, m_added.size(), 0, 0};
+    (void)readPieceTable(file, {{false, start, length, 0}}, QString(), {}, {}, nullptr,
+                         [&](QStringView text) { m_added += text; },
+                         [&](LineEnd lineEnd) {
+                             m_addedBreaks.push_back(m_added.size());
+                             m_addedLineEnds.push_back(lineEnd);
+                             m_added += QChar(lineBreak);
+                             ++piece.breaks;
+                         });
+    piece.length = m_added.size() - piece.start;
+    return piece;
+}
+
 qsizetype TextStore::length() const
 {
     if (m_file)

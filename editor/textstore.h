@@ -93,6 +93,10 @@ public:
         QString text;
     };
     void load(std::shared_ptr<const FileText> file, const std::vector<Stretch> &stretches);
+    // The file holds the whole text as it is now (it was just saved there):
+    // the text is read from it from now on. Clears undo. False, changing
+    // nothing, when the file's text is not as long.
+    bool rebase(std::shared_ptr<const FileText> file);
     // The file the text is read from, or null.
     const FileText *file() const { return m_file.get(); }
 
@@ -189,6 +193,7 @@ private:
     std::vector<Piece> cutPieces(qsizetype position, qsizetype count);
     void insertPieces(qsizetype position, const std::vector<Piece> &pieces);
     Piece addText(QStringView stored, LineEnd lineEnd);
+    Piece addFileText(const FileText &file, qsizetype start, qsizetype length);
     void replacePieces(qsizetype position, qsizetype removed, const QString &stored, LineEnd newLineEnd, EditKind kind);
     bool undoPieces(qsizetype *position, qsizetype *length);
     void sumPieces();

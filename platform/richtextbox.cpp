@@ -500,6 +500,26 @@ QList<Error> RichTextBox::SaveFiles(const QStringList &paths, int fileType, bool
     }
     if (anySaved)
         m_format = format;
+    // A text kept in a file it was just saved over is read from the new
+    // file: the old one is gone once nothing reads it, and a draft can name
+    // the new one.
+    const FileText *source = store().file();
+    for (qsizetype i = 0; source && i < paths.size(); ++i) {
+        if (results[i].failed() || QFileInfo(paths[i]).absoluteFilePath() != QFileInfo(source->path()).absoluteFilePath())
+            continue;
+        TextFileFormat written = format;
+        written.lineEnd = source->format().lineEnd;
+        FileError error;
+        if (written.encoding == source->format().encoding && written.byteOrderMark == source->format().byteOrderMark
+            && written.legacyName == source->format().legacyName) {
+            if (const std::shared_ptr<FileText> saved = FileText::open(paths[i], written, error, fileBlockBytes())) {
+                saved->waitForIndex();
+                if (saved->intact())
+                    (void)store().rebase(saved);
+            }
+        }
+        break;
+    }
     return results;
 }
 
