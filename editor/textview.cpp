@@ -91,8 +91,9 @@ void TextView::storeReset()
     updateScrollBars();
     viewport()->update();
     const qsizetype oldLength = std::exchange(m_accessibleLength, m_store.length());
-    if (accessibilityWanted()) {
-        // The old text is gone: spaces stand for it, as long as it was.
+    // The old text is gone: spaces stand for it, as long as it was. A text
+    // kept in its file is too big to hand over whole: a reader asks for it.
+    if (accessibilityWanted() && !m_store.file()) {
         QAccessibleTextUpdateEvent event(this, 0, QString(oldLength, QLatin1Char(' ')),
                                          m_store.text(0, m_store.length()));
         sendAccessible(event);
