@@ -92,8 +92,9 @@ void TextView::storeReset()
     viewport()->update();
     const qsizetype oldLength = std::exchange(m_accessibleLength, m_store.length());
     // The old text is gone: spaces stand for it, as long as it was. A text
-    // kept in its file is too big to hand over whole: a reader asks for it.
-    if (accessibilityWanted() && !m_store.file()) {
+    // kept in its file is too big to hand over whole (or to stand for with
+    // spaces): a reader asks for what it needs.
+    if (accessibilityWanted() && !m_store.file() && oldLength <= qsizetype(1) << 26) {
         QAccessibleTextUpdateEvent event(this, 0, QString(oldLength, QLatin1Char(' ')),
                                          m_store.text(0, m_store.length()));
         sendAccessible(event);
