@@ -209,11 +209,12 @@ TextMatch RichTextBox::findText(const QString &what, qsizetype from, SearchDirec
     const auto splitsPair = [&](qsizetype at) {
         return at > 0 && at < text.length() && text.at(at).isLowSurrogate() && text.at(at - 1).isHighSurrogate();
     };
-    // A window at a time, each seen with what an occurrence starting in it
-    // may cover beyond, so that a text kept in its file is never copied
-    // whole; a window never starts or ends between the halves of a pair.
-    const qsizetype window = text.file() ? 4 * fileBlockBytes() : qsizetype(1) << 22;
+    // A text kept in its file is searched a few blocks at a time, each seen
+    // with what an occurrence starting in it may cover beyond, so that it
+    // is never copied whole; a window never starts or ends between the
+    // halves of a pair. A text in memory is one window.
     const qsizetype length = text.length();
+    const qsizetype window = text.file() ? 4 * fileBlockBytes() : length + 1;
     const auto viewEnd = [&](qsizetype startsEnd) {
         const qsizetype end = qMin(length, startsEnd + finder.longestMatch());
         return splitsPair(end) ? end + 1 : end;
