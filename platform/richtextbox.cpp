@@ -214,7 +214,7 @@ TextMatch RichTextBox::findText(const QString &what, qsizetype from, SearchDirec
     // is never copied whole; a window never starts or ends between the
     // halves of a pair. A text in memory is one window.
     const qsizetype length = text.length();
-    const qsizetype window = text.file() ? 4 * fileBlockBytes() : length + 1;
+    const qsizetype window = text.file() ? 4 * fileBlockBytes() : qsizetype(1) << 40;
     const auto viewEnd = [&](qsizetype startsEnd) {
         const qsizetype end = qMin(length, startsEnd + finder.longestMatch());
         return splitsPair(end) ? end + 1 : end;
