@@ -131,15 +131,7 @@ qint64 FileText::blockEnd(const QByteArray &bytes, qint64 base, qint64 nominalEn
     qint64 end = std::min(nominalEnd, m_bytes);
     const auto byte = [&](qint64 at) { return static_cast<unsigned char>(bytes.at(qsizetype(at - base))); };
     const qint64 available = base + bytes.size();
-    switch (m_format.encoding) {
-    case TextEncoding::Utf8:
-        while (end < available && (byte(end) & 0xC0) == 0x80)
-            ++end;
-        if (end < available && end > base && byte(end - 1) == '\r' && byte(end) == '\n')
-            ++end;
-        break;
-    case TextEncoding::Utf16LE:
-    case TextEncoding::Utf16BE: {
+    if (m_format.encoding == TextEncoding::Utf16LE || m_format.encoding == TextEncoding::Utf16BE) {
         const bool little = m_format.encoding == TextEncoding::Utf16LE;
         const auto unit = [&](qint64 at) {
             return char16_t(little ? byte(at) | byte(at + 1) << 8 : byte(at) << 8 | byte(at + 1));
@@ -148,13 +140,15 @@ qint64 FileText::blockEnd(const QByteArray &bytes, qint64 base, qint64 nominalEn
             end += 2;
         if (end + 1 < available && end - 2 >= base && unit(end - 2) == u'\r' && unit(end) == u'\n')
             end += 2;
-        break;
+        return std::min(end, m_bytes);
     }
-    default:
-        if (end < available && end > base && byte(end - 1) == '\r' && byte(end) == '\n')
+    if (m_format.encoding == TextEncoding::Utf8) {
+        while (end < available && (byte(end) & 0xC0) == 0x80)
             ++end;
-        break;
     }
+    // A CR LF pair stays in one block.
+    if (end < available && end > base && byte(end - 1) == '\r' && byte(end) == '\n')
+        ++end;
     return std::min(end, m_bytes);
 }
 
