@@ -2,10 +2,16 @@
 
 #include <QFile>
 #include <QDateTime>
+#include <QtAlgorithms>
 #include <QDir>
 #include <QFileInfo>
 
 #include <algorithm>
+
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#define QUILLORY_SSE2
+#endif
 
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
@@ -28,6 +34,94 @@ qsizetype byteOrderMarkBytes(const TextFileFormat &format)
     if (!format.byteOrderMark)
         return 0;
     return format.encoding == TextEncoding::Utf8 ? 3 : 2;
+}
+
+struct BlockCount
+{
+    qsizetype length = 0;
+    qsizetype breaks = 0;
+    std::array<qsizetype, lineEndKinds> lineEnds {};
+};
+
+enum class Counted { Yes, Invalid, NotCountable };
+
+// Counts a block's characters and line breaks from its bytes, as decoding it
+// would, without decoding: for UTF-8 (checked as strictly as the decoder
+// does) and the character sets that count as single bytes. Sixteen bytes of
+// ASCII are counted at a time where the processor can.
+Counted countBlock(QByteArrayView bytes, const TextFileFormat &format, BlockCount &count)
+{
+    const bool utf8 = format.encoding == TextEncoding::Utf8;
+    if (!utf8 && !countsAsSingleBytes(format))
+        return Counted::NotCountable;
+    const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
+    const qsizetype n = bytes.size();
+    qsizetype units = 0;
+    qsizetype lf = 0;
+    qsizetype cr = 0;
+    qsizetype pairs = 0;
+    std::array<qsizetype, 3> others {}; // U+2029, U+FDD0, U+FDD1
+    qsizetype i = 0;
+    while (i < n) {
+#ifdef QUILLORY_SSE2
+        if (n - i >= 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + i));
+            if (!utf8 || _mm_movemask_epi8(v) == 0) {
+                const auto lfs = quint32(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8('\n'))));
+                const auto crs = quint32(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8('\r'))));
+                lf += qPopulationCount(lfs);
+                cr += qPopulationCount(crs);
+                pairs += qPopulationCount(crs & (lfs >> 1)) + ((lfs & 1) && i > 0 && p[i - 1] == '\r' ? 1 : 0);
+                units += 16;
+                i += 16;
+                continue;
+            }
+        }
+#endif
+        const unsigned char b = p[i];
+        if (b < 0x80 || !utf8) {
+            if (b == '\n') {
+                ++lf;
+                pairs += i > 0 && p[i - 1] == '\r' ? 1 : 0;
+            } else if (b == '\r') {
+                ++cr;
+            }
+            ++units;
+            ++i;
+            continue;
+        }
+        qsizetype length = 3;
+        unsigned char low = 0x80;
+        unsigned char high = 0xBF;
+        if (b >= 0xC2 && b <= 0xDF)
+            length = 2;
+        else if (b == 0xE0)
+            low = 0xA0;
+        else if (b == 0xED)
+            high = 0x9F;
+        else if (b >= 0xF0 && b <= 0xF4) {
+            length = 4;
+            low = b == 0xF0 ? 0x90 : 0x80;
+            high = b == 0xF4 ? 0x8F : 0xBF;
+        } else if (b < 0xE1 || b > 0xEF)
+            return Counted::Invalid;
+        if (n - i < length || p[i + 1] < low || p[i + 1] > high)
+            return Counted::Invalid;
+        for (qsizetype k = 2; k < length; ++k) {
+            if ((p[i + k] & 0xC0) != 0x80)
+                return Counted::Invalid;
+        }
+        if (b == 0xE2 && p[i + 1] == 0x80 && p[i + 2] == 0xA9)
+            ++others[0];
+        else if (b == 0xEF && p[i + 1] == 0xB7 && (p[i + 2] == 0x90 || p[i + 2] == 0x91))
+            ++others[p[i + 2] == 0x90 ? 1 : 2];
+        units += length == 4 ? 2 : 1;
+        i += length;
+    }
+    count.length = units - pairs;
+    count.breaks = lf + cr - pairs + others[0] + others[1] + others[2];
+    count.lineEnds = {pairs, lf - pairs, cr - pairs, others[0], others[1], others[2]};
+    return Counted::Yes;
 }
 
 } // namespace
@@ -192,21 +286,28 @@ void FileText::buildIndex()
             const qint64 end = blockEnd(bytes, at, start + m_blockBytes);
             if (end + lookAhead > chunkEnd && chunkEnd < m_bytes)
                 break;
-            const bool valid = decodeStoreText(QByteArrayView(bytes).sliced(qsizetype(start - at), qsizetype(end - start)),
-                                               m_format, decoded);
-            if (!valid) {
+            const QByteArrayView block = QByteArrayView(bytes).sliced(qsizetype(start - at), qsizetype(end - start));
+            BlockCount count;
+            Counted counted = countBlock(block, m_format, count);
+            if (counted == Counted::NotCountable) {
+                counted = decodeStoreText(block, m_format, decoded) ? Counted::Yes : Counted::Invalid;
+                count.length = decoded.text.size();
+                count.breaks = qsizetype(decoded.lineEnds.size());
+                for (const LineEnd lineEnd : decoded.lineEnds)
+                    ++count.lineEnds[size_t(lineEnd)];
+            }
+            if (counted == Counted::Invalid) {
                 m_broken = true;
                 break;
             }
             {
                 const std::lock_guard<std::mutex> lock(m_mutex);
-                for (const LineEnd lineEnd : decoded.lineEnds)
-                    ++m_lineEndCounts[size_t(lineEnd)];
-                m_blocks.push_back({qsizetype(m_blocks.size()), start, end, position, decoded.text.size(), breaks,
-                                    qsizetype(decoded.lineEnds.size())});
+                for (int kind = 0; kind < lineEndKinds; ++kind)
+                    m_lineEndCounts[size_t(kind)] += count.lineEnds[size_t(kind)];
+                m_blocks.push_back({qsizetype(m_blocks.size()), start, end, position, count.length, breaks, count.breaks});
             }
-            position += decoded.text.size();
-            breaks += qsizetype(decoded.lineEnds.size());
+            position += count.length;
+            breaks += count.breaks;
             m_indexedBytes = end;
             m_indexed.notify_all();
             start = end;

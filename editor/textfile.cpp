@@ -819,6 +819,15 @@ bool decodesInBlocks(const TextFileFormat &format)
     }
 }
 
+bool countsAsSingleBytes(const TextFileFormat &format)
+{
+    if (format.encoding == TextEncoding::Windows1252)
+        return true;
+    const auto charset = format.encoding == TextEncoding::Legacy ? LegacyCharset::named(format.legacyName) : nullptr;
+    return charset && charset->singleByte && charset->asciiCompatible
+           && std::none_of(charset->toUnicode.begin() + 0x80, charset->toUnicode.end(), isLineEndCandidate);
+}
+
 bool decodeBlock(QByteArrayView bytes, const TextFileFormat &format, QString &text)
 {
     const auto byTable = [&](const std::array<char16_t, 256> &table, bool asciiCompatible) {

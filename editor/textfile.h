@@ -97,6 +97,11 @@ bool decodesInBlocks(const TextFileFormat &format);
 // not in the encoding (the text then holds replacement characters).
 bool decodeBlock(QByteArrayView bytes, const TextFileFormat &format, QString &text);
 
+// Whether the format reads bytes below 0x80 as ASCII and no byte above as a
+// line end, so that its text's characters and line breaks can be counted
+// from the bytes themselves.
+bool countsAsSingleBytes(const TextFileFormat &format);
+
 // Whether every character of text has a code in the format's encoding.
 bool canEncode(QStringView text, const TextFileFormat &format);
 bool canEncode(QStringView text, TextEncoding encoding);

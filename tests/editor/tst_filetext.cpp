@@ -15,8 +15,10 @@ QString mixedText(quint32 seed, int length, bool unicode)
 {
     QRandomGenerator random(seed);
     const QStringList pieces = unicode ? QStringList {"a", "b", " ", "\u00e9", "\u20ac", "\U0001F600", "\r\n", "\n",
-                                                      "\r", "\u2029", "\uFDD0", "\r\r\n", "\n\r", "\uFEFF"}
-                                       : QStringList {"a", "b", " ", "\u00e9", "\u00fc", "\r\n", "\n", "\r", "\r\r\n"};
+                                                      "\r", "\u2029", "\uFDD0", "\r\r\n", "\n\r", "\uFEFF",
+                                                      "lorem ipsum dolor sit amet "}
+                                       : QStringList {"a", "b", " ", "\u00e9", "\u00fc", "\r\n", "\n", "\r", "\r\r\n",
+                                                      "lorem ipsum dolor sit amet "};
     QString text;
     while (text.size() < length)
         text += pieces.at(random.bounded(int(pieces.size())));
@@ -56,6 +58,8 @@ private slots:
         QTest::newRow("UTF-16 BE in blocks of 9") << formatOf(TextEncoding::Utf16BE) << true << 9;
         QTest::newRow("Windows-1252 in blocks of 4") << formatOf(TextEncoding::Windows1252) << false << 4;
         QTest::newRow("KOI8-R in blocks of 7") << koi8 << false << 7;
+        QTest::newRow("UTF-8 in blocks of 100") << formatOf(TextEncoding::Utf8) << true << 100;
+        QTest::newRow("Windows-1252 in blocks of 100") << formatOf(TextEncoding::Windows1252) << false << 100;
     }
 
     // Blocks cut characters, surrogate pairs and CR LF pairs nowhere: their
@@ -70,13 +74,13 @@ private slots:
         QTemporaryDir folder;
         const QString path = folder.filePath(QStringLiteral("text"));
         for (quint32 seed = 1; seed <= 30; ++seed) {
-            QString text = mixedText(seed, int(seed) * 7, unicode);
+            QString text = mixedText(seed, int(seed) * (blockBytes >= 100 ? 70 : 7), unicode);
             if (!unicode && format.encoding == TextEncoding::Legacy)
                 text.replace(QStringLiteral("\u00e9"), QStringLiteral("\u0436")).replace(QStringLiteral("\u00fc"), QStringLiteral("\u044f"));
             const QByteArray bytes = encoded(text, format);
             QVERIFY(writeBytes(path, bytes));
             TextStore whole;
-            whole.load(decodeTextFile(bytes, format).text);
+            const std::array<qsizetype, lineEndKinds> counts = whole.load(decodeTextFile(bytes, format).text);
 
             FileError error;
             const std::shared_ptr<FileText> file = FileText::open(path, format, error, blockBytes);
@@ -85,6 +89,7 @@ private slots:
             QVERIFY(file->intact());
             QCOMPARE(file->length(), whole.length());
             QCOMPARE(file->breaks(), whole.lineCount() - 1);
+            QVERIFY(file->lineEndCounts() == counts);
             QString read;
             std::vector<LineEnd> lineEnds;
             for (qsizetype index = 0; index < file->blockCount(); ++index) {
