@@ -272,6 +272,11 @@ void FileText::buildIndex()
     qsizetype breaks = 0;
     QByteArray bytes;
     Decoded decoded;
+    // Where the last line began, for the longest line.
+    qint64 lineStart = m_firstByte;
+    qint64 longestLine = 0;
+    const bool littleEndian = m_format.encoding == TextEncoding::Utf16LE;
+    const bool bigEndian = m_format.encoding == TextEncoding::Utf16BE;
     while (at < m_bytes && !m_stop) {
         const qint64 want = std::min<qint64>(m_bytes - at, qint64(m_blockBytes) * blocksPerRead + lookAhead);
         if (!readBytes(file, at, want, bytes)) {
@@ -300,11 +305,23 @@ void FileText::buildIndex()
                 m_broken = true;
                 break;
             }
+            // Lines of a file of CR line ends are told by their CRs.
+            const char lineEnd = count.lineEnds[size_t(LineEnd::Cr)] > count.lineEnds[size_t(LineEnd::Lf)] ? '\r' : '\n';
+            for (qsizetype found = block.indexOf(lineEnd); found >= 0; found = block.indexOf(lineEnd, found + 1)) {
+                // In UTF-16 only the byte of a whole line end counts.
+                if (littleEndian && (found % 2 != 0 || found + 1 >= block.size() || block.at(found + 1) != 0))
+                    continue;
+                if (bigEndian && (found % 2 != 1 || block.at(found - 1) != 0))
+                    continue;
+                longestLine = std::max(longestLine, start + found - lineStart);
+                lineStart = start + found + 1;
+            }
             {
                 const std::lock_guard<std::mutex> lock(m_mutex);
                 for (int kind = 0; kind < lineEndKinds; ++kind)
                     m_lineEndCounts[size_t(kind)] += count.lineEnds[size_t(kind)];
                 m_blocks.push_back({qsizetype(m_blocks.size()), start, end, position, count.length, breaks, count.breaks});
+                m_longestLine = std::max(longestLine, end - lineStart);
             }
             position += count.length;
             breaks += count.breaks;
@@ -337,6 +354,12 @@ void FileText::waitForIndex() const
     waitUntil([] { return false; });
 }
 
+bool FileText::waitForIndex(int milliseconds) const
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    return m_indexed.wait_for(lock, std::chrono::milliseconds(milliseconds), [this] { return bool(m_complete); });
+}
+
 qsizetype FileText::length() const
 {
     waitForIndex();
@@ -356,6 +379,13 @@ std::array<qsizetype, lineEndKinds> FileText::lineEndCounts() const
     waitForIndex();
     const std::lock_guard<std::mutex> lock(m_mutex);
     return m_lineEndCounts;
+}
+
+qint64 FileText::longestLine() const
+{
+    waitForIndex();
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    return m_longestLine;
 }
 
 qsizetype FileText::blockCount() const

@@ -71,11 +71,16 @@ public:
     // index then ends there.
     bool intact() const { return !m_broken; }
     void waitForIndex() const;
+    // Waits at most that long; true once the index is complete.
+    bool waitForIndex(int milliseconds) const;
 
     // Characters and line breaks of the whole text, once the index is complete.
     qsizetype length() const;
     qsizetype breaks() const;
     qsizetype blockCount() const;
+    // The most bytes a line takes, its line end not counted: at least as
+    // many as it has characters.
+    qint64 longestLine() const;
     // How many breaks of each kind of line end the text has.
     std::array<qsizetype, lineEndKinds> lineEndCounts() const;
 
@@ -115,6 +120,7 @@ private:
     mutable std::condition_variable m_indexed;
     std::vector<Block> m_blocks;
     std::array<qsizetype, lineEndKinds> m_lineEndCounts {};
+    qint64 m_longestLine = 0;
     std::atomic<qint64> m_indexedBytes = 0;
     std::atomic<bool> m_complete = false;
     mutable std::atomic<bool> m_broken = false;

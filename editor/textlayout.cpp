@@ -791,6 +791,8 @@ qsizetype TextLayoutCache::lineForRow(qint64 row, qint64 *rowInLine)
 
 qreal TextLayoutCache::widestLineEstimate()
 {
+    if (m_longestLength < 0)
+        m_longestLength = m_store.longestLineBound();
     if (m_longestLength < 0) {
         m_longestLength = 0;
         const qsizetype lines = m_store.lineCount();

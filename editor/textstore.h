@@ -99,6 +99,9 @@ public:
     bool rebase(std::shared_ptr<const FileText> file);
     // The file the text is read from, or null.
     const FileText *file() const { return m_file.get(); }
+    // For a text kept in its file, at least as many characters as its
+    // longest line has, found without reading every line; else -1.
+    qsizetype longestLineBound() const { return m_file ? m_file->longestLine() + m_added.size() : -1; }
 
     // Characters, line breaks counting one.
     qsizetype length() const;

@@ -13,12 +13,14 @@
 #include "platform/msgbox.h"
 #include "platform/richtextbox.h"
 #include "platform/screen.h"
+#include "platform/statusbar.h"
 #include "shell/actionarray.h"
 #include "shell/frmmainnote.h"
 #include "shell/quillo.h"
 
 #include <QComboBox>
 #include <QDir>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 
@@ -111,7 +113,21 @@ void OpenFile(const QString &path, const QString &encoding)
         document->setTag(QString::number(slot));
         document->setCaption(path);
     });
+    // A big file says how far its opening has come, painted at once: the
+    // program takes no input meanwhile.
+    StatusBar *status = Quillo::MainForm ? Quillo::MainForm->sbStatusBar : nullptr;
+    const QString ready = status ? status->panel(1)->text() : QString();
+    QMetaObject::Connection progress;
+    if (document && status) {
+        progress = QObject::connect(document->Text1, &RichTextBox::indexing, status, [status](int percent) {
+            status->panel(1)->setText(QStringLiteral("Indexing %1 %").arg(percent));
+            status->panel(1)->repaint();
+        });
+    }
     trap.run([&] { return document->Text1->LoadFile(path, RichTextFileType::Text, encoding); });
+    QObject::disconnect(progress);
+    if (status)
+        status->panel(1)->setText(ready);
     if (trap.failed()) {
         MsgBox(QStringLiteral("Error. Can't open file: ") + path, MsgBoxStyle::Exclamation, QStringLiteral("Open"));
         if (document) {

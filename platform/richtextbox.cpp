@@ -311,7 +311,8 @@ Error RichTextBox::LoadFile(const QString &path, int fileType, const QString &en
         // Bytes the format cannot read, further on than its start showed,
         // leave the file to be decoded whole.
         if (file) {
-            file->waitForIndex();
+            while (!file->waitForIndex(100))
+                emit indexing(int(file->indexedBytes() * 100 / std::max<qint64>(file->bytes(), 1)));
             if (file->intact()) {
                 const std::array<qsizetype, lineEndKinds> counts = file->lineEndCounts();
                 TextFileFormat format = file->format();

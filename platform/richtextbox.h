@@ -138,6 +138,8 @@ public:
     intptr_t windowMessage(unsigned message, uintptr_t wParam, intptr_t lParam) override;
 
 signals:
+    // While a big file opens: how much of it has been gone through.
+    void indexing(int percent);
     // After every change of the text: typed, pasted, deleted, set by the
     // program or loaded from a file.
     void Change();

@@ -102,8 +102,13 @@ private slots:
                 lineEnds.insert(lineEnds.end(), decoded->lineEnds.begin(), decoded->lineEnds.end());
             }
             QCOMPARE(read, whole.text(0, whole.length()));
-            for (qsizetype line = 0; line + 1 < whole.lineCount(); ++line)
-                QCOMPARE(lineEnds[size_t(line)], whole.lineEnd(line));
+            qsizetype longest = 0;
+            for (qsizetype line = 0; line < whole.lineCount(); ++line) {
+                longest = std::max(longest, whole.lineLength(line));
+                if (line + 1 < whole.lineCount())
+                    QCOMPARE(lineEnds[size_t(line)], whole.lineEnd(line));
+            }
+            QVERIFY(file->longestLine() >= longest && file->longestLine() <= bytes.size());
             for (qsizetype position = 0; position < whole.length(); ++position) {
                 const FileText::Block block = file->blockAt(position);
                 QVERIFY(block.start <= position && position < block.start + block.length);

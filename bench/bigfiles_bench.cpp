@@ -1,0 +1,146 @@
+// Times a file of more than 1 GiB of CR LF prose, which the edit control
+// reads from the file itself, and prints each figure as
+//
+//   name: value unit (ratio R against BASELINE, goal G)
+//
+// against baselines measured in the same run: read() of the same file, grep
+// -c of a word it does not hold, a copy of the file. The file is made in a
+// temporary folder (TMPDIR) and removed afterwards; without 3 GB free there
+// the benchmark says so and stops.
+//
+// Usage: bench_bigfiles [--quick]
+//   --quick  each figure once.
+
+#include "benchsupport.h"
+#include "editor/filetext.h"
+#include "platform/richtextbox.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QKeyEvent>
+#include <QProcess>
+#include <QStorageInfo>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+// A field of /proc/self/status, in kB.
+qint64 statusKb(const char *field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(field))
+            return line.mid(qstrlen(field) + 1).trimmed().split(' ').value(0).toLongLong();
+    }
+    return 0;
+}
+
+double readAllMs(const QString &path)
+{
+    return elapsedMs([&] {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+            qFatal("cannot read %s", qPrintable(path));
+        QByteArray buffer(1 << 20, Qt::Uninitialized);
+        while (file.read(buffer.data(), buffer.size()) > 0) {
+        }
+    });
+}
+
+double commandMs(const QString &command, const QStringList &arguments)
+{
+    return elapsedMs([&] { QProcess::execute(command, arguments); });
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    const bool quick = argc > 1 && std::strcmp(argv[1], "--quick") == 0;
+    const int runs = quick ? 1 : 3;
+    QTemporaryDir folder;
+    if (QStorageInfo(folder.path()).bytesAvailable() < 3LL * 1024 * MB) {
+        std::printf("bench_bigfiles: less than 3 GB free in %s: skipped\n", qPrintable(folder.path()));
+        return 0;
+    }
+    const qint64 size = RichTextBox::keptInFileFrom() + 64 * MB;
+    const QString path = folder.filePath(QStringLiteral("big.txt"));
+    {
+        QFile out(path);
+        if (!out.open(QIODevice::WriteOnly))
+            qFatal("cannot write %s", qPrintable(path));
+        const QByteArray prose = generateProse(64 * MB, true);
+        while (out.size() < size)
+            out.write(prose);
+    }
+    const double megabytes = double(QFileInfo(path).size()) / MB;
+    std::printf("file: %.0f MB of CR LF prose\n", megabytes);
+    (void)readAllMs(path); // into the page cache
+
+    std::vector<double> reads, indexes;
+    for (int run = 0; run < runs; ++run) {
+        reads.push_back(readAllMs(path));
+        FileError error;
+        indexes.push_back(elapsedMs([&] {
+            const std::shared_ptr<FileText> text = FileText::open(path, formatOf(TextEncoding::Utf8), error);
+            text->waitForIndex();
+        }));
+    }
+    printFigure(QStringLiteral("index of the whole file"), median(indexes), QStringLiteral("ms"), median(reads),
+                QStringLiteral("read() of the file"), QStringLiteral("ratio at most 1.5"));
+
+    const qint64 anonBefore = statusKb("RssAnon:");
+    RichTextBox box;
+    box.resize(800, 600);
+    const double openMs = elapsedMs([&] {
+        if (box.LoadFile(path).failed())
+            qFatal("cannot open %s", qPrintable(path));
+        box.show();
+        QCoreApplication::processEvents();
+    });
+    printFigure(QStringLiteral("open to the first screen"), openMs, QStringLiteral("ms"), 100, QStringLiteral("100 ms"),
+                QStringLiteral("ratio at most 1"));
+    const double anonPerByte = double(statusKb("RssAnon:") - anonBefore) * 1024 / (megabytes * MB);
+    printFigure(QStringLiteral("private memory once open"), anonPerByte, QStringLiteral("bytes per byte of file"), 0.1,
+                QStringLiteral("0.1 byte per byte"), QStringLiteral("ratio at most 1"));
+
+    const double endMs = elapsedMs([&] {
+        QTest::keyClick(&box, Qt::Key_End, Qt::ControlModifier);
+        QTest::keyClick(&box, Qt::Key_X);
+        QCoreApplication::processEvents();
+    });
+    printFigure(QStringLiteral("Ctrl+End and a key at the end"), endMs, QStringLiteral("ms"), 16,
+                QStringLiteral("16 ms frame"), QStringLiteral("ratio below 1"));
+
+    std::vector<double> finds, greps;
+    for (int run = 0; run < runs; ++run) {
+        finds.push_back(elapsedMs([&] {
+            if (box.findText(QStringLiteral("zyzzyva"), 0, SearchDirection::Down, TextCase::Exact).start >= 0)
+                qFatal("found what is not there");
+        }));
+        greps.push_back(commandMs(QStringLiteral("grep"), {QStringLiteral("-c"), QStringLiteral("zyzzyva"), path}));
+    }
+    printFigure(QStringLiteral("Find of a missing word"), median(finds), QStringLiteral("ms"), median(greps),
+                QStringLiteral("grep -c"), QStringLiteral("ratio at most 1.5"));
+
+    const QString saved = folder.filePath(QStringLiteral("saved.txt"));
+    const QString copied = folder.filePath(QStringLiteral("copied.txt"));
+    const double saveMs = elapsedMs([&] {
+        if (box.SaveFile(saved).failed())
+            qFatal("cannot save %s", qPrintable(saved));
+    });
+    const double copyMs = commandMs(QStringLiteral("cp"), {path, copied});
+    printFigure(QStringLiteral("save with one edit"), saveMs, QStringLiteral("ms"), copyMs, QStringLiteral("cp of the file"),
+                QStringLiteral("ratio at most 1.5"));
+    printFigure(QStringLiteral("private memory at the end"),
+                double(statusKb("RssAnon:") - anonBefore) * 1024 / (megabytes * MB), QStringLiteral("bytes per byte of file"),
+                0.1, QStringLiteral("0.1 byte per byte"), QStringLiteral("ratio at most 1"));
+    return 0;
+}
