@@ -469,3 +469,49 @@ std::shared_ptr<FileText> openTextFile(const QString &path, FileError &error, co
         return nullptr;
     return FileText::open(path, format, error, blockBytes);
 }
+
+bool FileText::readStretch(qsizetype start, qsizetype length, const std::function<void(QByteArrayView)> &onBytes,
+                           const std::function<void(QStringView)> &onText,
+                           const std::function<void(LineEnd)> &onBreak) const
+{
+    for (qsizetype at = start, left = length; left > 0;) {
+        const Block block = blockAt(at);
+        const qsizetype from = at - block.start;
+        const qsizetype take = std::min(left, block.length - from);
+        at += take;
+        left -= take;
+        if (onBytes && from == 0 && take == block.length) {
+            QByteArray bytes;
+            bool read = false;
+            {
+                const std::lock_guard<std::mutex> lock(m_cacheMutex);
+                read = readBytes(m_reader, block.byteStart, block.byteEnd - block.byteStart, bytes);
+            }
+            if (read) {
+                onBytes(bytes);
+                continue;
+            }
+        }
+        const auto decoded = decode(block);
+        // What the file no longer holds reads as replacement characters, as
+        // it shows.
+        if (decoded->text.size() < from + take) {
+            m_broken = true;
+            onText(QString(take, QChar::ReplacementCharacter));
+            continue;
+        }
+        const QStringView text = QStringView(decoded->text).mid(from, take);
+        auto offset = std::lower_bound(decoded->breakOffsets.begin(), decoded->breakOffsets.end(), int(from));
+        qsizetype runStart = 0;
+        for (; offset != decoded->breakOffsets.end() && *offset < from + take; ++offset) {
+            const qsizetype breakAt = *offset - from;
+            if (breakAt > runStart)
+                onText(text.sliced(runStart, breakAt - runStart));
+            onBreak(decoded->lineEnds[size_t(offset - decoded->breakOffsets.begin())]);
+            runStart = breakAt + 1;
+        }
+        if (take > runStart)
+            onText(text.sliced(runStart));
+    }
+    return true;
+}

@@ -9,6 +9,7 @@
 #include <array>
 #include <atomic>
 #include <condition_variable>
+#include <functional>
 #include <list>
 #include <memory>
 #include <mutex>
@@ -93,6 +94,11 @@ public:
 
     // The block's text. The last few blocks decoded are kept.
     std::shared_ptr<const Decoded> decode(const Block &block) const;
+    // The characters [start, start + length) as runs of text, each break
+    // with its line end; whole blocks go to onBytes as the file's own bytes
+    // instead, where it is given. False when the file could not be read.
+    bool readStretch(qsizetype start, qsizetype length, const std::function<void(QByteArrayView)> &onBytes,
+                     const std::function<void(QStringView)> &onText, const std::function<void(LineEnd)> &onBreak) const;
 
 private:
     FileText(const QString &path, const TextFileFormat &format, qint64 bytes, qint64 firstByte, qsizetype blockBytes);

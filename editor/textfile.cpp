@@ -1141,6 +1141,17 @@ void EncodedTextWriter::encodeInChunks(QStringView text)
     }
 }
 
+void EncodedTextWriter::writeBytes(QByteArrayView bytes)
+{
+    writeHeldSurrogate();
+    writeBuffer();
+    for (SafeFileWriter *file : m_files)
+        file->write(bytes);
+    if (m_sink)
+        m_sink(bytes);
+    m_flushed += bytes.size();
+}
+
 void EncodedTextWriter::writeHeldSurrogate()
 {
     if (!m_heldSurrogate)

@@ -126,6 +126,8 @@ public:
     void writeByteOrderMark();
     void write(QStringView text);
     void writeLineEnd(LineEnd lineEnd);
+    // Writes bytes already in the writer's encoding as they are.
+    void writeBytes(QByteArrayView bytes);
     // Writes what is still in the buffer.
     void flush();
     // The bytes written (or counted) so far, up to the last flush.

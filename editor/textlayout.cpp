@@ -114,6 +114,14 @@ qint64 TextLayoutCache::estimatedRowsOf(qsizetype first, qsizetype last) const
     // Each line's start read once: its length is the next start less one.
     const qsizetype lines = m_store.lineCount();
     const qsizetype perRow = charactersPerRow();
+    // A text kept in its file is not read line by line for an estimate: its
+    // lines are taken to be as long as they are on average.
+    if (m_store.file()) {
+        const qsizetype count = last - first + 1;
+        const qsizetype end = last + 1 < lines ? m_store.lineStart(last + 1) - 1 : m_store.length();
+        const qsizetype average = (end - m_store.lineStart(first) - (count - 1)) / std::max<qsizetype>(count, 1);
+        return count * std::max<qint64>(1, (average + perRow - 1) / perRow);
+    }
     qint64 rows = 0;
     qsizetype start = m_store.lineStart(first);
     for (qsizetype l = first; l <= last; ++l) {

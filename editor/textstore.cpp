@@ -278,6 +278,13 @@ void TextStore::load(std::shared_ptr<const FileText> file, const std::vector<Str
     insertPieces(0, {});
 }
 
+bool TextStore::readEdits(const std::function<void(qsizetype start, qsizetype length)> &onFile,
+                          const std::function<void(QStringView text)> &onText,
+                          const std::function<void(LineEnd lineEnd)> &onBreak) const
+{
+    return m_file && readPieceTable(*m_file, m_pieces, m_added, m_addedBreaks, m_addedLineEnds, onFile, onText, onBreak);
+}
+
 bool TextStore::rebase(std::shared_ptr<const FileText> file)
 {
     if (!m_file || file->length() != length() || file->breaks() != lineCount() - 1)
@@ -914,25 +921,10 @@ bool TextStore::readPieceTable(const FileText &file, const std::vector<Piece> &p
             give(QStringView(added).mid(piece.start, piece.length), [&](qsizetype) { return addedLineEnds[next++]; });
             continue;
         }
-        if (onFile) {
+        if (onFile)
             onFile(piece.start, piece.length);
-            continue;
-        }
-        for (qsizetype at = piece.start, left = piece.length; left > 0;) {
-            const FileText::Block block = file.blockAt(at);
-            const auto decoded = file.decode(block);
-            const qsizetype from = at - block.start;
-            const qsizetype take = std::min(left, block.length - from);
-            if (decoded->text.size() < from + take)
-                return false;
-            give(QStringView(decoded->text).mid(from, take), [&](qsizetype offset) {
-                const auto &offsets = decoded->breakOffsets;
-                const auto entry = std::lower_bound(offsets.begin(), offsets.end(), int(from + offset)) - offsets.begin();
-                return decoded->lineEnds[size_t(entry)];
-            });
-            at += take;
-            left -= take;
-        }
+        else if (!file.readStretch(piece.start, piece.length, nullptr, onText, onBreak))
+            return false;
     }
     return true;
 }

@@ -97,6 +97,13 @@ public:
     // the text is read from it from now on. Clears undo. False, changing
     // nothing, when the file's text is not as long.
     bool rebase(std::shared_ptr<const FileText> file);
+    // For a text kept in its file: the text as stretches of the file
+    // (onFile, when given; else read as text) and text between them, each
+    // break with its line end, in one pass. False otherwise, or when the
+    // file could not be read.
+    bool readEdits(const std::function<void(qsizetype start, qsizetype length)> &onFile,
+                   const std::function<void(QStringView text)> &onText,
+                   const std::function<void(LineEnd lineEnd)> &onBreak) const;
     // The file the text is read from, or null.
     const FileText *file() const { return m_file.get(); }
     // For a text kept in its file, at least as many characters as its

@@ -83,6 +83,12 @@ template <typename OnText, typename OnBreak>
 void RichTextBox::readText(OnText &&onText, OnBreak &&onBreak) const
 {
     const TextStore &text = store();
+    // A text kept in its file is read in one pass over its pieces; what its
+    // file no longer holds makes the file no longer intact.
+    if (text.file()) {
+        (void)text.readEdits(nullptr, onText, onBreak);
+        return;
+    }
     const qsizetype lines = text.lineCount();
     qsizetype line = 0;
     // The line index tells where each break is: no search for them.
@@ -441,7 +447,7 @@ QList<Error> RichTextBox::SaveFiles(const QStringList &paths, int fileType, bool
             std::copy(text.utf16(), text.utf16() + text.size(), pending.get() + used);
             used += text.size();
         };
-        readText(add, [&](LineEnd lineEnd) {
+        const auto addLineEnd = [&](LineEnd lineEnd) {
             // One or two characters: set, not copied.
             const QStringView end = lineEndText(lineEnd);
             if (used + 2 > stretch)
@@ -450,7 +456,26 @@ QList<Error> RichTextBox::SaveFiles(const QStringList &paths, int fileType, bool
             if (end.size() > 1)
                 pending[used + 1] = end.back().unicode();
             used += end.size();
-        });
+        };
+        // Of a text kept in its file, what stands as it was in the file is
+        // written as the file's own bytes where the encoding is the file's.
+        const FileText *source = store().file();
+        const bool sameEncoding = source && format.encoding == source->format().encoding
+                                  && format.byteOrderMark == source->format().byteOrderMark
+                                  && format.legacyName == source->format().legacyName;
+        if (sameEncoding) {
+            (void)store().readEdits(
+                [&](qsizetype start, qsizetype length) {
+                    const auto asTheyAre = [&](QByteArrayView bytes) {
+                        drain();
+                        out.writeBytes(bytes);
+                    };
+                    (void)source->readStretch(start, length, asTheyAre, add, addLineEnd);
+                },
+                add, addLineEnd);
+        } else {
+            readText(add, addLineEnd);
+        }
         drain();
         out.flush();
     };
