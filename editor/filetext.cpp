@@ -24,11 +24,6 @@ constexpr int blocksPerRead = 16;
 // Blocks whose text is kept once decoded.
 constexpr size_t blocksKept = 8;
 
-bool isBreakCandidate(char16_t c)
-{
-    return c == u'\n' || c == u'\r' || c == 0x2029 || c == 0xFDD0 || c == 0xFDD1;
-}
-
 qsizetype byteOrderMarkBytes(const TextFileFormat &format)
 {
     if (!format.byteOrderMark)
@@ -136,25 +131,13 @@ bool decodeStoreText(QByteArrayView bytes, const TextFileFormat &format, FileTex
     qsizetype out = 0;
     for (qsizetype in = 0; in < size; ++in) {
         const char16_t c = p[in];
-        if ((c > u'\r' && c < 0x2029) || !isBreakCandidate(c)) {
+        if ((c > u'\r' && c < 0x2029) || !isLineEndCharacter(c)) {
             p[out++] = c;
             continue;
         }
-        LineEnd kind = LineEnd::Lf;
-        switch (c) {
-        case u'\r':
-            kind = LineEnd::Cr;
-            if (in + 1 < size && p[in + 1] == u'\n') {
-                kind = LineEnd::CrLf;
-                ++in;
-            }
-            break;
-        case 0x2029: kind = LineEnd::ParagraphSeparator; break;
-        case 0xFDD0: kind = LineEnd::Fdd0; break;
-        case 0xFDD1: kind = LineEnd::Fdd1; break;
-        default: break;
-        }
-        decoded.lineEnds.push_back(kind);
+        qsizetype taken = 1;
+        decoded.lineEnds.push_back(lineEndAt(p, in, size, taken));
+        in += taken - 1;
         decoded.breakOffsets.push_back(int(out));
         p[out++] = u'\n';
     }

@@ -863,6 +863,23 @@ bool isLineEndCharacter(QChar c)
     return isLineEndCandidate(c.unicode());
 }
 
+LineEnd lineEndAt(const char16_t *text, qsizetype at, qsizetype size, qsizetype &taken)
+{
+    taken = 1;
+    switch (text[at]) {
+    case u'\r':
+        if (at + 1 < size && text[at + 1] == u'\n') {
+            taken = 2;
+            return LineEnd::CrLf;
+        }
+        return LineEnd::Cr;
+    case u'\n': return LineEnd::Lf;
+    case 0x2029: return LineEnd::ParagraphSeparator;
+    case 0xFDD0: return LineEnd::Fdd0;
+    default: return LineEnd::Fdd1;
+    }
+}
+
 QStringView lineEndText(LineEnd lineEnd)
 {
     static const char16_t texts[lineEndKinds][3] = {u"\r\n", u"\n", u"\r", u"\u2029", u"\uFDD0", u"\uFDD1"};

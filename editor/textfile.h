@@ -27,6 +27,9 @@ QStringView lineEndText(LineEnd lineEnd);
 LineEnd platformLineEnd();
 // Whether c is one of the characters line ends are made of.
 bool isLineEndCharacter(QChar c);
+// The line end that starts at text[at], one of those characters, and how
+// many characters it takes.
+LineEnd lineEndAt(const char16_t *text, qsizetype at, qsizetype size, qsizetype &taken);
 
 // How a text file was written, so that it can be written back the same way.
 struct TextFileFormat

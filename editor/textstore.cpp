@@ -25,29 +25,6 @@ LineEnd entryLineEnd(quint64 e)
     return LineEnd(e & kindMask);
 }
 
-bool isBreakCandidate(char16_t c)
-{
-    return c == u'\n' || c == u'\r' || c == 0x2029 || c == 0xFDD0 || c == 0xFDD1;
-}
-
-// The line end that starts at text[at], and how many characters it takes.
-LineEnd lineEndAt(const char16_t *text, qsizetype at, qsizetype size, qsizetype &taken)
-{
-    taken = 1;
-    switch (text[at]) {
-    case u'\r':
-        if (at + 1 < size && text[at + 1] == u'\n') {
-            taken = 2;
-            return LineEnd::CrLf;
-        }
-        return LineEnd::Cr;
-    case u'\n': return LineEnd::Lf;
-    case 0x2029: return LineEnd::ParagraphSeparator;
-    case 0xFDD0: return LineEnd::Fdd0;
-    default: return LineEnd::Fdd1;
-    }
-}
-
 // Room left in a gap when it has to grow: more for a bigger text, so that
 // growing stays rare.
 qsizetype slackFor(qsizetype size)
@@ -216,7 +193,7 @@ std::array<qsizetype, lineEndKinds> TextStore::load(QString &&text)
         const char16_t c = p[in];
         // Everything below CR and between CR and U+2029 is text: one compare
         // for nearly every character.
-        if ((c > u'\r' && c < 0x2029) || !isBreakCandidate(c)) {
+        if ((c > u'\r' && c < 0x2029) || !isLineEndCharacter(c)) {
             p[out++] = c;
             continue;
         }
@@ -261,7 +238,7 @@ void TextStore::load(std::shared_ptr<const FileText> file, const std::vector<Str
         const qsizetype start = m_added.size();
         const auto *in = reinterpret_cast<const char16_t *>(stretch.text.utf16());
         for (qsizetype at = 0; at < stretch.text.size(); ++at) {
-            if (!isBreakCandidate(in[at])) {
+            if (!isLineEndCharacter(in[at])) {
                 m_added += QChar(in[at]);
                 continue;
             }
@@ -591,7 +568,7 @@ void TextStore::replace(qsizetype position, qsizetype removed, QStringView text,
     stored.reserve(text.size());
     const char16_t *in = text.utf16();
     for (qsizetype at = 0; at < text.size(); ++at) {
-        if (!isBreakCandidate(in[at])) {
+        if (!isLineEndCharacter(in[at])) {
             stored += QChar(in[at]);
             continue;
         }
