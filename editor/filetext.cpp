@@ -126,22 +126,13 @@ bool decodeStoreText(QByteArrayView bytes, const TextFileFormat &format, FileTex
     const bool valid = decodeBlock(bytes, format, decoded.text);
     decoded.lineEnds.clear();
     decoded.breakOffsets.clear();
-    char16_t *p = reinterpret_cast<char16_t *>(decoded.text.data());
-    const qsizetype size = decoded.text.size();
-    qsizetype out = 0;
-    for (qsizetype in = 0; in < size; ++in) {
-        const char16_t c = p[in];
-        if ((c > u'\r' && c < 0x2029) || !isLineEndCharacter(c)) {
-            p[out++] = c;
-            continue;
-        }
-        qsizetype taken = 1;
-        decoded.lineEnds.push_back(lineEndAt(p, in, size, taken));
-        in += taken - 1;
-        decoded.breakOffsets.push_back(int(out));
-        p[out++] = u'\n';
-    }
-    decoded.text.truncate(out);
+    const qsizetype length
+        = storeLineBreaks(reinterpret_cast<char16_t *>(decoded.text.data()), decoded.text.size(),
+                          [&decoded](LineEnd lineEnd, qsizetype at) {
+                              decoded.lineEnds.push_back(lineEnd);
+                              decoded.breakOffsets.push_back(int(at));
+                          });
+    decoded.text.truncate(length);
     return valid;
 }
 

@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <mutex>
 #include <optional>
 #include <utility>
@@ -878,6 +879,31 @@ LineEnd lineEndAt(const char16_t *text, qsizetype at, qsizetype size, qsizetype 
     case 0xFDD0: return LineEnd::Fdd0;
     default: return LineEnd::Fdd1;
     }
+}
+
+qsizetype storeLineBreaks(char16_t *text, qsizetype size, const std::function<void(LineEnd, qsizetype)> &onBreak)
+{
+    qsizetype out = 0;
+    for (qsizetype in = 0; in < size;) {
+        // Runs without a line end move as a whole, once a CR LF has made
+        // the text shorter.
+        const qsizetype run = nextLineEndCandidate(text + in, text + size) - (text + in);
+        if (out != in)
+            std::memmove(text + out, text + in, size_t(run) * sizeof(char16_t));
+        out += run;
+        in += run;
+        if (in == size)
+            break;
+        if (!isLineEndCandidate(text[in])) {
+            text[out++] = text[in++];
+            continue;
+        }
+        qsizetype taken = 1;
+        onBreak(lineEndAt(text, in, size, taken), out);
+        text[out++] = u'\n';
+        in += taken;
+    }
+    return out;
 }
 
 QStringView lineEndText(LineEnd lineEnd)

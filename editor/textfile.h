@@ -30,6 +30,10 @@ bool isLineEndCharacter(QChar c);
 // The line end that starts at text[at], one of those characters, and how
 // many characters it takes.
 LineEnd lineEndAt(const char16_t *text, qsizetype at, qsizetype size, qsizetype &taken);
+// Makes each line end of the text one u'\n', as the store keeps text,
+// telling onBreak its line end and where the u'\n' now stands; gives the
+// text's new length.
+qsizetype storeLineBreaks(char16_t *text, qsizetype size, const std::function<void(LineEnd, qsizetype)> &onBreak);
 
 // How a text file was written, so that it can be written back the same way.
 struct TextFileFormat

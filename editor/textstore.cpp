@@ -187,23 +187,10 @@ std::array<qsizetype, lineEndKinds> TextStore::load(QString &&text)
     m_chars = std::move(text);
     m_lines.clear();
     const qsizetype size = m_chars.size();
-    char16_t *p = chars();
-    qsizetype out = 0;
-    for (qsizetype in = 0; in < size; ++in) {
-        const char16_t c = p[in];
-        // Everything below CR and between CR and U+2029 is text: one compare
-        // for nearly every character.
-        if ((c > u'\r' && c < 0x2029) || !isLineEndCharacter(c)) {
-            p[out++] = c;
-            continue;
-        }
-        qsizetype taken = 1;
-        const LineEnd kind = lineEndAt(p, in, size, taken);
-        in += taken - 1;
+    const qsizetype out = storeLineBreaks(chars(), size, [&](LineEnd kind, qsizetype at) {
         ++counts[size_t(kind)];
-        p[out++] = lineBreak;
-        m_lines.push_back(entry(out, kind));
-    }
+        m_lines.push_back(entry(at + 1, kind));
+    });
     m_gapStart = out;
     m_gapEnd = size;
     m_lineGapStart = qsizetype(m_lines.size());
