@@ -1,6 +1,7 @@
 #include "benchsupport.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 
 #include <algorithm>
 #include <cstdio>
@@ -61,6 +62,31 @@ quint32 Words::below(quint32 n)
 {
     m_state = m_state * 6364136223846793005ULL + 1442695040888963407ULL;
     return quint32(m_state >> 33) % n;
+}
+
+void writeProseFile(const QString &path, qint64 size)
+{
+    QFile out(path);
+    if (!out.open(QIODevice::WriteOnly))
+        qFatal("cannot write %s", qPrintable(path));
+    const QByteArray prose = generateProse(64 * MB, true);
+    while (out.size() < size) {
+        if (out.write(prose) != prose.size())
+            qFatal("cannot write %s", qPrintable(path));
+    }
+}
+
+qint64 processStatusKb(const char *field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray prefix = QByteArray(field) + ':';
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(prefix))
+            return line.mid(prefix.size()).trimmed().split(' ').first().toLongLong();
+    }
+    return 0;
 }
 
 QByteArray generateProse(qsizetype size, bool lineBreaks, const char *plant, std::vector<qsizetype> plantAt)

@@ -35,3 +35,9 @@ private:
 // once at each of the byte offsets in plantAt.
 QByteArray generateProse(qsizetype size, bool lineBreaks, const char *plant = nullptr,
                          std::vector<qsizetype> plantAt = {});
+// A file of at least size bytes of that prose with line breaks, 64 MB of it
+// written again and again.
+void writeProseFile(const QString &path, qint64 size);
+
+// A field of /proc/self/status ("VmRSS", "RssAnon"), in kB.
+qint64 processStatusKb(const char *field);

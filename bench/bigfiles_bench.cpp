@@ -28,19 +28,6 @@
 
 namespace {
 
-// A field of /proc/self/status, in kB.
-qint64 statusKb(const char *field)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith(field))
-            return line.mid(qstrlen(field) + 1).trimmed().split(' ').value(0).toLongLong();
-    }
-    return 0;
-}
-
 double readAllMs(const QString &path)
 {
     return elapsedMs([&] {
@@ -77,14 +64,7 @@ int main(int argc, char *argv[])
     }
     const qint64 size = RichTextBox::keptInFileFrom() + 64 * MB;
     const QString path = folder.filePath(QStringLiteral("big.txt"));
-    {
-        QFile out(path);
-        if (!out.open(QIODevice::WriteOnly))
-            qFatal("cannot write %s", qPrintable(path));
-        const QByteArray prose = generateProse(64 * MB, true);
-        while (out.size() < size)
-            out.write(prose);
-    }
+    writeProseFile(path, size);
     const double megabytes = double(QFileInfo(path).size()) / MB;
     std::printf("file: %.0f MB of CR LF prose\n", megabytes);
     (void)readAllMs(path); // into the page cache
@@ -101,7 +81,7 @@ int main(int argc, char *argv[])
     printFigure(QStringLiteral("index of the whole file"), median(indexes), QStringLiteral("ms"), median(reads),
                 QStringLiteral("read() of the file"), QStringLiteral("ratio at most 1.5"));
 
-    const qint64 anonBefore = statusKb("RssAnon:");
+    const qint64 anonBefore = processStatusKb("RssAnon");
     RichTextBox box;
     box.resize(800, 600);
     // As a document shows it at first: without wrapping.
@@ -114,7 +94,7 @@ int main(int argc, char *argv[])
     });
     printFigure(QStringLiteral("open to the first screen"), openMs, QStringLiteral("ms"), 100, QStringLiteral("100 ms"),
                 QStringLiteral("ratio at most 1"));
-    const double anonPerByte = double(statusKb("RssAnon:") - anonBefore) * 1024 / (megabytes * MB);
+    const double anonPerByte = double(processStatusKb("RssAnon") - anonBefore) * 1024 / (megabytes * MB);
     printFigure(QStringLiteral("private memory once open"), anonPerByte, QStringLiteral("bytes per byte of file"), 0.1,
                 QStringLiteral("0.1 byte per byte"), QStringLiteral("ratio at most 1"));
 
@@ -147,7 +127,7 @@ int main(int argc, char *argv[])
     printFigure(QStringLiteral("save with one edit"), saveMs, QStringLiteral("ms"), copyMs, QStringLiteral("cp of the file"),
                 QStringLiteral("ratio at most 1.5"));
     printFigure(QStringLiteral("private memory at the end"),
-                double(statusKb("RssAnon:") - anonBefore) * 1024 / (megabytes * MB), QStringLiteral("bytes per byte of file"),
+                double(processStatusKb("RssAnon") - anonBefore) * 1024 / (megabytes * MB), QStringLiteral("bytes per byte of file"),
                 0.1, QStringLiteral("0.1 byte per byte"), QStringLiteral("ratio at most 1"));
     return 0;
 }

@@ -127,20 +127,6 @@ const QString floorMode = QStringLiteral("floor");
 const QString loadMode = QStringLiteral("load");
 const QString noWrapLoadMode = QStringLiteral("load-nowrap");
 
-// A field of /proc/self/status, in kB.
-qint64 processStatusKb(const char *field)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    const QByteArray prefix = QByteArray(field) + ':';
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith(prefix))
-            return line.mid(prefix.size()).trimmed().split(' ').first().toLongLong();
-    }
-    return 0;
-}
-
 // Starts the peak (VmHWM) again from the memory in use now, so that what
 // setting up the window took does not count.
 void resetPeakMemory()
