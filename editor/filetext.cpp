@@ -21,6 +21,7 @@ namespace {
 
 // Blocks read at a time while indexing.
 constexpr int blocksPerRead = 16;
+std::atomic<qint64> indexHold = -1;
 // Blocks whose text is kept once decoded.
 constexpr size_t blocksKept = 8;
 
@@ -262,6 +263,8 @@ void FileText::buildIndex()
         // The last block of a read waits for the next read, unless it ends
         // the file.
         while (start < chunkEnd && !m_stop) {
+            while (indexHold >= 0 && start >= indexHold && !m_stop)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
             const qint64 end = blockEnd(bytes, at, start + m_blockBytes);
             if (end + lookAhead > chunkEnd && chunkEnd < m_bytes)
                 break;
@@ -316,6 +319,11 @@ void FileText::buildIndex()
     m_indexed.notify_all();
 }
 
+void FileText::holdIndexesAt(qint64 bytes)
+{
+    indexHold = bytes;
+}
+
 template <typename Ready>
 void FileText::waitUntil(Ready ready) const
 {
@@ -357,9 +365,17 @@ std::array<qsizetype, lineEndKinds> FileText::lineEndCounts() const
 
 qint64 FileText::longestLine() const
 {
-    waitForIndex();
     const std::lock_guard<std::mutex> lock(m_mutex);
     return m_longestLine;
+}
+
+FileText::Indexed FileText::indexed() const
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_blocks.empty())
+        return {0, 0, m_firstByte, m_complete};
+    const Block &last = m_blocks.back();
+    return {last.start + last.length, last.breaksBefore + last.breaks, last.byteEnd, m_complete};
 }
 
 qsizetype FileText::blockCount() const

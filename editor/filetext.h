@@ -66,6 +66,16 @@ public:
 
     // How far the index has come, in bytes of the file.
     qint64 indexedBytes() const { return m_indexedBytes; }
+    // The text the index has gone through so far, without waiting: its
+    // characters and line breaks, and the bytes of the file they take.
+    struct Indexed
+    {
+        qsizetype length = 0;
+        qsizetype breaks = 0;
+        qint64 bytes = 0;
+        bool complete = false;
+    };
+    Indexed indexed() const;
     bool indexComplete() const { return m_complete; }
     // False when the index met bytes that are not in the format, or the
     // file could no longer be read (it was shortened or went away): the
@@ -75,12 +85,16 @@ public:
     // Waits at most that long; true once the index is complete.
     bool waitForIndex(int milliseconds) const;
 
+    // For tests: indexes begun from now on go no further than bytes into
+    // their files until the hold moves (-1: no hold).
+    static void holdIndexesAt(qint64 bytes);
+
     // Characters and line breaks of the whole text, once the index is complete.
     qsizetype length() const;
     qsizetype breaks() const;
     qsizetype blockCount() const;
     // The most bytes a line takes, its line end not counted: at least as
-    // many as it has characters.
+    // many as it has characters. While indexing, of the lines indexed so far.
     qint64 longestLine() const;
     // How many breaks of each kind of line end the text has.
     std::array<qsizetype, lineEndKinds> lineEndCounts() const;

@@ -216,10 +216,21 @@ void TextLayoutCache::replaced(qsizetype position, qsizetype inserted)
             m_blocksValid = false;
         }
     }
-    if (m_longestLength >= 0) {
-        for (qsizetype l = first; l <= newLast; ++l)
-            m_longestLength = std::max(m_longestLength, m_store.lineLength(l));
+    updateLongestLength(first, newLast);
+}
+
+// A text kept in its file has a bound for its longest line without reading
+// its lines, which a text growing from its file takes in by the thousand.
+void TextLayoutCache::updateLongestLength(qsizetype first, qsizetype last)
+{
+    if (m_longestLength < 0)
+        return;
+    if (m_store.file()) {
+        m_longestLength = m_store.longestLineBound();
+        return;
     }
+    for (qsizetype l = first; l <= last; ++l)
+        m_longestLength = std::max(m_longestLength, m_store.lineLength(l));
 }
 
 void TextLayoutCache::changedFrom(qsizetype first, qsizetype last)
@@ -231,10 +242,7 @@ void TextLayoutCache::changedFrom(qsizetype first, qsizetype last)
             ++it;
     }
     m_blocksValid = false;
-    if (m_longestLength >= 0) {
-        for (qsizetype l = first; l <= last; ++l)
-            m_longestLength = std::max(m_longestLength, m_store.lineLength(l));
-    }
+    updateLongestLength(first, last);
     if (m_preeditLine >= 0)
         setPreedit(-1, QString(), 0);
 }

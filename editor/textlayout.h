@@ -144,6 +144,7 @@ private:
     };
 
     Line &line(qsizetype index);
+    void updateLongestLength(qsizetype first, qsizetype last);
     void cut(qsizetype lineIndex, Line &l);
     // Lays out the first piece not yet measured that holds rows of
     // [firstRow, lastRow]; false when there is none.

@@ -130,7 +130,7 @@ TextSnapshot TextStore::snapshot() const
     if (m_file) {
         auto lease = std::make_shared<TextStoreLease>();
         lease->file = m_file;
-        lease->readPieces = [file = m_file, pieces = m_pieces, added = m_added, addedBreaks = m_addedBreaks,
+        lease->readPieces = [file = m_file, pieces = wholePieces(), added = m_added, addedBreaks = m_addedBreaks,
                              addedLineEnds = m_addedLineEnds](const std::function<void(qsizetype, qsizetype)> &onFile,
                                                               const std::function<void(QStringView)> &onText,
                                                               const std::function<void(LineEnd)> &onBreak) {
@@ -179,6 +179,7 @@ std::array<qsizetype, lineEndKinds> TextStore::load(QString &&text)
     std::array<qsizetype, lineEndKinds> counts {};
     endSnapshot();
     m_file.reset();
+    m_growing = false;
     m_pieces.clear();
     m_added.clear();
     m_addedBreaks.clear();
@@ -199,14 +200,42 @@ std::array<qsizetype, lineEndKinds> TextStore::load(QString &&text)
     return counts;
 }
 
-std::array<qsizetype, lineEndKinds> TextStore::load(std::shared_ptr<const FileText> file)
+void TextStore::load(std::shared_ptr<const FileText> file)
 {
     load(QString());
     m_file = std::move(file);
-    if (m_file->length() > 0)
-        m_pieces.push_back({false, 0, m_file->length(), m_file->breaks()});
-    sumPieces();
-    return m_file->lineEndCounts();
+    m_growing = true;
+    m_grownBytes = 0;
+    (void)grow();
+}
+
+qsizetype TextStore::grow()
+{
+    if (!m_growing)
+        return 0;
+    Q_ASSERT(m_pieces.size() <= 1 && m_added.isEmpty());
+    const FileText::Indexed indexed = m_file->indexed();
+    const qsizetype added = indexed.length - length();
+    if (added > 0) {
+        m_pieces = {{false, 0, indexed.length, indexed.breaks}};
+        sumPieces();
+    }
+    m_grownBytes = indexed.bytes;
+    m_growing = !indexed.complete;
+    return added;
+}
+
+double TextStore::grownShare() const
+{
+    if (!m_growing)
+        return 1;
+    return double(m_grownBytes) / double(std::max<qint64>(1, m_file->bytes()));
+}
+
+void TextStore::waitForLines(qsizetype lines) const
+{
+    if (m_growing && lines > 1)
+        (void)m_file->blockOfBreak(lines - 2);
 }
 
 void TextStore::load(std::shared_ptr<const FileText> file, const std::vector<Stretch> &stretches)
@@ -246,12 +275,12 @@ bool TextStore::readEdits(const std::function<void(qsizetype start, qsizetype le
                           const std::function<void(QStringView text)> &onText,
                           const std::function<void(LineEnd lineEnd)> &onBreak) const
 {
-    return m_file && readPieceTable(*m_file, m_pieces, m_added, m_addedBreaks, m_addedLineEnds, onFile, onText, onBreak);
+    return m_file && readPieceTable(*m_file, wholePieces(), m_added, m_addedBreaks, m_addedLineEnds, onFile, onText, onBreak);
 }
 
 bool TextStore::rebase(std::shared_ptr<const FileText> file)
 {
-    if (!m_file || file->length() != length() || file->breaks() != lineCount() - 1)
+    if (!m_file || m_growing || file->length() != length() || file->breaks() != lineCount() - 1)
         return false;
     // What undo would put back of the old file is kept as added text, while
     // it is not too much to hold.
@@ -266,6 +295,7 @@ bool TextStore::rebase(std::shared_ptr<const FileText> file)
             piece = addFileText(*m_file, piece.start, piece.length);
     }
     m_file = std::move(file);
+    m_growing = false;
     m_pieces.clear();
     if (m_file->length() > 0)
         m_pieces.push_back({false, 0, m_file->length(), m_file->breaks()});
@@ -547,6 +577,11 @@ void TextStore::insertStored(qsizetype position, QStringView text, const LineEnd
 
 void TextStore::replace(qsizetype position, qsizetype removed, QStringView text, LineEnd newLineEnd, EditKind kind)
 {
+    // An edit goes into the whole text.
+    if (m_growing) {
+        m_file->waitForIndex();
+        (void)grow();
+    }
     position = std::clamp<qsizetype>(position, 0, length());
     removed = std::clamp<qsizetype>(removed, 0, length() - position);
 
@@ -635,6 +670,15 @@ void TextStore::breakUndoJoin()
 
 // --- A text kept in its file -----------------------------------------------
 
+std::vector<TextStore::Piece> TextStore::wholePieces() const
+{
+    if (!m_growing)
+        return m_pieces;
+    if (m_file->length() == 0)
+        return {};
+    return {{false, 0, m_file->length(), m_file->breaks()}};
+}
+
 void TextStore::sumPieces()
 {
     m_pieceEnds.resize(m_pieces.size());
@@ -661,8 +705,10 @@ qsizetype TextStore::pieceIndex(qsizetype position) const
 
 qsizetype TextStore::fileBreaksBefore(qsizetype position) const
 {
-    if (position >= m_file->length())
-        return m_file->breaks();
+    // The end of what is indexed so far needs no block beyond it.
+    const FileText::Indexed indexed = m_file->indexed();
+    if (position == indexed.length || (indexed.complete && position > indexed.length))
+        return indexed.breaks;
     const FileText::Block block = m_file->blockAt(position);
     const auto decoded = m_file->decode(block);
     const auto &offsets = decoded->breakOffsets;

@@ -81,8 +81,9 @@ public:
     // Returns how many breaks of each kind there were.
     std::array<qsizetype, lineEndKinds> load(QString &&text);
     // Makes the file's text the whole text, read from the file as needed.
-    // Clears undo. Waits for the file's index.
-    std::array<qsizetype, lineEndKinds> load(std::shared_ptr<const FileText> file);
+    // Clears undo. Only what the file's index has gone through is in the
+    // text at first: the rest comes in with grow().
+    void load(std::shared_ptr<const FileText> file);
     // The same, with the text made of stretches of the file and text between
     // them, whose line breaks are as a file has them: what readEdits() of a
     // snapshot gave.
@@ -104,6 +105,18 @@ public:
     bool readEdits(const std::function<void(qsizetype start, qsizetype length)> &onFile,
                    const std::function<void(QStringView text)> &onText,
                    const std::function<void(LineEnd lineEnd)> &onBreak) const;
+    // While the file's index goes on, the text is the part it has gone
+    // through, unedited; snapshots and readEdits() give the whole file
+    // all the same.
+    bool growing() const { return m_growing; }
+    // How much of the file is in the text, from 0 to 1.
+    double grownShare() const;
+    // Takes in what the index went through since; gives the characters
+    // added at the end. An edit takes in the whole text first.
+    qsizetype grow();
+    // Waits until the index has gone through that many lines (or the whole
+    // file), without taking them in.
+    void waitForLines(qsizetype lines) const;
     // The file the text is read from, or null.
     const FileText *file() const { return m_file.get(); }
     // For a text kept in its file, at least as many characters as its
@@ -189,6 +202,9 @@ private:
     };
 
     // The text kept in its file.
+    // The table of pieces, the part the index has not gone through yet
+    // included.
+    std::vector<Piece> wholePieces() const;
     qsizetype pieceIndex(qsizetype position) const;
     qsizetype pieceStart(qsizetype index) const { return index == 0 ? 0 : m_pieceEnds[size_t(index - 1)]; }
     qsizetype pieceBreaksBefore(qsizetype index) const { return index == 0 ? 0 : m_pieceBreakEnds[size_t(index - 1)]; }
@@ -250,6 +266,8 @@ private:
     mutable QString m_contiguousCopy;
 
     std::shared_ptr<const FileText> m_file;
+    bool m_growing = false;
+    qint64 m_grownBytes = 0;
     std::vector<Piece> m_pieces;
     // Where each piece ends, and the breaks up to its end.
     std::vector<qsizetype> m_pieceEnds;

@@ -88,6 +88,10 @@ void TextView::storeReset()
     const bool hadSelection = hasSelection();
     const bool moved = m_position != 0;
     m_anchor = m_position = 0;
+    if (m_growTimer)
+        killTimer(std::exchange(m_growTimer, 0));
+    if (m_store.growing())
+        m_growTimer = startTimer(30);
     updateScrollBars();
     viewport()->update();
     const qsizetype oldLength = std::exchange(m_accessibleLength, m_store.length());
@@ -106,6 +110,60 @@ void TextView::storeReset()
     emit textChanged();
 }
 
+bool TextView::takeGrowth()
+{
+    if (!m_store.growing())
+        return true;
+    const qsizetype end = m_store.length();
+    m_layout->aboutToReplace(end, 0);
+    const qsizetype added = m_store.grow();
+    m_layout->replaced(end, added);
+    m_accessibleLength = m_store.length();
+    updateScrollBars();
+    setTop(m_top);
+    if (added > 0)
+        viewport()->update();
+    if (m_store.growing()) {
+        emit indexing(int(m_store.grownShare() * 100));
+        return true;
+    }
+    if (m_growTimer)
+        killTimer(std::exchange(m_growTimer, 0));
+    const bool kept = textCompleted();
+    emit indexing(100);
+    return kept;
+}
+
+bool TextView::completeText()
+{
+    if (!m_store.growing())
+        return true;
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    while (!m_store.file()->waitForIndex(100))
+        emit indexing(int(m_store.file()->indexedBytes() * 100 / std::max<qint64>(1, m_store.file()->bytes())));
+    const bool kept = takeGrowth();
+    QGuiApplication::restoreOverrideCursor();
+    return kept;
+}
+
+void TextView::growToLine(qsizetype line)
+{
+    if (!m_store.growing() || line < m_store.lineCount())
+        return;
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    m_store.waitForLines(line + 1);
+    (void)takeGrowth();
+    QGuiApplication::restoreOverrideCursor();
+}
+
+qint64 TextView::rowsToCome() const
+{
+    const double share = m_store.grownShare();
+    if (share >= 1)
+        return 0;
+    return qint64(double(m_layout->totalRows()) * (1 - share) / std::max(share, 1e-6));
+}
+
 qsizetype TextView::selectionStart() const
 {
     return std::min(m_anchor, m_position);
@@ -118,6 +176,8 @@ qsizetype TextView::selectionEnd() const
 
 void TextView::setSelection(qsizetype anchor, qsizetype position)
 {
+    if (std::max(anchor, position) >= m_store.length())
+        (void)completeText();
     const qsizetype length = m_store.length();
     m_store.breakUndoJoin();
     m_preferredX = -1;
@@ -166,6 +226,9 @@ void TextView::notifyCursor()
 
 qsizetype TextView::edit(qsizetype position, qsizetype removed, QStringView text, TextStore::EditKind kind)
 {
+    // A text replaced meanwhile has other positions: the edit is not made.
+    if (!completeText())
+        return 0;
     const qsizetype before = m_store.length();
     position = std::clamp<qsizetype>(position, 0, before);
     removed = std::clamp<qsizetype>(removed, 0, before - position);
@@ -201,6 +264,8 @@ void TextView::finishEdit(qsizetype anchor, qsizetype position)
     // The caret's old place may be beyond the new end.
     m_anchor = std::min(m_anchor, m_store.length());
     m_position = std::min(m_position, m_store.length());
+    anchor = std::min(anchor, m_store.length());
+    position = std::min(position, m_store.length());
     m_preferredX = -1;
     moveCaret(anchor, position);
     if (!m_preedit.isEmpty())
@@ -345,6 +410,7 @@ void TextView::paste()
 
 void TextView::selectAll()
 {
+    (void)completeText();
     m_store.breakUndoJoin();
     moveCaret(0, m_store.length());
     setSelectionClipboard();
@@ -490,7 +556,7 @@ void TextView::updateScrollBars()
 {
     m_syncingScrollBars = true;
     const int page = pageRows();
-    const qint64 rows = m_layout->totalRows();
+    const qint64 rows = m_layout->totalRows() + rowsToCome();
     verticalScrollBar()->setRange(0, int(std::clamp<qint64>(rows - page, 0, INT_MAX)));
     verticalScrollBar()->setPageStep(page);
     verticalScrollBar()->setSingleStep(1);
@@ -678,6 +744,13 @@ void TextView::scrollContentsBy(int, int dy)
     }
     if (dy != 0) {
         const int value = verticalScrollBar()->value();
+        // Beyond what a growing text has taken in: wait for the index up to there.
+        if (m_store.growing() && value >= verticalScrollBar()->maximum()) {
+            (void)completeText();
+        } else if (m_store.growing() && value + pageRows() >= m_layout->totalRows()) {
+            const qint64 rows = std::max<qint64>(1, m_layout->totalRows());
+            growToLine(qsizetype(double(m_store.lineCount()) * double(value + 2 * pageRows()) / double(rows)));
+        }
         RowPos top;
         if (value >= verticalScrollBar()->maximum() && value > 0) {
             top = lastTop();
@@ -708,6 +781,10 @@ void TextView::restartBlink()
 
 void TextView::timerEvent(QTimerEvent *event)
 {
+    if (event->timerId() == m_growTimer) {
+        (void)takeGrowth();
+        return;
+    }
     if (event->timerId() == m_blinkTimer) {
         m_caretShown = !m_caretShown;
         viewport()->update(cursorRect().adjusted(-4, -1, 40, 1));
@@ -925,6 +1002,12 @@ qsizetype TextView::target(Move move, qsizetype from)
 void TextView::moveBy(Move move, bool select)
 {
     m_store.breakUndoJoin();
+    if (m_store.growing()) {
+        if (move == Move::TextEnd)
+            (void)completeText();
+        else
+            growToLine(m_store.lineAt(m_position) + 2 * qsizetype(pageRows()) + 2);
+    }
     const bool vertical = move == Move::Up || move == Move::Down || move == Move::PageUp || move == Move::PageDown;
     if (!vertical)
         m_preferredX = -1;

@@ -43,6 +43,14 @@ public:
     // raised.
     void storeReset();
 
+    // A text still growing from its file as the file is indexed (see
+    // TextStore::growing()) takes in more as it comes, and waits for the
+    // index only where it must: to go further than it has come, to reach
+    // its end, and before any edit. completeText() takes in the whole text
+    // at once, waiting for the index, and is false when that replaced the
+    // text (the rest of the file could not be read as its start was).
+    bool completeText();
+
     // The caret is at position; the selection runs from anchor to it.
     qsizetype cursorPosition() const { return m_position; }
     qsizetype anchorPosition() const { return m_anchor; }
@@ -102,8 +110,14 @@ signals:
     void textChanged();
     void cursorPositionChanged();
     void selectionChanged();
+    // While a big file's text is indexed: how much of it has been gone
+    // through; 100 once it all has.
+    void indexing(int percent);
 
 protected:
+    // The whole text of a file has come in; false when this replaced it.
+    virtual bool textCompleted() { return true; }
+
     // The clipboard and drag and drop: the selection as plain text with
     // each line break as LF, and text taken in as replaceSelection takes it.
     virtual QMimeData *createMimeDataFromSelection() const;
@@ -183,6 +197,13 @@ private:
     void updateWrapWidth();
     // Makes a change to the layout, keeping the text at the top in place.
     void relayout(const std::function<void()> &change);
+    // Takes in what the text's file index went through since; false when
+    // the text turned out whole and was replaced.
+    bool takeGrowth();
+    // Waits until the text has that line, or has all come.
+    void growToLine(qsizetype line);
+    // Rows the scroll bar counts for the part of a growing text still to come.
+    qint64 rowsToCome() const;
     void restartBlink();
     void setSelectionClipboard();
     void startDrag();
@@ -213,6 +234,7 @@ private:
     int m_blinkTimer = 0;
     bool m_caretShown = true;
     int m_autoScrollTimer = 0;
+    int m_growTimer = 0;
     QPoint m_mousePoint;
     bool m_selecting = false;
     // A press on the selection: it may start a drag, or place the caret.

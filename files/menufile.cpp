@@ -45,6 +45,19 @@ void setModified(const frmNotePad &window, bool modified)
         Quillo::DocState[slot].Modified = modified;
 }
 
+// A big file's text comes in as its index goes on: the status bar says how
+// far it has come, painted at once, as the program may be waiting for it.
+void showIndexing(RichTextBox &text, StatusBar &status)
+{
+    const QString ready = status.panel(1)->text();
+    const auto show = [&status, ready](int percent) {
+        status.panel(1)->setText(percent < 100 ? QStringLiteral("Indexing %1 %").arg(percent) : ready);
+        status.panel(1)->repaint();
+    };
+    QObject::connect(&text, &RichTextBox::indexing, &status, show);
+    QObject::connect(&text, &QObject::destroyed, &status, [show] { show(100); });
+}
+
 } // namespace
 
 bool IsUntitled(const QString &caption)
@@ -113,21 +126,9 @@ void OpenFile(const QString &path, const QString &encoding)
         document->setTag(QString::number(slot));
         document->setCaption(path);
     });
-    // A big file says how far its opening has come, painted at once: the
-    // program takes no input meanwhile.
-    StatusBar *status = Quillo::MainForm ? Quillo::MainForm->sbStatusBar : nullptr;
-    const QString ready = status ? status->panel(1)->text() : QString();
-    QMetaObject::Connection progress;
-    if (document && status) {
-        progress = QObject::connect(document->Text1, &RichTextBox::indexing, status, [status](int percent) {
-            status->panel(1)->setText(QStringLiteral("Indexing %1 %").arg(percent));
-            status->panel(1)->repaint();
-        });
-    }
+    if (document && Quillo::MainForm)
+        showIndexing(*document->Text1, *Quillo::MainForm->sbStatusBar);
     trap.run([&] { return document->Text1->LoadFile(path, RichTextFileType::Text, encoding); });
-    QObject::disconnect(progress);
-    if (status)
-        status->panel(1)->setText(ready);
     if (trap.failed()) {
         MsgBox(QStringLiteral("Error. Can't open file: ") + path, MsgBoxStyle::Exclamation, QStringLiteral("Open"));
         if (document) {

@@ -108,8 +108,16 @@ void RichTextBox::readText(OnText &&onText, OnBreak &&onBreak) const
     });
 }
 
+void RichTextBox::wholeText() const
+{
+    // Taking in the rest of a growing text changes what is in the view, not
+    // the text the program sees.
+    (void)const_cast<RichTextBox *>(this)->completeText();
+}
+
 QString RichTextBox::Text() const
 {
+    wholeText();
     QString text(textLength(), Qt::Uninitialized);
     char16_t *out = reinterpret_cast<char16_t *>(text.data());
     readText([&](QStringView run) { out = std::copy(run.utf16(), run.utf16() + run.size(), out); },
@@ -122,6 +130,7 @@ QString RichTextBox::Text() const
 
 qsizetype RichTextBox::textLength() const
 {
+    wholeText();
     return store().length() + store().lineCount() - 1;
 }
 
@@ -316,28 +325,66 @@ Error RichTextBox::LoadFile(const QString &path, int fileType, const QString &en
             return fileError(error);
         // Bytes the format cannot read, further on than its start showed,
         // leave the file to be decoded whole.
+        // The first screen shows once the index has gone through its first
+        // few hundred kilobytes; the rest of the text comes in as it goes on.
         if (file) {
-            while (!file->waitForIndex(100))
-                emit indexing(int(file->indexedBytes() * 100 / std::max<qint64>(file->bytes(), 1)));
+            constexpr qsizetype firstBytes = 1 << 18;
+            (void)file->block(std::max<qsizetype>(0, firstBytes / fileBlockBytes() - 1));
             if (file->intact()) {
-                const std::array<qsizetype, lineEndKinds> counts = file->lineEndCounts();
-                TextFileFormat format = file->format();
-                const auto most = std::max_element(counts.begin(), counts.end());
-                format.lineEnd = *most > 0 ? LineEnd(most - counts.begin()) : platformLineEnd();
                 store().load(file);
-                m_format = format;
+                m_format = file->format();
+                m_loadedEncoding = encoding;
                 setNewLineEnd(m_format.lineEnd);
                 storeReset();
-                return Error::none();
+                if (store().growing() || takeFileLineEnds())
+                    return Error::none();
             }
         }
     }
+    return loadWhole(path, encoding);
+}
+
+Error RichTextBox::loadWhole(const QString &path, const QString &encoding)
+{
+    TextFileFormat chosen;
+    (void)formatForEncoding(encoding, chosen);
     DecodedTextFile decoded;
     const FileError error = encoding.isEmpty() ? readTextFile(path, decoded) : readTextFile(path, decoded, chosen);
     if (error.failed())
         return fileError(error);
     loadText(std::move(decoded.text), decoded.format);
     return Error::none();
+}
+
+// New lines take the most common line end of the file, known once it has
+// all been indexed.
+bool RichTextBox::takeFileLineEnds()
+{
+    const FileText *file = store().file();
+    if (!file->intact())
+        return false;
+    const std::array<qsizetype, lineEndKinds> counts = file->lineEndCounts();
+    const auto most = std::max_element(counts.begin(), counts.end());
+    m_format.lineEnd = *most > 0 ? LineEnd(most - counts.begin()) : platformLineEnd();
+    setNewLineEnd(m_format.lineEnd);
+    return true;
+}
+
+// Bytes further on in the file that its format cannot read leave it to be
+// decoded whole, as the program sees it: nothing was edited meanwhile, and
+// the caret keeps its line.
+bool RichTextBox::textCompleted()
+{
+    if (!store().file() || takeFileLineEnds())
+        return true;
+    const QString path = store().file()->path();
+    const qsizetype line = store().lineAt(cursorPosition());
+    const QSignalBlocker quiet(this);
+    if (loadWhole(path, m_loadedEncoding).failed())
+        return true;
+    setSelection(store().lineStart(std::min(line, store().lineCount() - 1)),
+                 store().lineStart(std::min(line, store().lineCount() - 1)));
+    return false;
 }
 
 Error RichTextBox::loadEdits(const QString &source, const TextFileFormat &sourceFormat,
@@ -397,6 +444,7 @@ bool RichTextBox::setFileEncoding(const QString &encoding)
 
 bool RichTextBox::fitsFileEncoding() const
 {
+    wholeText();
     bool fits = true;
     if (m_format.encoding == TextEncoding::Windows1252 || m_format.encoding == TextEncoding::Legacy) {
         store().read(0, store().length(),
@@ -411,6 +459,12 @@ QList<Error> RichTextBox::SaveFiles(const QStringList &paths, int fileType, bool
     QList<Error> results(paths.size());
     if (fileType != RichTextFileType::Text) {
         results.fill(Error::make(ErrorNumber::InvalidPropertyValue, QStringLiteral("file type")));
+        return results;
+    }
+    wholeText();
+    // A text whose file could not be read to its end would be saved short.
+    if (store().file() && !store().file()->intact()) {
+        results.fill(fileError(FileError::make(FileError::Kind::ReadFailed, store().file()->path())));
         return results;
     }
     TextFileFormat format = m_format;
@@ -555,9 +609,12 @@ intptr_t RichTextBox::windowMessage(unsigned message, uintptr_t wParam, intptr_t
     const bool caret = wParam == uintptr_t(-1);
     switch (message) {
     case EM_GETLINECOUNT:
+        wholeText();
         return store().lineCount();
     case EM_LINEINDEX: {
         const qsizetype line = caret ? store().lineAt(cursorPosition()) : qsizetype(wParam);
+        if (line >= store().lineCount())
+            wholeText();
         // Each line break before the line counts two in Text.
         return line >= 0 && line < store().lineCount() ? store().lineStart(line) + line : -1;
     }

@@ -138,8 +138,6 @@ public:
     intptr_t windowMessage(unsigned message, uintptr_t wParam, intptr_t lParam) override;
 
 signals:
-    // While a big file opens: how much of it has been gone through.
-    void indexing(int percent);
     // After every change of the text: typed, pasted, deleted, set by the
     // program or loaded from a file.
     void Change();
@@ -159,6 +157,11 @@ protected:
 private:
     enum class BreakSide { Before, After };
 
+    bool textCompleted() override;
+    // The whole of a text growing from its file, for what reads the text.
+    void wholeText() const;
+    bool takeFileLineEnds();
+    Error loadWhole(const QString &path, const QString &encoding);
     qsizetype textPosition(qsizetype storePosition) const;
     qsizetype storePosition(qsizetype textPosition, BreakSide side) const;
     // Calls onText for each stretch of characters and onBreak with the line
@@ -167,6 +170,8 @@ private:
     void readText(OnText &&onText, OnBreak &&onBreak) const;
 
     TextFileFormat m_format;
+    // The encoding a file was opened in by name, or empty.
+    QString m_loadedEncoding;
     QString m_fontName;
     int m_rightMargin = 0;
     // A clipboard key that the control handled when it was announced, before

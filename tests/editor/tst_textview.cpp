@@ -1,3 +1,4 @@
+#include "editor/filetext.h"
 #include "editor/textlayout.h"
 #include "editor/textstore.h"
 #include "editor/textview.h"
@@ -12,9 +13,11 @@
 #include <QMimeData>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
+#include <thread>
 
 namespace {
 
@@ -409,6 +412,85 @@ private slots:
         QCOMPARE(whole, readable);
         if (readable)
             QCOMPARE(read, QStringLiteral("one\r\nxytwo\nthree\rfour"));
+    }
+
+    // A big file's text shows as soon as the index has gone through its
+    // start (held there), comes in as the index goes on without counting as
+    // a change, and is taken in whole, waiting for the index, wherever the
+    // part not yet in is needed.
+    void aTextGrowingFromItsFileShowsAtOnceAndWaitsForTheIndexOnlyWhereItMust_data()
+    {
+        QTest::addColumn<QString>("action");
+        for (const char *action : {"index goes on", "Ctrl+End", "typing", "scroll bar to the bottom", "Page Down past it",
+                                   "select all"})
+            QTest::newRow(action) << QString::fromLatin1(action);
+    }
+
+    void aTextGrowingFromItsFileShowsAtOnceAndWaitsForTheIndexOnlyWhereItMust()
+    {
+        QFETCH(QString, action);
+        QTemporaryDir folder;
+        const QString path = folder.filePath(QStringLiteral("big.txt"));
+        QString whole;
+        for (int line = 0; line < 60000; ++line)
+            whole += QStringLiteral("line %1 \u00e9\U0001F600\n").arg(line);
+        {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(whole.toUtf8());
+        }
+        FileText::holdIndexesAt(8192);
+        FileError error;
+        const std::shared_ptr<FileText> file = FileText::open(path, TextFileFormat(), error, 1024);
+        (void)file->block(4);
+        view->store().load(file);
+        view->storeReset();
+        QSignalSpy changes(view, &TextView::textChanged);
+        view->repaint();
+        QVERIFY(view->store().growing());
+        QVERIFY(view->store().lineCount() < 1000);
+        QCOMPARE(view->store().text(0, 6), QStringLiteral("line 0"));
+        // The scroll bar counts the lines still to come.
+        QVERIFY(view->verticalScrollBar()->maximum() > 30000);
+        // Taking in what comes does not wait for what has not come.
+        QTest::qWait(60);
+        // What waits for the index gets it once it moves on.
+        std::jthread release([] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            FileText::holdIndexesAt(-1);
+        });
+        qsizetype caret = 0;
+        if (action == QLatin1String("index goes on")) {
+            release.join();
+            QTRY_VERIFY(!view->store().growing());
+        } else if (action == QLatin1String("Ctrl+End")) {
+            press(Qt::Key_End, Qt::ControlModifier);
+            caret = whole.size();
+        } else if (action == QLatin1String("typing")) {
+            view->setSelection(3, 3);
+            QTest::keyClicks(view, QStringLiteral("x"));
+            whole.insert(3, u'x');
+            caret = 4;
+        } else if (action == QLatin1String("scroll bar to the bottom")) {
+            view->verticalScrollBar()->setValue(view->verticalScrollBar()->maximum());
+            const QPoint bottom(5, view->viewport()->height() - 5);
+            QVERIFY(view->store().lineAt(view->positionAt(bottom)) > 59990);
+        } else if (action == QLatin1String("Page Down past it")) {
+            press(Qt::Key_PageDown, Qt::NoModifier, 200);
+            caret = view->cursorPosition();
+            QVERIFY(view->store().lineAt(caret) > 1000);
+        } else {
+            press(Qt::Key_A, Qt::ControlModifier);
+            QCOMPARE(view->selectedText().size(), whole.size());
+            caret = whole.size();
+        }
+        if (release.joinable())
+            release.join();
+        QTRY_VERIFY(!view->store().growing());
+        QCOMPARE(view->store().lineCount(), 60001);
+        QCOMPARE(text(), whole);
+        QCOMPARE(view->cursorPosition(), caret);
+        QCOMPARE(changes.count(), action == QLatin1String("typing") ? 1 : 0);
     }
 
     void typingInAMegabyteLineLaysOutOnlyWhatIsInSight()

@@ -1,3 +1,4 @@
+#include "editor/filetext.h"
 #include "platform/richtextbox.h"
 #include "filebytes.h"
 #include "freshsuite.h"
@@ -6,6 +7,8 @@
 #include <QDir>
 #include <QSignalSpy>
 #include <QTest>
+
+#include <thread>
 
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
@@ -66,6 +69,59 @@ private slots:
         QVERIFY(box.Text().endsWith(QStringLiteral("\r\nkeep me")));
         QCOMPARE(changes.count(), 0);
         QCOMPARE(QDir(fresh().folder()).entryList(QDir::Files | QDir::System), files);
+    }
+
+    // A big file shows while its index goes on (held here); whatever reads
+    // the whole text waits for it, and bytes further on that its encoding
+    // cannot read have it read whole, as a small file would be, unchanged.
+    void aBigFileOpensBeforeItIsIndexedAndWhatReadsItWaitsForTheWhole_data()
+    {
+        QTest::addColumn<QString>("reading");
+        QTest::addColumn<bool>("badBytes");
+        for (const char *reading : {"save", "find", "text"})
+            QTest::newRow(reading) << QString::fromLatin1(reading) << false;
+        QTest::newRow("bytes not UTF-8 further on") << QStringLiteral("text") << true;
+    }
+
+    void aBigFileOpensBeforeItIsIndexedAndWhatReadsItWaitsForTheWhole()
+    {
+        QFETCH(QString, reading);
+        QFETCH(bool, badBytes);
+        QByteArray bytes;
+        for (int line = 0; bytes.size() < 2'000'000; ++line)
+            bytes += "line " + QByteArray::number(line) + " \xc3\xa9t\xc3\xa9\r\n";
+        if (badBytes)
+            bytes.insert(1'500'000, "\xff\xfe"); // past the first megabyte, which tells the encoding
+        bytes += "needle";
+        if (RichTextBox::keptInFileFrom() > bytes.size())
+            QSKIP("runs where every file is read from the file itself");
+        const QString path = fresh().path(QStringLiteral("big.txt"));
+        QVERIFY(writeBytes(path, bytes));
+        RichTextBox inMemory;
+        DecodedTextFile decoded = decodeTextFile(bytes);
+        inMemory.loadText(std::move(decoded.text), decoded.format);
+        FileText::holdIndexesAt(400'000);
+        RichTextBox box;
+        QSignalSpy changes(&box, &RichTextBox::Change);
+        QVERIFY(box.LoadFile(path).ok());
+        QVERIFY(box.store().growing());
+        std::jthread release([] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            FileText::holdIndexesAt(-1);
+        });
+        if (reading == QLatin1String("save")) {
+            QVERIFY(box.SaveFile(fresh().path(QStringLiteral("saved.txt"))).ok());
+            QCOMPARE(readBytes(fresh().path(QStringLiteral("saved.txt"))), bytes);
+        } else if (reading == QLatin1String("find")) {
+            QCOMPARE(box.findText(QStringLiteral("needle"), 0, SearchDirection::Down, TextCase::Exact).start,
+                     inMemory.textLength() - 6);
+        } else {
+            release.join();
+            QTRY_VERIFY(!box.store().growing());
+            QCOMPARE(box.Text(), inMemory.Text());
+            QCOMPARE(box.fileEncoding(), inMemory.fileEncoding());
+        }
+        QCOMPARE(changes.count(), 1);
     }
 };
 
