@@ -20,7 +20,7 @@
 namespace {
 
 // Blocks read at a time while indexing.
-constexpr int blocksPerRead = 16;
+constexpr int blocksPerRead = 4;
 std::atomic<qint64> indexHold = -1;
 // Blocks whose text is kept once decoded.
 constexpr size_t blocksKept = 8;
@@ -37,14 +37,87 @@ struct BlockCount
     qsizetype length = 0;
     qsizetype breaks = 0;
     std::array<qsizetype, lineEndKinds> lineEnds {};
+    // Offsets of the first and the last CR or LF byte (-1: none), and the
+    // most bytes between two of them.
+    qsizetype firstEnd = -1;
+    qsizetype lastEnd = -1;
+    qsizetype longestInside = 0;
 };
 
 enum class Counted { Yes, Invalid, NotCountable };
 
+// The running sums of a count, and the line-end bytes found at an offset.
+struct Tally
+{
+    qsizetype units = 0;
+    qsizetype lf = 0;
+    qsizetype cr = 0;
+    qsizetype pairs = 0;
+    std::array<qsizetype, 3> others {}; // U+2029, U+FDD0, U+FDD1
+    BlockCount *count = nullptr;
+
+    void lineEndByte(qsizetype at)
+    {
+        if (count->lastEnd < 0)
+            count->firstEnd = at;
+        else
+            count->longestInside = std::max(count->longestInside, at - count->lastEnd - 1);
+        count->lastEnd = at;
+    }
+};
+
+#ifdef QUILLORY_SSE2
+// Sums the sixteen byte counters of each of the vectors into totals.
+inline qsizetype sumBytes(__m128i counters)
+{
+    const __m128i sums = _mm_sad_epu8(counters, _mm_setzero_si128());
+    return qsizetype(_mm_cvtsi128_si32(sums)) + qsizetype(_mm_cvtsi128_si32(_mm_srli_si128(sums, 8)));
+}
+
+// Counts runs of sixteen bytes from at on, while they are ASCII (any bytes
+// where all count as one unit); gives where it stopped. A CR LF pair is
+// counted at its CR, so the byte after each run is looked at too.
+qsizetype countVectors(const unsigned char *p, qsizetype at, qsizetype n, bool anyByte, Tally &tally)
+{
+    const __m128i lfByte = _mm_set1_epi8('\n');
+    const __m128i crByte = _mm_set1_epi8('\r');
+    while (n - at > 16) {
+        __m128i lfs = _mm_setzero_si128();
+        __m128i crs = _mm_setzero_si128();
+        __m128i pairs = _mm_setzero_si128();
+        const qsizetype start = at;
+        // Byte counters hold up to 255.
+        for (int round = 0; round < 255 && n - at > 16; ++round, at += 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + at));
+            if (!anyByte && _mm_movemask_epi8(v) != 0)
+                break;
+            const __m128i lf = _mm_cmpeq_epi8(v, lfByte);
+            const __m128i cr = _mm_cmpeq_epi8(v, crByte);
+            const __m128i ends = _mm_or_si128(lf, cr);
+            if (auto mask = quint32(_mm_movemask_epi8(ends))) {
+                const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + at + 1));
+                lfs = _mm_sub_epi8(lfs, lf);
+                crs = _mm_sub_epi8(crs, cr);
+                pairs = _mm_sub_epi8(pairs, _mm_and_si128(cr, _mm_cmpeq_epi8(next, lfByte)));
+                for (; mask; mask &= mask - 1)
+                    tally.lineEndByte(at + qCountTrailingZeroBits(mask));
+            }
+        }
+        tally.units += at - start;
+        tally.lf += sumBytes(lfs);
+        tally.cr += sumBytes(crs);
+        tally.pairs += sumBytes(pairs);
+        if (at - start < 255 * 16)
+            break;
+    }
+    return at;
+}
+#endif
+
 // Counts a block's characters and line breaks from its bytes, as decoding it
 // would, without decoding: for UTF-8 (checked as strictly as the decoder
-// does) and the character sets that count as single bytes. Sixteen bytes of
-// ASCII are counted at a time where the processor can.
+// does) and the character sets that count as single bytes. Runs of ASCII
+// are counted sixteen bytes at a time where the processor can.
 Counted countBlock(QByteArrayView bytes, const TextFileFormat &format, BlockCount &count)
 {
     const bool utf8 = format.encoding == TextEncoding::Utf8;
@@ -52,37 +125,26 @@ Counted countBlock(QByteArrayView bytes, const TextFileFormat &format, BlockCoun
         return Counted::NotCountable;
     const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
     const qsizetype n = bytes.size();
-    qsizetype units = 0;
-    qsizetype lf = 0;
-    qsizetype cr = 0;
-    qsizetype pairs = 0;
-    std::array<qsizetype, 3> others {}; // U+2029, U+FDD0, U+FDD1
+    Tally tally;
+    tally.count = &count;
     qsizetype i = 0;
     while (i < n) {
 #ifdef QUILLORY_SSE2
-        if (n - i >= 16) {
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + i));
-            if (!utf8 || _mm_movemask_epi8(v) == 0) {
-                const auto lfs = quint32(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8('\n'))));
-                const auto crs = quint32(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8('\r'))));
-                lf += qPopulationCount(lfs);
-                cr += qPopulationCount(crs);
-                pairs += qPopulationCount(crs & (lfs >> 1)) + ((lfs & 1) && i > 0 && p[i - 1] == '\r' ? 1 : 0);
-                units += 16;
-                i += 16;
-                continue;
-            }
-        }
+        i = countVectors(p, i, n, !utf8, tally);
+        if (i >= n)
+            break;
 #endif
         const unsigned char b = p[i];
         if (b < 0x80 || !utf8) {
             if (b == '\n') {
-                ++lf;
-                pairs += i > 0 && p[i - 1] == '\r' ? 1 : 0;
+                ++tally.lf;
+                tally.lineEndByte(i);
             } else if (b == '\r') {
-                ++cr;
+                ++tally.cr;
+                tally.pairs += i + 1 < n && p[i + 1] == '\n' ? 1 : 0;
+                tally.lineEndByte(i);
             }
-            ++units;
+            ++tally.units;
             ++i;
             continue;
         }
@@ -108,12 +170,13 @@ Counted countBlock(QByteArrayView bytes, const TextFileFormat &format, BlockCoun
                 return Counted::Invalid;
         }
         if (b == 0xE2 && p[i + 1] == 0x80 && p[i + 2] == 0xA9)
-            ++others[0];
+            ++tally.others[0];
         else if (b == 0xEF && p[i + 1] == 0xB7 && (p[i + 2] == 0x90 || p[i + 2] == 0x91))
-            ++others[p[i + 2] == 0x90 ? 1 : 2];
-        units += length == 4 ? 2 : 1;
+            ++tally.others[p[i + 2] == 0x90 ? 1 : 2];
+        tally.units += length == 4 ? 2 : 1;
         i += length;
     }
+    const auto &[units, lf, cr, pairs, others, unused] = tally;
     count.length = units - pairs;
     count.breaks = lf + cr - pairs + others[0] + others[1] + others[2];
     count.lineEnds = {pairs, lf - pairs, cr - pairs, others[0], others[1], others[2]};
@@ -252,6 +315,27 @@ void FileText::buildIndex()
     qint64 longestLine = 0;
     const bool littleEndian = m_format.encoding == TextEncoding::Utf16LE;
     const bool bigEndian = m_format.encoding == TextEncoding::Utf16BE;
+    // Blocks are told a read at a time: a waiter is woken once for many.
+    std::vector<Block> found;
+    std::array<qsizetype, lineEndKinds> lineEndCounts {};
+    const auto publish = [&] {
+        if (found.empty())
+            return;
+        {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            for (Block &block : found) {
+                block.index = qsizetype(m_blocks.size());
+                m_blocks.push_back(block);
+            }
+            m_lineEndCounts = lineEndCounts;
+            m_longestLine = std::max(longestLine, found.back().byteEnd - lineStart);
+        }
+        m_indexedBytes = found.back().byteEnd;
+        found.clear();
+        // Only those waiting for a part are woken before the end.
+        if (m_partWaiters > 0)
+            m_indexed.notify_all();
+    };
     while (at < m_bytes && !m_stop) {
         const qint64 want = std::min<qint64>(m_bytes - at, qint64(m_blockBytes) * blocksPerRead + lookAhead);
         if (!readBytes(file, at, want, bytes)) {
@@ -263,49 +347,52 @@ void FileText::buildIndex()
         // The last block of a read waits for the next read, unless it ends
         // the file.
         while (start < chunkEnd && !m_stop) {
-            while (indexHold >= 0 && start >= indexHold && !m_stop)
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            if (indexHold >= 0 && start >= indexHold) {
+                publish();
+                while (indexHold >= 0 && start >= indexHold && !m_stop)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
             const qint64 end = blockEnd(bytes, at, start + m_blockBytes);
             if (end + lookAhead > chunkEnd && chunkEnd < m_bytes)
                 break;
             const QByteArrayView block = QByteArrayView(bytes).sliced(qsizetype(start - at), qsizetype(end - start));
             BlockCount count;
             Counted counted = countBlock(block, m_format, count);
-            if (counted == Counted::NotCountable) {
+            if (counted == Counted::Yes) {
+                if (count.firstEnd >= 0) {
+                    longestLine = std::max({longestLine, start + count.firstEnd - lineStart, qint64(count.longestInside)});
+                    lineStart = start + count.lastEnd + 1;
+                }
+            } else if (counted == Counted::NotCountable) {
                 counted = decodeStoreText(block, m_format, decoded) ? Counted::Yes : Counted::Invalid;
                 count.length = decoded.text.size();
                 count.breaks = qsizetype(decoded.lineEnds.size());
                 for (const LineEnd lineEnd : decoded.lineEnds)
                     ++count.lineEnds[size_t(lineEnd)];
+                // Lines of a file of CR line ends are told by their CRs.
+                const char lineEnd = count.lineEnds[size_t(LineEnd::Cr)] > count.lineEnds[size_t(LineEnd::Lf)] ? '\r' : '\n';
+                for (qsizetype found = block.indexOf(lineEnd); found >= 0; found = block.indexOf(lineEnd, found + 1)) {
+                    // In UTF-16 only the byte of a whole line end counts.
+                    if (littleEndian && (found % 2 != 0 || found + 1 >= block.size() || block.at(found + 1) != 0))
+                        continue;
+                    if (bigEndian && (found % 2 != 1 || block.at(found - 1) != 0))
+                        continue;
+                    longestLine = std::max(longestLine, start + found - lineStart);
+                    lineStart = start + found + 1;
+                }
             }
             if (counted == Counted::Invalid) {
                 m_broken = true;
                 break;
             }
-            // Lines of a file of CR line ends are told by their CRs.
-            const char lineEnd = count.lineEnds[size_t(LineEnd::Cr)] > count.lineEnds[size_t(LineEnd::Lf)] ? '\r' : '\n';
-            for (qsizetype found = block.indexOf(lineEnd); found >= 0; found = block.indexOf(lineEnd, found + 1)) {
-                // In UTF-16 only the byte of a whole line end counts.
-                if (littleEndian && (found % 2 != 0 || found + 1 >= block.size() || block.at(found + 1) != 0))
-                    continue;
-                if (bigEndian && (found % 2 != 1 || block.at(found - 1) != 0))
-                    continue;
-                longestLine = std::max(longestLine, start + found - lineStart);
-                lineStart = start + found + 1;
-            }
-            {
-                const std::lock_guard<std::mutex> lock(m_mutex);
-                for (int kind = 0; kind < lineEndKinds; ++kind)
-                    m_lineEndCounts[size_t(kind)] += count.lineEnds[size_t(kind)];
-                m_blocks.push_back({qsizetype(m_blocks.size()), start, end, position, count.length, breaks, count.breaks});
-                m_longestLine = std::max(longestLine, end - lineStart);
-            }
+            for (int kind = 0; kind < lineEndKinds; ++kind)
+                lineEndCounts[size_t(kind)] += count.lineEnds[size_t(kind)];
+            found.push_back({0, start, end, position, count.length, breaks, count.breaks});
             position += count.length;
             breaks += count.breaks;
-            m_indexedBytes = end;
-            m_indexed.notify_all();
             start = end;
         }
+        publish();
         if (m_broken)
             break;
         at = start;
@@ -328,12 +415,15 @@ template <typename Ready>
 void FileText::waitUntil(Ready ready) const
 {
     std::unique_lock<std::mutex> lock(m_mutex);
+    ++m_partWaiters;
     m_indexed.wait(lock, [&] { return m_complete || ready(); });
+    --m_partWaiters;
 }
 
 void FileText::waitForIndex() const
 {
-    waitUntil([] { return false; });
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_indexed.wait(lock, [this] { return bool(m_complete); });
 }
 
 bool FileText::waitForIndex(int milliseconds) const

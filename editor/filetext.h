@@ -138,6 +138,7 @@ private:
 
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_indexed;
+    mutable std::atomic<int> m_partWaiters = 0;
     std::vector<Block> m_blocks;
     std::array<qsizetype, lineEndKinds> m_lineEndCounts {};
     qint64 m_longestLine = 0;
