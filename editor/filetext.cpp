@@ -595,3 +595,64 @@ bool FileText::readStretch(qsizetype start, qsizetype length, const std::functio
     }
     return true;
 }
+
+bool FileText::searchesBytes(QStringView what) const
+{
+    if (what.isEmpty())
+        return false;
+    if (m_format.encoding == TextEncoding::Utf8)
+        return what.isValidUtf16();
+    if (!countsAsSingleBytes(m_format))
+        return false;
+    return std::all_of(what.begin(), what.end(), [](QChar c) { return c.unicode() < 0x80; });
+}
+
+qsizetype FileText::findBytes(QStringView what, qsizetype from, qsizetype startsBefore, qsizetype endsBy) const
+{
+    const QByteArray needle = what.toUtf8();
+    if (!searchesBytes(what) || from >= startsBefore)
+        return -1;
+    // Blocks read at a time, and the bytes an occurrence may run on beyond.
+    constexpr qsizetype blocksPerSearch = 16;
+    const qsizetype overlap = needle.size() - 1;
+    QByteArray bytes;
+    for (Block first = blockAt(from); first.start < startsBefore;) {
+        const Block last = block(first.index + blocksPerSearch - 1);
+        const qint64 end = std::min(last.byteEnd + overlap, m_bytes);
+        {
+            const std::lock_guard<std::mutex> lock(m_cacheMutex);
+            if (!readBytes(m_reader, first.byteStart, end - first.byteStart, bytes)) {
+                m_broken = true;
+                return -1;
+            }
+        }
+        const qsizetype searched = qsizetype(last.byteEnd - first.byteStart);
+        // Characters are counted up to each occurrence, on from the last.
+        qsizetype counted = 0;
+        qsizetype position = first.start;
+        for (qsizetype at = 0; at < searched; ++at) {
+#ifdef Q_OS_LINUX
+            const void *hit = ::memmem(bytes.constData() + at, size_t(bytes.size() - at), needle.constData(), size_t(needle.size()));
+            at = hit ? static_cast<const char *>(hit) - bytes.constData() : -1;
+#else
+            at = QByteArrayView(bytes).indexOf(needle, at);
+#endif
+            if (at < 0 || at >= searched)
+                break;
+            BlockCount count;
+            (void)countBlock(QByteArrayView(bytes).sliced(counted, at - counted), m_format, count);
+            position += count.length;
+            counted = at;
+            if (position < from)
+                continue;
+            if (position >= startsBefore || position + what.size() > endsBy)
+                return -1;
+            return position;
+        }
+        // The last block is given for any beyond it.
+        first = block(last.index + 1);
+        if (first.index != last.index + 1)
+            break;
+    }
+    return -1;
+}

@@ -114,6 +114,13 @@ public:
     bool readStretch(qsizetype start, qsizetype length, const std::function<void(QByteArrayView)> &onBytes,
                      const std::function<void(QStringView)> &onText, const std::function<void(LineEnd)> &onBreak) const;
 
+    // Whether what can be looked for in the file's bytes as they are (UTF-8,
+    // or ASCII in a single-byte character set): then findBytes() finds it.
+    bool searchesBytes(QStringView what) const;
+    // The first position in [from, startsBefore) where what stands, ending
+    // by endsBy; -1 for none. The bytes are searched without being decoded.
+    qsizetype findBytes(QStringView what, qsizetype from, qsizetype startsBefore, qsizetype endsBy) const;
+
 private:
     FileText(const QString &path, const TextFileFormat &format, qint64 bytes, qint64 firstByte, qsizetype blockBytes);
     void buildIndex();

@@ -670,6 +670,41 @@ void TextStore::breakUndoJoin()
 
 // --- A text kept in its file -----------------------------------------------
 
+bool TextStore::findInBytes(QStringView what, qsizetype from, qsizetype *found) const
+{
+    if (!m_file || m_growing || !m_file->searchesBytes(what))
+        return false;
+    *found = -1;
+    const qsizetype n = what.size();
+    for (qsizetype index = std::max<qsizetype>(0, pieceIndex(from)); index < qsizetype(m_pieces.size()); ++index) {
+        const Piece &piece = m_pieces[size_t(index)];
+        const qsizetype start = pieceStart(index);
+        const qsizetype end = start + piece.length;
+        const qsizetype begin = std::max(from, start);
+        if (begin >= end)
+            continue;
+        qsizetype hit = -1;
+        if (piece.added) {
+            hit = QStringView(m_added).mid(piece.start, piece.length).indexOf(what, begin - start);
+            hit = hit < 0 ? -1 : start + hit;
+        } else {
+            const qsizetype fileEnd = piece.start + piece.length;
+            hit = m_file->findBytes(what, piece.start + (begin - start), fileEnd, fileEnd);
+            hit = hit < 0 ? -1 : start + (hit - piece.start);
+        }
+        // Or one that runs on into the pieces after.
+        for (qsizetype at = std::max(begin, end - n + 1); hit < 0 && at < end && at + n <= length(); ++at) {
+            if (text(at, n) == what)
+                hit = at;
+        }
+        if (hit >= 0) {
+            *found = hit;
+            break;
+        }
+    }
+    return true;
+}
+
 std::vector<TextStore::Piece> TextStore::wholePieces() const
 {
     if (!m_growing)

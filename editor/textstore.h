@@ -117,6 +117,10 @@ public:
     // Waits until the index has gone through that many lines (or the whole
     // file), without taking them in.
     void waitForLines(qsizetype lines) const;
+    // For a text kept in its file, where the file's bytes can be searched
+    // for what (see FileText::searchesBytes()): the first position at or
+    // after from where what stands, or -1, in found. False otherwise.
+    bool findInBytes(QStringView what, qsizetype from, qsizetype *found) const;
     // The file the text is read from, or null.
     const FileText *file() const { return m_file.get(); }
     // For a text kept in its file, at least as many characters as its

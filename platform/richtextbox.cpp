@@ -221,6 +221,10 @@ TextMatch RichTextBox::findText(const QString &what, qsizetype from, SearchDirec
     // break, where no such what starts.
     const TextStore &text = store();
     const qsizetype start = storePosition(from, BreakSide::Before);
+    // A text kept in its file is searched in its bytes where they allow.
+    qsizetype found = -1;
+    if (down && !finder.convertsCase() && text.findInBytes(what, start, &found))
+        return found < 0 ? TextMatch {} : TextMatch {textPosition(found), what.size()};
     const auto splitsPair = [&](qsizetype at) {
         return at > 0 && at < text.length() && text.at(at).isLowSurrogate() && text.at(at - 1).isHighSurrogate();
     };

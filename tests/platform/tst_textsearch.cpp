@@ -55,7 +55,7 @@ private slots:
     // A text loaded from a file (which a run of the tests keeps in its file,
     // searched a few blocks at a time) gives what a search of the whole text
     // as one string gives, in either direction and case.
-    void searchingALoadedTextFindsWhatTheWholeTextHolds()
+    void searchingALoadedAndEditedTextFindsWhatTheWholeTextHolds()
     {
         const QStringList pieces {"ab", "\u00df", "SS", "s", "\U00010428", "x", " ", "\r\n", "\u00e9"};
         const QStringList whats {"ss", "SS", "\u00df", "\U00010400", "x a", "b \u00df", "s\u00c9", "ab"};
@@ -70,6 +70,16 @@ private slots:
         QVERIFY(box.LoadFile(path).ok());
         QCOMPARE(box.Text(), text);
         for (int search = 0; search < 400; ++search) {
+            // Now and then an edit, so that occurrences run across what was typed.
+            if (search % 10 == 9) {
+                qsizetype at = random.bounded(int(text.size()) + 1);
+                if (at > 0 && at < text.size() && text.at(at - 1) == u'\r')
+                    ++at;
+                const QString typed = pieces.at(random.bounded(int(pieces.size())));
+                QVERIFY(box.setSelStart(at).ok());
+                box.setSelText(typed);
+                text.insert(at, typed);
+            }
             const QString what = whats.at(random.bounded(int(whats.size())));
             const qsizetype from = random.bounded(int(text.size()) + 1);
             const SearchDirection direction = random.bounded(2) ? Down : Up;
