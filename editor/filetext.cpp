@@ -15,6 +15,7 @@
 
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace {
@@ -284,14 +285,18 @@ qint64 FileText::blockEnd(const QByteArray &bytes, qint64 base, qint64 nominalEn
     return std::min(end, m_bytes);
 }
 
-bool FileText::readBytes(QIODevice &file, qint64 at, qint64 count, QByteArray &out)
+// Reads at a place without moving the file's own place, so that two threads
+// can read one file at once.
+bool FileText::readBytes(QFile &file, qint64 at, qint64 count, QByteArray &out)
 {
     out.resize(qsizetype(count));
-    if (!file.seek(at))
-        return false;
     qint64 done = 0;
     while (done < count) {
-        const qint64 got = file.read(out.data() + done, count - done);
+#ifdef Q_OS_UNIX
+        const qint64 got = ::pread(file.handle(), out.data() + done, size_t(count - done), off_t(at + done));
+#else
+        const qint64 got = file.seek(at + done) ? file.read(out.data() + done, count - done) : -1;
+#endif
         if (got <= 0)
             return false;
         done += got;
@@ -300,68 +305,54 @@ bool FileText::readBytes(QIODevice &file, qint64 at, qint64 count, QByteArray &o
 }
 
 // Reads many blocks at a time, and a few bytes beyond them to see where the
-// last one may end.
-void FileText::buildIndex()
+// last one may end. Its blocks count characters and breaks from the part's
+// start; each read's blocks go to onRead, when given, and are then cleared.
+void FileText::indexPart(QFile &file, qint64 from, qint64 to, IndexPart &part, const std::atomic<bool> &stop,
+                         const std::function<void(IndexPart &)> &onRead) const
 {
-    QFile &file = m_indexFile;
     constexpr qint64 lookAhead = 4;
-    qint64 at = m_firstByte;
-    qsizetype position = 0;
-    qsizetype breaks = 0;
+    qint64 at = from;
     QByteArray bytes;
     Decoded decoded;
-    // Where the last line began, for the longest line.
-    qint64 lineStart = m_firstByte;
-    qint64 longestLine = 0;
+    part.lineStart = from;
     const bool littleEndian = m_format.encoding == TextEncoding::Utf16LE;
     const bool bigEndian = m_format.encoding == TextEncoding::Utf16BE;
-    // Blocks are told a read at a time: a waiter is woken once for many.
-    std::vector<Block> found;
-    std::array<qsizetype, lineEndKinds> lineEndCounts {};
-    const auto publish = [&] {
-        if (found.empty())
-            return;
-        {
-            const std::lock_guard<std::mutex> lock(m_mutex);
-            for (Block &block : found) {
-                block.index = qsizetype(m_blocks.size());
-                m_blocks.push_back(block);
-            }
-            m_lineEndCounts = lineEndCounts;
-            m_longestLine = std::max(longestLine, found.back().byteEnd - lineStart);
-        }
-        m_indexedBytes = found.back().byteEnd;
-        found.clear();
-        // Only those waiting for a part are woken before the end.
-        if (m_partWaiters > 0)
-            m_indexed.notify_all();
+    // A line that began before the part is measured once the parts meet.
+    const auto lineEnds = [&](qint64 lineEnd) {
+        if (part.firstLineEnd < 0)
+            part.firstLineEnd = lineEnd;
+        else
+            part.longestInside = std::max(part.longestInside, lineEnd - part.lineStart);
+        part.lineStart = lineEnd + 1;
     };
-    while (at < m_bytes && !m_stop) {
-        const qint64 want = std::min<qint64>(m_bytes - at, qint64(m_blockBytes) * blocksPerRead + lookAhead);
+    while (at < to && !stop) {
+        const qint64 want = std::min<qint64>(m_bytes - at, std::min<qint64>(to - at, m_blockBytes * blocksPerRead) + lookAhead);
         if (!readBytes(file, at, want, bytes)) {
-            m_broken = true;
+            part.broken = true;
             break;
         }
         const qint64 chunkEnd = at + bytes.size();
         qint64 start = at;
         // The last block of a read waits for the next read, unless it ends
-        // the file.
-        while (start < chunkEnd && !m_stop) {
+        // the part.
+        while (start < std::min(chunkEnd, to) && !stop) {
             if (indexHold >= 0 && start >= indexHold) {
-                publish();
-                while (indexHold >= 0 && start >= indexHold && !m_stop)
+                if (onRead)
+                    onRead(part);
+                while (indexHold >= 0 && start >= indexHold && !stop)
                     std::this_thread::sleep_for(std::chrono::milliseconds(1));
             }
-            const qint64 end = blockEnd(bytes, at, start + m_blockBytes);
-            if (end + lookAhead > chunkEnd && chunkEnd < m_bytes)
+            const qint64 end = start + m_blockBytes >= to ? to : std::min(to, blockEnd(bytes, at, start + m_blockBytes));
+            if (end > chunkEnd || (end < to && end + lookAhead > chunkEnd && chunkEnd < m_bytes))
                 break;
             const QByteArrayView block = QByteArrayView(bytes).sliced(qsizetype(start - at), qsizetype(end - start));
             BlockCount count;
             Counted counted = countBlock(block, m_format, count);
             if (counted == Counted::Yes) {
                 if (count.firstEnd >= 0) {
-                    longestLine = std::max({longestLine, start + count.firstEnd - lineStart, qint64(count.longestInside)});
-                    lineStart = start + count.lastEnd + 1;
+                    lineEnds(start + count.firstEnd);
+                    part.longestInside = std::max<qint64>(part.longestInside, count.longestInside);
+                    part.lineStart = start + count.lastEnd + 1;
                 }
             } else if (counted == Counted::NotCountable) {
                 counted = decodeStoreText(block, m_format, decoded) ? Counted::Yes : Counted::Invalid;
@@ -377,25 +368,90 @@ void FileText::buildIndex()
                         continue;
                     if (bigEndian && (found % 2 != 1 || block.at(found - 1) != 0))
                         continue;
-                    longestLine = std::max(longestLine, start + found - lineStart);
-                    lineStart = start + found + 1;
+                    lineEnds(start + found);
                 }
             }
             if (counted == Counted::Invalid) {
-                m_broken = true;
+                part.broken = true;
                 break;
             }
             for (int kind = 0; kind < lineEndKinds; ++kind)
-                lineEndCounts[size_t(kind)] += count.lineEnds[size_t(kind)];
-            found.push_back({0, start, end, position, count.length, breaks, count.breaks});
-            position += count.length;
-            breaks += count.breaks;
+                part.lineEndCounts[size_t(kind)] += count.lineEnds[size_t(kind)];
+            part.blocks.push_back({0, start, end, part.length, count.length, part.breaks, count.breaks});
+            part.length += count.length;
+            part.breaks += count.breaks;
             start = end;
         }
-        publish();
-        if (m_broken)
+        if (onRead)
+            onRead(part);
+        if (part.broken)
             break;
         at = start;
+    }
+}
+
+// A big file is indexed in two halves at once, the second on a thread of its
+// own; the first half's blocks are told as they are found, the second's
+// once the first is done.
+void FileText::buildIndex()
+{
+    qint64 half = m_bytes;
+    if (m_bytes - m_firstByte >= 32 * qint64(m_blockBytes)) {
+        // Where a block could end, near the middle.
+        const qint64 middle = m_firstByte + ((m_bytes - m_firstByte) / 2 & ~qint64(1));
+        QByteArray around;
+        if (readBytes(m_indexFile, middle - 4, 12, around))
+            half = blockEnd(around, middle - 4, middle);
+    }
+    IndexPart second;
+    std::atomic<bool> stopSecond = false;
+    std::thread secondHalf;
+    if (half < m_bytes) {
+        secondHalf = std::thread([&] { indexPart(m_indexFile, half, m_bytes, second, stopSecond, nullptr); });
+    }
+    // What the index knows of the text so far.
+    qsizetype length = 0;
+    qsizetype breaks = 0;
+    qint64 lineStart = m_firstByte;
+    qint64 longest = 0;
+    std::array<qsizetype, lineEndKinds> lineEndCounts {};
+    // Blocks are told a read at a time: a waiter is woken once for many.
+    const auto publish = [&](IndexPart &part) {
+        if (part.blocks.empty())
+            return;
+        {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            for (Block &block : part.blocks) {
+                block.index = qsizetype(m_blocks.size());
+                block.start += length;
+                block.breaksBefore += breaks;
+                m_blocks.push_back(block);
+            }
+            for (int kind = 0; kind < lineEndKinds; ++kind)
+                m_lineEndCounts[size_t(kind)] = lineEndCounts[size_t(kind)] + part.lineEndCounts[size_t(kind)];
+            m_longestLine = std::max({longest, part.firstLineEnd - lineStart, part.longestInside,
+                                      part.blocks.back().byteEnd - (part.firstLineEnd < 0 ? lineStart : part.lineStart)});
+        }
+        m_indexedBytes = part.blocks.back().byteEnd;
+        part.blocks.clear();
+        // Only those waiting for a part are woken before the end.
+        if (m_partWaiters > 0)
+            m_indexed.notify_all();
+    };
+    IndexPart first;
+    indexPart(m_indexFile, m_firstByte, half, first, m_stop, publish);
+    stopSecond = first.broken || m_stop;
+    if (secondHalf.joinable())
+        secondHalf.join();
+    m_broken = m_broken || first.broken;
+    if (!m_broken && !m_stop && half < m_bytes) {
+        length = first.length;
+        breaks = first.breaks;
+        lineEndCounts = first.lineEndCounts;
+        longest = std::max({first.firstLineEnd - m_firstByte, first.longestInside, qint64(0)});
+        lineStart = first.firstLineEnd < 0 ? m_firstByte : first.lineStart;
+        publish(second);
+        m_broken = second.broken;
     }
     {
         const std::lock_guard<std::mutex> lock(m_mutex);

@@ -123,14 +123,30 @@ public:
 
 private:
     FileText(const QString &path, const TextFileFormat &format, qint64 bytes, qint64 firstByte, qsizetype blockBytes);
+    // What indexing a stretch of the file found: its blocks, counting
+    // characters and breaks from its start; the first line end in it and
+    // the longest line after that, in bytes; where its last line began.
+    struct IndexPart
+    {
+        std::vector<Block> blocks;
+        qsizetype length = 0;
+        qsizetype breaks = 0;
+        std::array<qsizetype, lineEndKinds> lineEndCounts {};
+        qint64 firstLineEnd = -1;
+        qint64 longestInside = 0;
+        qint64 lineStart = 0;
+        bool broken = false;
+    };
     void buildIndex();
+    void indexPart(QFile &file, qint64 from, qint64 to, IndexPart &part, const std::atomic<bool> &stop,
+                   const std::function<void(IndexPart &)> &onRead) const;
     // The end of the block that would end at nominalEnd, moved on so that it
     // splits neither a character nor a CR LF pair; bytes hold the file from
     // byte base on.
     qint64 blockEnd(const QByteArray &bytes, qint64 base, qint64 nominalEnd) const;
     template <typename Ready>
     void waitUntil(Ready ready) const;
-    static bool readBytes(QIODevice &file, qint64 at, qint64 count, QByteArray &out);
+    static bool readBytes(QFile &file, qint64 at, qint64 count, QByteArray &out);
 
     const QString m_path;
     const TextFileFormat m_format;
