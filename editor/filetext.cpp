@@ -47,7 +47,8 @@ struct BlockCount
 
 enum class Counted { Yes, Invalid, NotCountable };
 
-// The running sums of a count, and the line-end bytes found at an offset.
+// The running sums of a count, kept apart from the count so that they stay
+// in registers.
 struct Tally
 {
     qsizetype units = 0;
@@ -55,70 +56,88 @@ struct Tally
     qsizetype cr = 0;
     qsizetype pairs = 0;
     std::array<qsizetype, 3> others {}; // U+2029, U+FDD0, U+FDD1
-    BlockCount *count = nullptr;
+    qsizetype firstEnd = -1;
+    qsizetype lastEnd = -1;
+    qsizetype longestInside = 0;
 
+    // A CR or LF byte at an offset.
     void lineEndByte(qsizetype at)
     {
-        if (count->lastEnd < 0)
-            count->firstEnd = at;
+        if (lastEnd < 0)
+            firstEnd = at;
         else
-            count->longestInside = std::max(count->longestInside, at - count->lastEnd - 1);
-        count->lastEnd = at;
+            longestInside = std::max(longestInside, at - lastEnd - 1);
+        lastEnd = at;
     }
 };
 
+// Counts the character at i, UTF-8 checked as strictly as the decoder does,
+// and moves i past it; false for bytes that are not in the format.
+inline bool countCharacter(const unsigned char *p, qsizetype &i, qsizetype n, bool utf8, Tally &tally)
+{
+    const unsigned char b = p[i];
+    if (b < 0x80 || !utf8) {
+        if (b == '\n') {
+            ++tally.lf;
+            tally.lineEndByte(i);
+        } else if (b == '\r') {
+            ++tally.cr;
+            // A CR LF pair is counted at its CR.
+            tally.pairs += i + 1 < n && p[i + 1] == '\n' ? 1 : 0;
+            tally.lineEndByte(i);
+        }
+        ++tally.units;
+        ++i;
+        return true;
+    }
+    qsizetype length = 3;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    if (b >= 0xC2 && b <= 0xDF)
+        length = 2;
+    else if (b == 0xE0)
+        low = 0xA0;
+    else if (b == 0xED)
+        high = 0x9F;
+    else if (b >= 0xF0 && b <= 0xF4) {
+        length = 4;
+        low = b == 0xF0 ? 0x90 : 0x80;
+        high = b == 0xF4 ? 0x8F : 0xBF;
+    } else if (b < 0xE1 || b > 0xEF)
+        return false;
+    if (n - i < length || p[i + 1] < low || p[i + 1] > high)
+        return false;
+    for (qsizetype k = 2; k < length; ++k) {
+        if ((p[i + k] & 0xC0) != 0x80)
+            return false;
+    }
+    if (b == 0xE2 && p[i + 1] == 0x80 && p[i + 2] == 0xA9)
+        ++tally.others[0];
+    else if (b == 0xEF && p[i + 1] == 0xB7 && (p[i + 2] == 0x90 || p[i + 2] == 0x91))
+        ++tally.others[p[i + 2] == 0x90 ? 1 : 2];
+    tally.units += length == 4 ? 2 : 1;
+    i += length;
+    return true;
+}
+
 #ifdef QUILLORY_SSE2
-// Sums the sixteen byte counters of each of the vectors into totals.
+// Loaded from 16 - k on, the mask of a vector's first k bytes.
+alignas(16) const unsigned char firstBytes[32] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+                                                  0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+
+// Sums the sixteen byte counters of a vector.
 inline qsizetype sumBytes(__m128i counters)
 {
     const __m128i sums = _mm_sad_epu8(counters, _mm_setzero_si128());
     return qsizetype(_mm_cvtsi128_si32(sums)) + qsizetype(_mm_cvtsi128_si32(_mm_srli_si128(sums, 8)));
 }
-
-// Counts runs of sixteen bytes from at on, while they are ASCII (any bytes
-// where all count as one unit); gives where it stopped. A CR LF pair is
-// counted at its CR, so the byte after each run is looked at too.
-qsizetype countVectors(const unsigned char *p, qsizetype at, qsizetype n, bool anyByte, Tally &tally)
-{
-    const __m128i lfByte = _mm_set1_epi8('\n');
-    const __m128i crByte = _mm_set1_epi8('\r');
-    while (n - at > 16) {
-        __m128i lfs = _mm_setzero_si128();
-        __m128i crs = _mm_setzero_si128();
-        __m128i pairs = _mm_setzero_si128();
-        const qsizetype start = at;
-        // Byte counters hold up to 255.
-        for (int round = 0; round < 255 && n - at > 16; ++round, at += 16) {
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + at));
-            if (!anyByte && _mm_movemask_epi8(v) != 0)
-                break;
-            const __m128i lf = _mm_cmpeq_epi8(v, lfByte);
-            const __m128i cr = _mm_cmpeq_epi8(v, crByte);
-            const __m128i ends = _mm_or_si128(lf, cr);
-            if (auto mask = quint32(_mm_movemask_epi8(ends))) {
-                const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + at + 1));
-                lfs = _mm_sub_epi8(lfs, lf);
-                crs = _mm_sub_epi8(crs, cr);
-                pairs = _mm_sub_epi8(pairs, _mm_and_si128(cr, _mm_cmpeq_epi8(next, lfByte)));
-                for (; mask; mask &= mask - 1)
-                    tally.lineEndByte(at + qCountTrailingZeroBits(mask));
-            }
-        }
-        tally.units += at - start;
-        tally.lf += sumBytes(lfs);
-        tally.cr += sumBytes(crs);
-        tally.pairs += sumBytes(pairs);
-        if (at - start < 255 * 16)
-            break;
-    }
-    return at;
-}
 #endif
 
 // Counts a block's characters and line breaks from its bytes, as decoding it
-// would, without decoding: for UTF-8 (checked as strictly as the decoder
-// does) and the character sets that count as single bytes. Runs of ASCII
-// are counted sixteen bytes at a time where the processor can.
+// would, without decoding: for UTF-8 and the character sets that count as
+// single bytes. Sixteen bytes without a character beyond ASCII (or any
+// bytes, in a single-byte set) are counted at a time where the processor
+// can, in byte counters summed every 255 steps.
 Counted countBlock(QByteArrayView bytes, const TextFileFormat &format, BlockCount &count)
 {
     const bool utf8 = format.encoding == TextEncoding::Utf8;
@@ -127,57 +146,50 @@ Counted countBlock(QByteArrayView bytes, const TextFileFormat &format, BlockCoun
     const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
     const qsizetype n = bytes.size();
     Tally tally;
-    tally.count = &count;
     qsizetype i = 0;
-    while (i < n) {
 #ifdef QUILLORY_SSE2
-        i = countVectors(p, i, n, !utf8, tally);
-        if (i >= n)
-            break;
-#endif
-        const unsigned char b = p[i];
-        if (b < 0x80 || !utf8) {
-            if (b == '\n') {
-                ++tally.lf;
-                tally.lineEndByte(i);
-            } else if (b == '\r') {
-                ++tally.cr;
-                tally.pairs += i + 1 < n && p[i + 1] == '\n' ? 1 : 0;
-                tally.lineEndByte(i);
+    const __m128i lfByte = _mm_set1_epi8('\n');
+    const __m128i crByte = _mm_set1_epi8('\r');
+    // The byte after each step is looked at too, for a CR LF pair.
+    while (n - i > 16) {
+        __m128i lfs = _mm_setzero_si128();
+        __m128i crs = _mm_setzero_si128();
+        __m128i pairs = _mm_setzero_si128();
+        for (int step = 0; step < 255 && n - i > 16; ++step) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + i));
+            // The ASCII before a character beyond it is counted here, and
+            // that character on its own.
+            const auto high = quint32(_mm_movemask_epi8(v));
+            const int ascii = utf8 && high ? int(qCountTrailingZeroBits(high)) : 16;
+            const __m128i kept = _mm_loadu_si128(reinterpret_cast<const __m128i *>(firstBytes + 16 - ascii));
+            const __m128i lf = _mm_and_si128(_mm_cmpeq_epi8(v, lfByte), kept);
+            const __m128i cr = _mm_and_si128(_mm_cmpeq_epi8(v, crByte), kept);
+            if (auto mask = quint32(_mm_movemask_epi8(_mm_or_si128(lf, cr)))) {
+                const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + i + 1));
+                lfs = _mm_sub_epi8(lfs, lf);
+                crs = _mm_sub_epi8(crs, cr);
+                pairs = _mm_sub_epi8(pairs, _mm_and_si128(cr, _mm_cmpeq_epi8(next, lfByte)));
+                for (; mask; mask &= mask - 1)
+                    tally.lineEndByte(i + qCountTrailingZeroBits(mask));
             }
-            ++tally.units;
-            ++i;
-            continue;
-        }
-        qsizetype length = 3;
-        unsigned char low = 0x80;
-        unsigned char high = 0xBF;
-        if (b >= 0xC2 && b <= 0xDF)
-            length = 2;
-        else if (b == 0xE0)
-            low = 0xA0;
-        else if (b == 0xED)
-            high = 0x9F;
-        else if (b >= 0xF0 && b <= 0xF4) {
-            length = 4;
-            low = b == 0xF0 ? 0x90 : 0x80;
-            high = b == 0xF4 ? 0x8F : 0xBF;
-        } else if (b < 0xE1 || b > 0xEF)
-            return Counted::Invalid;
-        if (n - i < length || p[i + 1] < low || p[i + 1] > high)
-            return Counted::Invalid;
-        for (qsizetype k = 2; k < length; ++k) {
-            if ((p[i + k] & 0xC0) != 0x80)
+            tally.units += ascii;
+            i += ascii;
+            if (ascii < 16 && !countCharacter(p, i, n, utf8, tally))
                 return Counted::Invalid;
         }
-        if (b == 0xE2 && p[i + 1] == 0x80 && p[i + 2] == 0xA9)
-            ++tally.others[0];
-        else if (b == 0xEF && p[i + 1] == 0xB7 && (p[i + 2] == 0x90 || p[i + 2] == 0x91))
-            ++tally.others[p[i + 2] == 0x90 ? 1 : 2];
-        tally.units += length == 4 ? 2 : 1;
-        i += length;
+        tally.lf += sumBytes(lfs);
+        tally.cr += sumBytes(crs);
+        tally.pairs += sumBytes(pairs);
     }
-    const auto &[units, lf, cr, pairs, others, unused] = tally;
+#endif
+    while (i < n) {
+        if (!countCharacter(p, i, n, utf8, tally))
+            return Counted::Invalid;
+    }
+    const auto &[units, lf, cr, pairs, others, firstEnd, lastEnd, longestInside] = tally;
+    count.firstEnd = firstEnd;
+    count.lastEnd = lastEnd;
+    count.longestInside = longestInside;
     count.length = units - pairs;
     count.breaks = lf + cr - pairs + others[0] + others[1] + others[2];
     count.lineEnds = {pairs, lf - pairs, cr - pairs, others[0], others[1], others[2]};
