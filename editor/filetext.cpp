@@ -629,16 +629,26 @@ bool FileText::readStretch(qsizetype start, qsizetype length, const std::functio
         at += take;
         left -= take;
         if (onBytes && from == 0 && take == block.length) {
-            QByteArray bytes;
-            bool read = false;
-            {
-                const std::lock_guard<std::mutex> lock(m_cacheMutex);
-                read = readBytes(m_reader, block.byteStart, block.byteEnd - block.byteStart, bytes);
+            // Whole blocks after it are read with it, up to a megabyte.
+            const qsizetype firstAt = at;
+            const qsizetype firstLeft = left;
+            qint64 byteEnd = block.byteEnd;
+            while (left > 0 && byteEnd - block.byteStart < (1 << 20)) {
+                const Block next = blockAt(at);
+                if (next.start != at || next.length > left || next.length == 0)
+                    break;
+                byteEnd = next.byteEnd;
+                at += next.length;
+                left -= next.length;
             }
-            if (read) {
+            QByteArray bytes;
+            if (readBytes(m_reader, block.byteStart, byteEnd - block.byteStart, bytes)) {
                 onBytes(bytes);
                 continue;
             }
+            // Block by block, what cannot be read reads as it shows.
+            at = firstAt;
+            left = firstLeft;
         }
         const auto decoded = decode(block);
         // What the file no longer holds reads as replacement characters, as
