@@ -210,8 +210,15 @@ void TextLayoutCache::replaced(qsizetype position, qsizetype inserted)
             block.lines += delta;
             block.rows += rowsDelta;
             m_totalRows += rowsDelta;
-            if (block.lines > 4 * linesPerBlock || (block.lines <= 0 && m_blocks.size() > 1))
+            if (b + 1 == m_blocks.size() && block.lines > 2 * linesPerBlock) {
+                // Lines added at the end by the thousand (a text coming in
+                // from its file) make blocks of their own.
+                m_totalRows -= block.rows;
+                m_blocks.pop_back();
+                appendBlocks(blockStart);
+            } else if (block.lines > 4 * linesPerBlock || (block.lines <= 0 && m_blocks.size() > 1)) {
                 m_blocksValid = false;
+            }
         } else {
             m_blocksValid = false;
         }
@@ -746,13 +753,19 @@ void TextLayoutCache::ensureBlocks()
     m_blocks.clear();
     m_blocks.reserve(size_t(lines / linesPerBlock + 1));
     m_totalRows = 0;
-    for (qsizetype first = 0; first < lines; first += linesPerBlock) {
+    appendBlocks(0);
+    m_blocksValid = true;
+}
+
+void TextLayoutCache::appendBlocks(qsizetype from)
+{
+    const qsizetype lines = m_store.lineCount();
+    for (qsizetype first = from; first < lines; first += linesPerBlock) {
         const qsizetype count = std::min(linesPerBlock, lines - first);
         const qint64 rows = estimatedRowsOf(first, first + count - 1);
         m_blocks.push_back({count, rows});
         m_totalRows += rows;
     }
-    m_blocksValid = true;
 }
 
 qint64 TextLayoutCache::rowsBefore(qsizetype lineIndex)

@@ -145,6 +145,8 @@ private:
 
     Line &line(qsizetype index);
     void updateLongestLength(qsizetype first, qsizetype last);
+    // Blocks for the lines from from to the end, after those there are.
+    void appendBlocks(qsizetype from);
     void cut(qsizetype lineIndex, Line &l);
     // Lays out the first piece not yet measured that holds rows of
     // [firstRow, lastRow]; false when there is none.
