@@ -196,6 +196,43 @@ Counted countBlock(QByteArrayView bytes, const TextFileFormat &format, BlockCoun
     return Counted::Yes;
 }
 
+// Makes ASCII letters lower case; false, at once, for a byte beyond ASCII.
+bool lowerAscii(char *bytes, qsizetype size)
+{
+    qsizetype i = 0;
+#ifdef QUILLORY_SSE2
+    const __m128i beforeA = _mm_set1_epi8('A' - 1);
+    const __m128i afterZ = _mm_set1_epi8('Z' + 1);
+    const __m128i toLower = _mm_set1_epi8('a' - 'A');
+    for (; size - i >= 16; i += 16) {
+        auto *at = reinterpret_cast<__m128i *>(bytes + i);
+        const __m128i v = _mm_loadu_si128(at);
+        if (_mm_movemask_epi8(v) != 0)
+            return false;
+        const __m128i upper = _mm_and_si128(_mm_cmpgt_epi8(v, beforeA), _mm_cmplt_epi8(v, afterZ));
+        _mm_storeu_si128(at, _mm_add_epi8(v, _mm_and_si128(upper, toLower)));
+    }
+#endif
+    for (; i < size; ++i) {
+        if ((bytes[i] & 0x80) != 0)
+            return false;
+        if (bytes[i] >= 'A' && bytes[i] <= 'Z')
+            bytes[i] = char(bytes[i] + ('a' - 'A'));
+    }
+    return true;
+}
+
+// Where needle first stands in bytes from at on, or -1.
+qsizetype findIn(QByteArrayView bytes, QByteArrayView needle, qsizetype at = 0)
+{
+#ifdef Q_OS_LINUX
+    const void *hit = ::memmem(bytes.data() + at, size_t(bytes.size() - at), needle.data(), size_t(needle.size()));
+    return hit ? static_cast<const char *>(hit) - bytes.data() : -1;
+#else
+    return bytes.indexOf(needle, at);
+#endif
+}
+
 } // namespace
 
 bool decodeStoreText(QByteArrayView bytes, const TextFileFormat &format, FileText::Decoded &decoded)
@@ -709,12 +746,7 @@ qsizetype FileText::findBytes(QStringView what, qsizetype from, qsizetype starts
         qsizetype counted = 0;
         qsizetype position = first.start;
         for (qsizetype at = 0; at < searched; ++at) {
-#ifdef Q_OS_LINUX
-            const void *hit = ::memmem(bytes.constData() + at, size_t(bytes.size() - at), needle.constData(), size_t(needle.size()));
-            at = hit ? static_cast<const char *>(hit) - bytes.constData() : -1;
-#else
-            at = QByteArrayView(bytes).indexOf(needle, at);
-#endif
+            at = findIn(bytes, needle, at);
             if (at < 0 || at >= searched)
                 break;
             BlockCount count;
@@ -733,4 +765,26 @@ qsizetype FileText::findBytes(QStringView what, qsizetype from, qsizetype starts
             break;
     }
     return -1;
+}
+
+bool FileText::mayHoldIgnoringCase(QStringView what, qsizetype from, qsizetype to) const
+{
+    if (!searchesBytes(what) || !std::all_of(what.begin(), what.end(), [](QChar c) { return c.unicode() < 0x80; })
+        || from >= to)
+        return true;
+    QByteArray needle = what.toLatin1();
+    (void)lowerAscii(needle.data(), needle.size());
+    const Block first = blockAt(from);
+    const Block last = blockAt(to - 1);
+    constexpr qint64 chunk = 1 << 20;
+    QByteArray bytes;
+    for (qint64 at = first.byteStart; at < last.byteEnd; at += chunk) {
+        const qint64 end = std::min(last.byteEnd, at + chunk + needle.size() - 1);
+        if (!readBytes(m_reader, at, end - at, bytes))
+            return true;
+        // A character beyond ASCII may hold what's letters in other forms.
+        if (!lowerAscii(bytes.data(), bytes.size()) || findIn(bytes, needle) >= 0)
+            return true;
+    }
+    return false;
 }

@@ -121,6 +121,12 @@ public:
     // by endsBy; -1 for none. The bytes are searched without being decoded.
     qsizetype findBytes(QStringView what, qsizetype from, qsizetype startsBefore, qsizetype endsBy) const;
 
+    // Whether the characters [from, to) might hold what, compared as the
+    // finder compares ignoring case: false only where they are all ASCII
+    // and hold it in no mix of upper and lower case. Always true for a what
+    // beyond ASCII.
+    bool mayHoldIgnoringCase(QStringView what, qsizetype from, qsizetype to) const;
+
 private:
     FileText(const QString &path, const TextFileFormat &format, qint64 bytes, qint64 firstByte, qsizetype blockBytes);
     // What indexing a stretch of the file found: its blocks, counting

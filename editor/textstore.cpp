@@ -705,6 +705,24 @@ bool TextStore::findInBytes(QStringView what, qsizetype from, qsizetype *found) 
     return true;
 }
 
+bool TextStore::mayHoldIgnoringCase(QStringView what, qsizetype from, qsizetype to) const
+{
+    if (!m_file || m_growing)
+        return true;
+    for (qsizetype index = std::max<qsizetype>(0, pieceIndex(from)); index < qsizetype(m_pieces.size()); ++index) {
+        const Piece &piece = m_pieces[size_t(index)];
+        const qsizetype start = pieceStart(index);
+        if (start >= to)
+            break;
+        const qsizetype begin = std::max(from, start) - start;
+        const qsizetype end = std::min(to, start + piece.length) - start;
+        if (begin < end
+            && (piece.added || m_file->mayHoldIgnoringCase(what, piece.start + begin, piece.start + end)))
+            return true;
+    }
+    return false;
+}
+
 std::vector<TextStore::Piece> TextStore::wholePieces() const
 {
     if (!m_growing)

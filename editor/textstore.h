@@ -121,6 +121,10 @@ public:
     // for what (see FileText::searchesBytes()): the first position at or
     // after from where what stands, or -1, in found. False otherwise.
     bool findInBytes(QStringView what, qsizetype from, qsizetype *found) const;
+    // Whether [from, to) might hold what, compared ignoring case: false only
+    // where it is all text of the file that FileText::mayHoldIgnoringCase()
+    // rules out.
+    bool mayHoldIgnoringCase(QStringView what, qsizetype from, qsizetype to) const;
     // The file the text is read from, or null.
     const FileText *file() const { return m_file.get(); }
     // For a text kept in its file, at least as many characters as its

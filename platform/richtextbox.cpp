@@ -231,7 +231,8 @@ TextMatch RichTextBox::findText(const QString &what, qsizetype from, SearchDirec
     // A text kept in its file is searched a few blocks at a time, each seen
     // with what an occurrence starting in it may cover beyond, so that it
     // is never copied whole; a window never starts or ends between the
-    // halves of a pair. A text in memory is one window.
+    // halves of a pair, and one whose bytes rule out what is not decoded.
+    // A text in memory is one window.
     const qsizetype length = text.length();
     const qsizetype window = text.file() ? 4 * fileBlockBytes() : qsizetype(1) << 40;
     const auto viewEnd = [&](qsizetype startsEnd) {
@@ -247,9 +248,11 @@ TextMatch RichTextBox::findText(const QString &what, qsizetype from, SearchDirec
             qsizetype startsEnd = qMin(length, at + window);
             if (splitsPair(startsEnd))
                 ++startsEnd;
-            const QStringView view = text.contiguous(at, viewEnd(startsEnd));
-            hit = finder.find(view, 0, startsEnd - at, direction);
-            offset = at;
+            if (!finder.convertsCase() || text.mayHoldIgnoringCase(what, at, viewEnd(startsEnd))) {
+                const QStringView view = text.contiguous(at, viewEnd(startsEnd));
+                hit = finder.find(view, 0, startsEnd - at, direction);
+                offset = at;
+            }
             at = startsEnd;
         }
     } else {
@@ -259,9 +262,11 @@ TextMatch RichTextBox::findText(const QString &what, qsizetype from, SearchDirec
             qsizetype at = qMax(qsizetype(0), startsEnd - window);
             if (splitsPair(at))
                 --at;
-            const QStringView view = text.contiguous(at, viewEnd(startsEnd));
-            hit = finder.find(view, 0, startsEnd - at, direction);
-            offset = at;
+            if (!finder.convertsCase() || text.mayHoldIgnoringCase(what, at, viewEnd(startsEnd))) {
+                const QStringView view = text.contiguous(at, viewEnd(startsEnd));
+                hit = finder.find(view, 0, startsEnd - at, direction);
+                offset = at;
+            }
             startsEnd = at;
         }
     }
