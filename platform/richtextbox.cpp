@@ -134,6 +134,23 @@ qsizetype RichTextBox::textLength() const
     return store().length() + store().lineCount() - 1;
 }
 
+QString RichTextBox::textStretch(qsizetype from, qsizetype count) const
+{
+    const qsizetype length = textLength();
+    from = qBound(qsizetype(0), from, length);
+    count = qBound(qsizetype(0), count, length - from);
+    qsizetype at = storePosition(from, BreakSide::Before);
+    // From between a CR and its LF: the stretch begins with the LF.
+    QString stretch;
+    if (textPosition(at) < from) {
+        stretch = QStringLiteral("\n");
+        ++at;
+    }
+    stretch += withCrLfBreaks(store().text(at, std::min(count, store().length() - at)));
+    stretch.truncate(count);
+    return stretch;
+}
+
 qsizetype RichTextBox::textPosition(qsizetype storePosition) const
 {
     return storePosition + store().lineAt(storePosition);

@@ -54,6 +54,8 @@ public:
     QString Text() const;
     // The length of Text, without building it.
     qsizetype textLength() const;
+    // Text's characters [from, from + count), without building the rest.
+    QString textStretch(qsizetype from, qsizetype count) const;
 
     qsizetype SelStart() const;
     // Moves the caret there and empties the selection; beyond the end means

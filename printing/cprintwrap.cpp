@@ -7,6 +7,7 @@
 #include <QDate>
 #include <QLocale>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -100,7 +101,29 @@ void CPrintWrap::setPageRange(qint64 first, qint64 last)
     m_LastPage = last;
 }
 
-Error CPrintWrap::PrintText(const QString &text)
+PrintedText::PrintedText(qsizetype size, std::function<QString(qsizetype from, qsizetype count)> reader,
+                         qsizetype windowChars)
+    : m_size(size), m_reader(std::move(reader)), m_windowChars(std::max<qsizetype>(1, windowChars))
+{
+}
+
+void PrintedText::load(qsizetype from) const
+{
+    m_window = m_reader(from, std::min(m_windowChars, m_size - from));
+    m_windowStart = from;
+}
+
+QString PrintedText::mid(qsizetype from, qsizetype count) const
+{
+    if (from >= m_windowStart && from + count <= m_windowStart + m_window.size())
+        return m_window.mid(from - m_windowStart, count);
+    if (count > m_windowChars)
+        return m_reader(from, count);
+    load(from);
+    return m_window.left(count);
+}
+
+Error CPrintWrap::PrintText(const PrintedText &text)
 {
     Screen::setMousePointer(MousePointer::Hourglass);
     m_pagesPrinted = 0;
@@ -123,7 +146,7 @@ Error CPrintWrap::PrintText(const QString &text)
     return error;
 }
 
-Error CPrintWrap::PrintPages(const QString &text, const PageStart &start, qint64 last)
+Error CPrintWrap::PrintPages(const PrintedText &text, const PageStart &start, qint64 last)
 {
     Screen::setMousePointer(MousePointer::Hourglass);
     m_out = &m_printer;
@@ -144,7 +167,7 @@ Error CPrintWrap::PrintPages(const QString &text, const PageStart &start, qint64
     return trap.firstError();
 }
 
-qint64 CPrintWrap::LayOut(const QString &text, const PageStart &start,
+qint64 CPrintWrap::LayOut(const PrintedText &text, const PageStart &start,
                           const std::function<bool(const PageStart &)> &pageBegun)
 {
     LayoutSurface layout(m_printer);
@@ -157,7 +180,7 @@ qint64 CPrintWrap::LayOut(const QString &text, const PageStart &start,
     return m_page;
 }
 
-Error CPrintWrap::printJob(const QString &text, const PageStart &start)
+Error CPrintWrap::printJob(const PrintedText &text, const PageStart &start)
 {
     m_unitWidths.clear();
     m_page = start.page;

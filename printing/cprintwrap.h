@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QString>
 
+#include <algorithm>
 #include <functional>
 
 class PrintSurface;
@@ -17,6 +18,39 @@ struct PageStart
     qsizetype position = 0;
     // The page goes on with the next piece of a word too wide for a line.
     bool inLongWord = false;
+};
+
+// The text a printout reads: a string, or one read a stretch at a time from
+// a reader, so that a document kept in its file is never copied whole.
+class PrintedText
+{
+public:
+    PrintedText(const QString &text) : m_size(text.size()), m_window(text) {}
+    // size characters, read as reader gives them, about windowChars at a time.
+    PrintedText(qsizetype size, std::function<QString(qsizetype from, qsizetype count)> reader,
+                qsizetype windowChars = qsizetype(1) << 20);
+
+    qsizetype size() const { return m_size; }
+    QChar at(qsizetype i) const
+    {
+        // Going back, the window ends at i.
+        if (i < m_windowStart)
+            load(std::max<qsizetype>(0, i + 1 - m_windowChars));
+        else if (i - m_windowStart >= m_window.size())
+            load(i);
+        return m_window.at(i - m_windowStart);
+    }
+    QString mid(qsizetype from, qsizetype count) const;
+
+private:
+    // Reads the window that begins at from.
+    void load(qsizetype from) const;
+
+    qsizetype m_size = 0;
+    std::function<QString(qsizetype, qsizetype)> m_reader;
+    qsizetype m_windowChars = 0;
+    mutable QString m_window;
+    mutable qsizetype m_windowStart = 0;
 };
 
 // Prints one plain text as one print job: words wrap at the right margin,
@@ -51,22 +85,22 @@ public:
     // Prints the text as one job, with the hourglass showing meanwhile. Page
     // numbers start at 1 on every call. When a printer operation fails the
     // job is given up there and its error returned.
-    Error PrintText(const QString &text);
+    Error PrintText(const PrintedText &text);
     // How many pages the last PrintText printed: none when the range lies
     // past the printout's last page.
     qint64 PagesPrinted() const { return m_pagesPrinted; }
 
     // Prints pages start.page..last (0: to the end) of the text's printout
     // as one job, going on from where a layout found that page to begin.
-    Error PrintPages(const QString &text, const PageStart &start, qint64 last);
+    Error PrintPages(const PrintedText &text, const PageStart &start, qint64 last);
     // Lays the text out from start on without printing anything, and tells
     // pageBegun where each following page begins; stops at the end of the
     // text or when pageBegun returns false. Returns the last page's number.
-    qint64 LayOut(const QString &text, const PageStart &start,
+    qint64 LayOut(const PrintedText &text, const PageStart &start,
                   const std::function<bool(const PageStart &)> &pageBegun);
 
 private:
-    Error printJob(const QString &text, const PageStart &start);
+    Error printJob(const PrintedText &text, const PageStart &start);
     Error printWord(const QString &word, qsizetype at);
     Error breakLongWord(const QString &word, qsizetype at);
     Error endLine();

@@ -70,7 +70,7 @@ protected:
     }
 };
 
-frmPreview::frmPreview(QWidget *parent, const QString &text, const QString &header, qint64 first, qint64 last)
+frmPreview::frmPreview(QWidget *parent, const PrintedText &text, const QString &header, qint64 first, qint64 last)
     : QDialog(parent), m_text(text), m_header(header), m_firstShown(std::max<qint64>(first, 1)), m_last(last)
 {
     setWindowTitle(QStringLiteral("Print Preview"));

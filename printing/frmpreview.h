@@ -27,7 +27,7 @@ public:
 
     // The text as printed with the header in the printer's current font,
     // pages first..last of its printout (last 0: to the end).
-    frmPreview(QWidget *parent, const QString &text, const QString &header, qint64 first, qint64 last);
+    frmPreview(QWidget *parent, const PrintedText &text, const QString &header, qint64 first, qint64 last);
     ~frmPreview() override;
 
     QToolButton *cmdFirst = nullptr;
@@ -80,7 +80,7 @@ private:
     int sideBySide() const;
     PageStart startOf(qint64 page) const { return m_starts.at(page - 1); }
 
-    QString m_text;
+    PrintedText m_text;
     QString m_header;
     qint64 m_firstShown;
     qint64 m_last;

@@ -323,9 +323,14 @@ void frmPrintDlg::reportNoPages(qint64 lastPage)
            MsgBoxStyle::Exclamation, title);
 }
 
-QString frmPrintDlg::whatToPrint(RichTextBox &text) const
+PrintedText frmPrintDlg::whatToPrint(RichTextBox &text) const
 {
-    return Option2[0]->isChecked() ? text.Text() : text.SelText();
+    if (!Option2[0]->isChecked())
+        return text.SelText();
+    // A document kept in its file is read a stretch at a time.
+    if (text.store().file())
+        return PrintedText(text.textLength(), [&text](qsizetype from, qsizetype count) { return text.textStretch(from, count); });
+    return text.Text();
 }
 
 // The printer prints in the document's font, header and footer included.
@@ -361,7 +366,7 @@ void frmPrintDlg::cmdPrint_Click()
     const auto [first, last] = pageRange();
     wrap.setPageRange(first, last);
     for (qint64 copy = 1; copy <= copies; ++copy) {
-        const QString what = whatToPrint(text);
+        const PrintedText what = whatToPrint(text);
         // A range ending before page 1 holds none.
         if (Option1[1]->isChecked() && last < 1)
             return reportNoPages(wrap.LayOut(what, PageStart(), {}));
@@ -387,7 +392,7 @@ void frmPrintDlg::cmdPreview_Click()
     if (const Error error = takeDocumentFont(text); error.failed())
         return reportFailure(error);
     const auto [first, last] = pageRange();
-    const QString what = whatToPrint(text);
+    const PrintedText what = whatToPrint(text);
     if (Option1[1]->isChecked() && last < 1)
         return reportNoPages(CPrintWrap(ThePrinter()).LayOut(what, PageStart(), {}));
     frmPreview preview(this, what, QStringLiteral("Quillory - ") + document->Caption(), first, last);

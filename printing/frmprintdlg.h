@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/error.h"
+#include "printing/cprintwrap.h"
 
 #include <QDialog>
 
@@ -56,7 +57,7 @@ private:
     bool settingsAccepted();
     std::pair<qint64, qint64> pageRange() const;
     void reportNoPages(qint64 lastPage);
-    QString whatToPrint(RichTextBox &text) const;
+    PrintedText whatToPrint(RichTextBox &text) const;
     Error takeDocumentFont(RichTextBox &text);
     // Disables the double-sided options when the printer cannot print them.
     void probeDuplex();

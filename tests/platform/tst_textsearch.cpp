@@ -91,6 +91,10 @@ private slots:
             QVERIFY2(describe(match.start, match.length) == describe(hit.start, hit.end - hit.start),
                      qPrintable(QStringLiteral("%1 from %2").arg(what).arg(from)));
         }
+        // Stretches of Text read alone, as printing reads them, from
+        // anywhere (between a CR and its LF too).
+        for (qsizetype from = 0; from <= text.size(); from += 7)
+            QCOMPARE(box.textStretch(from, 50), text.mid(from, 50));
     }
 };
 

@@ -223,16 +223,18 @@ private slots:
     }
 
     // A layout tells where each page begins; printing from there gives the
-    // page the whole printout has.
+    // page the whole printout has. Both read the text a few characters at a
+    // time, as a document kept in its file is read.
     void everyPageALayoutFindsPrintsAsInTheWholePrintout()
     {
         for (quint32 seed = 1; seed <= 20; ++seed) {
-            const QString text = mixedText(seed, 400);
-            RecordingSurface whole;
-            CPrintWrap engine(whole);
-            setUp(QStringLiteral("chars=12 lines=4"), whole, engine);
-            QCOMPARE(engine.PrintText(text).number, 0);
-            const QList<QStringList> all = pagesFrom(whole);
+            const QString whole = mixedText(seed, 400) + QStringLiteral(" \t\r\n  ");
+            const PrintedText text(whole.size(), [&](qsizetype from, qsizetype count) { return whole.mid(from, count); }, 7);
+            RecordingSurface printout;
+            CPrintWrap engine(printout);
+            setUp(QStringLiteral("chars=12 lines=4"), printout, engine);
+            QCOMPARE(engine.PrintText(whole).number, 0);
+            const QList<QStringList> all = pagesFrom(printout);
 
             QList<PageStart> starts {PageStart()};
             const qint64 pages = engine.LayOut(text, PageStart(), [&](const PageStart &start) {
