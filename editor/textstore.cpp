@@ -658,6 +658,15 @@ bool TextStore::undo(qsizetype *position, qsizetype *length)
     return true;
 }
 
+bool TextStore::undoTakes(qsizetype *position, qsizetype *length) const
+{
+    if (!m_undo.valid)
+        return false;
+    *position = m_undo.position;
+    *length = m_undo.inserted;
+    return true;
+}
+
 void TextStore::clearUndo()
 {
     m_undo = Undo();

@@ -179,6 +179,9 @@ public:
     // The edit it made, for the caret: where it starts, and how much text
     // stands there now. False when there was nothing to undo.
     bool undo(qsizetype *position = nullptr, qsizetype *length = nullptr);
+    // What the next undo takes away: where it starts and how long it is.
+    // False when there is nothing to undo.
+    bool undoTakes(qsizetype *position, qsizetype *length) const;
     void clearUndo();
     // The next edit does not join the one before it.
     void breakUndoJoin();

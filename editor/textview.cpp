@@ -243,27 +243,29 @@ qsizetype TextView::edit(qsizetype position, qsizetype removed, QStringView text
     m_layout->replaced(position, inserted);
     m_accessibleLength = m_store.length();
     m_lastWasUndo = false;
-    if (accessibilityWanted()) {
-        const QString insertedText = m_store.text(position, inserted);
-        if (removed > 0 && inserted > 0) {
-            QAccessibleTextUpdateEvent event(this, int(position), removedText, insertedText);
-            sendAccessible(event);
-        } else if (removed > 0) {
-            QAccessibleTextRemoveEvent event(this, int(position), removedText);
-            sendAccessible(event);
-        } else if (inserted > 0) {
-            QAccessibleTextInsertEvent event(this, int(position), insertedText);
-            sendAccessible(event);
-        }
-    }
+    if (accessibilityWanted())
+        notifyEdit(position, removedText, m_store.text(position, inserted));
     return inserted;
+}
+
+void TextView::notifyEdit(qsizetype position, const QString &removedText, const QString &insertedText)
+{
+    if (!removedText.isEmpty() && !insertedText.isEmpty()) {
+        QAccessibleTextUpdateEvent event(this, int(position), removedText, insertedText);
+        sendAccessible(event);
+    } else if (!removedText.isEmpty()) {
+        QAccessibleTextRemoveEvent event(this, int(position), removedText);
+        sendAccessible(event);
+    } else if (!insertedText.isEmpty()) {
+        QAccessibleTextInsertEvent event(this, int(position), insertedText);
+        sendAccessible(event);
+    }
 }
 
 void TextView::finishEdit(qsizetype anchor, qsizetype position)
 {
-    // The caret's old place may be beyond the new end.
-    m_anchor = std::min(m_anchor, m_store.length());
-    m_position = std::min(m_position, m_store.length());
+    // The caret's old place may be beyond the new end: it moves then, and a
+    // reader hears so.
     anchor = std::min(anchor, m_store.length());
     position = std::min(position, m_store.length());
     m_preferredX = -1;
@@ -289,21 +291,18 @@ void TextView::replaceSelection(QStringView text, TextStore::EditKind kind)
 
 bool TextView::undo()
 {
-    const qsizetype oldLength = m_store.length();
     qsizetype position = 0;
     qsizetype length = 0;
     const bool wasUndo = m_lastWasUndo;
+    QString removedText;
+    if (accessibilityWanted() && m_store.undoTakes(&position, &length))
+        removedText = m_store.text(position, length);
     if (!m_store.canUndo() || !m_store.undo(&position, &length))
         return false;
     m_accessibleLength = m_store.length();
     m_layout->changedFrom(m_store.lineAt(position), m_store.lineAt(position + length));
-    if (accessibilityWanted()) {
-        // What stood there before is gone: spaces stand for it, as long as it was.
-        const qsizetype removed = length - (m_store.length() - oldLength);
-        QAccessibleTextUpdateEvent event(this, int(position), QString(removed, QLatin1Char(' ')),
-                                         m_store.text(position, length));
-        sendAccessible(event);
-    }
+    if (accessibilityWanted())
+        notifyEdit(position, removedText, m_store.text(position, length));
     // Known before the change is told, so that its listeners see it.
     m_lastWasUndo = !wasUndo;
     finishEdit(position + length, position + length);

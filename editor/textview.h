@@ -208,6 +208,8 @@ private:
     void setSelectionClipboard();
     void startDrag();
     void notifyCursor();
+    // Tells a reader of an edit at position: the text it took away and put.
+    void notifyEdit(qsizetype position, const QString &removedText, const QString &insertedText);
     // Where the text given to input methods around the caret starts.
     qsizetype surroundingStart() const;
     // Whether screen readers listen, so events that cost are worth sending.

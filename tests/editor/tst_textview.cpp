@@ -24,11 +24,17 @@ namespace {
 // The events screen readers were sent, and the text of edits.
 QList<QAccessible::Event> accessibleEvents;
 QStringList accessibleEdits;
+int accessibleCaret = -1;
 
 void recordAccessibleEvent(QAccessibleEvent *event)
 {
     accessibleEvents.append(event->type());
-    if (event->type() == QAccessible::TextInserted)
+    if (event->type() == QAccessible::TextCaretMoved)
+        accessibleCaret = static_cast<QAccessibleTextCursorEvent *>(event)->cursorPosition();
+    if (event->type() == QAccessible::TextUpdated)
+        accessibleEdits.append(u'-' + static_cast<QAccessibleTextUpdateEvent *>(event)->textRemoved() + u'+'
+                               + static_cast<QAccessibleTextUpdateEvent *>(event)->textInserted());
+    else if (event->type() == QAccessible::TextInserted)
         accessibleEdits.append(u'+' + static_cast<QAccessibleTextInsertEvent *>(event)->textInserted());
     else if (event->type() == QAccessible::TextRemoved)
         accessibleEdits.append(u'-' + static_cast<QAccessibleTextRemoveEvent *>(event)->textRemoved());
@@ -281,7 +287,40 @@ private slots:
         TextView::setAccessibilityProbe({});
         for (const QAccessible::Event event : {QAccessible::TextCaretMoved, QAccessible::TextSelectionChanged, QAccessible::TextUpdated})
             QVERIFY(accessibleEvents.contains(event));
-        QCOMPARE(accessibleEdits, QStringList({QStringLiteral("-d"), QStringLiteral("+D"), QStringLiteral("-first ")}));
+        QCOMPARE(accessibleEdits, QStringList({QStringLiteral("-second+third"), QStringLiteral("-d"), QStringLiteral("+D"),
+                                               QStringLiteral("-first ")}));
+    }
+
+    void undoTellsAReaderWhatItTookAwayAndPutBackAndWhereTheCaretWent_data()
+    {
+        QTest::addColumn<int>("selected"); // characters before the caret selected, then typed over
+        QTest::addColumn<QString>("typed"); // \b: Backspace
+        QTest::addColumn<int>("undos");
+        QTest::addColumn<QString>("told");
+        QTest::addColumn<int>("caret");
+        QTest::newRow("typing at the end undone") << 0 << "cd" << 1 << "-cd" << 2;
+        QTest::newRow("and done again") << 0 << "cd" << 2 << "-cd +cd" << 4;
+        QTest::newRow("a deletion undone") << 0 << "\b\b" << 1 << "+ab" << 2;
+        QTest::newRow("a selection typed over, undone") << 2 << "X" << 1 << "-X+ab" << 2;
+    }
+
+    void undoTellsAReaderWhatItTookAwayAndPutBackAndWhereTheCaretWent()
+    {
+        QFETCH(int, selected);
+        QFETCH(QString, typed);
+        QFETCH(int, undos);
+        load(QStringLiteral("ab"));
+        view->setSelection(2 - selected, 2);
+        for (const QChar c : typed)
+            c == u'\b' ? press(Qt::Key_Backspace) : QTest::keyClicks(view, QString(c));
+        TextView::setAccessibilityProbe(recordAccessibleEvent);
+        accessibleEdits.clear();
+        accessibleCaret = -1;
+        for (int undo = 0; undo < undos; ++undo)
+            QVERIFY(view->undo());
+        TextView::setAccessibilityProbe({});
+        QTEST(accessibleEdits.join(u' '), "told");
+        QTEST(accessibleCaret, "caret");
     }
 
     void clickingShiftClickingAndDoubleClickingSelect()
