@@ -134,14 +134,16 @@ void RestoreDrafts()
         && first->Text1->textLength() == 0)
         first->Unload();
     for (LeftDraft &draft : drafts) {
-        const int slot = NewDocumentSlot();
+        const bool untitled = MenuFile::IsUntitled(draft.record.caption);
+        int slot = untitled ? TakeNamedSlot(draft.record.caption) : 0;
+        if (slot == 0)
+            slot = NewDocumentSlot();
         if (!Documents[slot])
             Documents[slot] = new frmNotePad(*MainForm);
         frmNotePad &document = *Documents[slot];
         document.setTag(QString::number(slot));
-        // A document never saved takes the name of its new place.
-        document.setCaption(MenuFile::IsUntitled(draft.record.caption) ? QStringLiteral("Untitled") + QString::number(slot)
-                                                                       : draft.record.caption);
+        // A document never saved takes the name of its place.
+        document.setCaption(untitled ? QStringLiteral("Untitled") + QString::number(slot) : draft.record.caption);
         document.setFilePaths(draft.record.paths);
         if (draft.source.isEmpty()) {
             document.Text1->loadText(std::move(draft.text), draft.record.format);
@@ -183,6 +185,31 @@ int NewDocumentSlot()
     Documents.append(nullptr);
     DocState.append(DocumentState());
     return int(DocState.size()) - 1;
+}
+
+int TakeNamedSlot(const QString &caption)
+{
+    const QString number = caption.mid(8);
+    bool isNumber = false;
+    const int slot = number.toInt(&isNumber);
+    // Only the name the program gives, "Untitled" and the slot's number as
+    // it writes it; and the tables do not grow without end for it.
+    if (!isNumber || slot < 1 || slot > 9999 || QString::number(slot) != number)
+        return 0;
+    if (slot < DocState.size() && !DocState[slot].Free)
+        return 0;
+    for (int i = 1; i < Documents.size(); ++i) {
+        if (Documents[i] && Documents[i]->isLoaded() && !DocState[i].Free && Documents[i]->Caption() == caption)
+            return 0;
+    }
+    while (DocState.size() <= slot) {
+        Documents.append(nullptr);
+        DocumentState unused;
+        unused.Free = true;
+        DocState.append(unused);
+    }
+    DocState[slot].Free = false;
+    return slot;
 }
 
 bool AnyDocumentOpen()

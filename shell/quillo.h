@@ -43,6 +43,10 @@ void ReportInterruptedSaves();
 // when it ended without closing them.
 void RestoreDrafts();
 int NewDocumentSlot();
+// Takes the slot that a never-saved document's caption names ("Untitled10":
+// slot 10), the tables growing with free slots up to it; 0 when that slot or
+// caption is taken.
+int TakeNamedSlot(const QString &caption);
 bool AnyDocumentOpen();
 // The edit control of the frame's active document, or null.
 RichTextBox *ActiveText();

@@ -106,6 +106,42 @@ private slots:
         QVERIFY(QFile::exists(document(1)->draft().file()));
     }
 
+    void aRestoredDocumentKeepsItsNameUnlessAnOpenWindowHasIt_data()
+    {
+        QTest::addColumn<QStringList>("left"); // the names of documents that ended runs left, one run each
+        QTest::addColumn<bool>("typed");       // into the start's own Untitled1
+        QTest::addColumn<QString>("windows");  // after the restore and File > New; * the changed ones
+        QTest::newRow("a name no window has") << QStringList {"Untitled10"} << false << "Untitled1 Untitled10*";
+        QTest::newRow("the name of a window open") << QStringList {"Untitled1"} << true << "Untitled1* Untitled2* Untitled3";
+        QTest::newRow("one name twice") << QStringList {"Untitled3", "Untitled3"} << false << "Untitled1* Untitled2 Untitled3*";
+        QTest::newRow("no name the program gives") << QStringList {"Untitled07"} << false << "Untitled1* Untitled2";
+    }
+
+    void aRestoredDocumentKeepsItsNameUnlessAnOpenWindowHasIt()
+    {
+        QFETCH(QStringList, left);
+        QFETCH(bool, typed);
+        activeFrame();
+        if (typed)
+            type(text(1), QStringLiteral("mine"));
+        for (int run = 0; run < left.size(); ++run) {
+            const QString folder = draftsFolder() + QStringLiteral("/run%1/").arg(run);
+            QDir().mkpath(folder);
+            const QByteArray record = "{\"caption\":\"" + left[run].toUtf8()
+                                      + "\",\"paths\":[],\"encoding\":\"UTF-8\",\"byteOrderMark\":false,\"lineEnd\":\"lf\"}\n";
+            QVERIFY(writeBytes(folder + QStringLiteral("1.draft"), "QUILLORY-DRAFT 1\n" + record + QByteArray("h\0i\0", 4)));
+        }
+        TestSeam::queueMessageBoxAnswer(MsgBoxAnswer::Yes);
+        Quillo::RestoreDrafts();
+        MenuFile::FileNew();
+        QStringList windows;
+        for (int slot = 1; slot < Quillo::DocState.size(); ++slot) {
+            if (!Quillo::DocState[slot].Free && document(slot) && document(slot)->isLoaded())
+                windows << document(slot)->Caption() + (Quillo::DocState[slot].Modified ? QStringLiteral("*") : QString());
+        }
+        QTEST(windows.join(u' '), "windows");
+    }
+
     // A draft of a text read from its file holds only what was added to it;
     // once that file has changed, the draft is named and left.
     void aDraftOfATextKeptInItsFileNeedsThatFileUnchanged()
