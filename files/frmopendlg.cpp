@@ -10,6 +10,7 @@
 
 #include <QComboBox>
 #include <QDir>
+#include <QFocusEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -71,6 +72,10 @@ frmOpenDlg::frmOpenDlg(QWidget *parent)
     connect(List1, &QListWidget::itemDoubleClicked, this, &frmOpenDlg::cmdOpen_Click);
     connect(cmdOpen, &QPushButton::clicked, this, &frmOpenDlg::cmdOpen_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmOpenDlg::cmdCancel_Click);
+    // The name box belongs to the browsing tab: what is typed there is what
+    // Open opens, whichever tab showed before.
+    connect(Filename, &QLineEdit::textEdited, this, &frmOpenDlg::showExistingFiles);
+    Filename->installEventFilter(this);
 
     Form_Load();
 }
@@ -83,6 +88,19 @@ void frmOpenDlg::showFirstTab()
         List1->setFocus();
     else
         Filename->setFocus();
+}
+
+bool frmOpenDlg::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == Filename && event->type() == QEvent::FocusIn
+        && static_cast<QFocusEvent *>(event)->reason() == Qt::ShortcutFocusReason)
+        showExistingFiles();
+    return QDialog::eventFilter(watched, event);
+}
+
+void frmOpenDlg::showExistingFiles()
+{
+    SSTab1->setCurrentIndex(1);
 }
 
 void frmOpenDlg::recentTabShown()

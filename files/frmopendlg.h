@@ -41,8 +41,12 @@ public:
     QPushButton *cmdCancel = nullptr;
     QLabel *imgAdvert = nullptr;
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void Form_Load();
+    void showExistingFiles();
     void Filetype_Click();
     void drvList_Change();
     void dirList_Change();

@@ -125,11 +125,24 @@ private slots:
         QCOMPARE(Quillo::MainForm->activeCaption(), files.size() > 1 ? files.last() : QStringLiteral("Untitled1"));
     }
 
-    void enterOnTheRecentTabOpensTheChosenLineTheFirstOneAtFirst()
+    void theOpenDialogOpensTheRecentLineChosenOrTheFileTypedNeverAnother_data()
     {
+        QTest::addColumn<QString>("typed"); // into "File name:" from the recent tab; <typed> is the typed file's path
+        QTest::addColumn<bool>("altN");     // reached by Alt+N, else by a click
+        QTest::addColumn<QString>("opened");
+        QTest::newRow("Enter on the recent tab") << "" << false << "recent.txt";
+        QTest::newRow("a whole path after Alt+N") << "<typed>" << true << "typed.txt";
+        QTest::newRow("a name after a click") << "typed.txt" << false << "typed.txt";
+    }
+
+    void theOpenDialogOpensTheRecentLineChosenOrTheFileTypedNeverAnother()
+    {
+        QFETCH(QString, typed);
+        QFETCH(bool, altN);
         frmMainNote &frame = loadedFrame();
         const QString path = pathTo(QStringLiteral("recent.txt"));
-        QVERIFY(writeBytes(path, "r"));
+        QVERIFY(writeBytes(path, "r") && writeBytes(pathTo(QStringLiteral("typed.txt")), "t"));
+        QDir::setCurrent(fresh().folder());
         Registry::AddRecentFile(path);
         bool stayedOpen = false;
         TestSeam::queueModalAction([&](QDialog &dialog) {
@@ -143,11 +156,21 @@ private slots:
             stayedOpen = open.isVisible();
             open.SSTab1->setCurrentIndex(1);
             open.SSTab1->setCurrentIndex(0);
-            QTest::keyClick(open.List1, Qt::Key_Return);
+            QWidget *keys = typed.isEmpty() ? static_cast<QWidget *>(open.List1) : open.Filename;
+            if (altN) {
+                open.activateWindow();
+                QVERIFY(QTest::qWaitForWindowActive(&open));
+                QTest::keyClick(&open, Qt::Key_N, Qt::AltModifier);
+                QVERIFY(open.Filename->hasFocus());
+            } else if (!typed.isEmpty()) {
+                QTest::mouseClick(open.Filename, Qt::LeftButton);
+            }
+            QTest::keyClicks(keys, QString(typed).replace(QStringLiteral("<typed>"), pathTo(QStringLiteral("typed.txt"))));
+            QTest::keyClick(keys, Qt::Key_Return);
         });
         frame.mnuFile1[1]->trigger();
         QVERIFY(stayedOpen);
-        QCOMPARE(frame.activeCaption(), path);
+        QTEST(QFileInfo(frame.activeCaption()).fileName(), "opened");
         QVERIFY(MenuFile::SelectedFile.isEmpty());
     }
 
