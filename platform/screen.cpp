@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QFontDatabase>
 #include <QGuiApplication>
+#include <QMenuBar>
+#include <QPointer>
 #include <QScreen>
 #include <QWidget>
 
@@ -24,6 +26,23 @@ ScreenState &state()
 {
     static ScreenState s;
     return s;
+}
+
+// The control that had the focus last, the menu bar aside: walking the menus
+// with the keys takes the focus to the bar for a while, and the commands
+// chosen there act on the control the keys came from.
+QPointer<QWidget> &controlBeforeMenus()
+{
+    static QPointer<QWidget> control;
+    static const bool following = [] {
+        QObject::connect(qApp, &QApplication::focusChanged, qApp, [](QWidget *, QWidget *now) {
+            if (now && !qobject_cast<QMenuBar *>(now))
+                control = now;
+        });
+        return true;
+    }();
+    (void)following;
+    return control;
 }
 
 int twipsPerPixel(qreal dotsPerInch)
@@ -133,7 +152,13 @@ QString Screen::fontFamily(const QString &name)
 
 QWidget *Screen::activeControl()
 {
-    return QApplication::focusWidget();
+    QWidget *focus = QApplication::focusWidget();
+    QPointer<QWidget> &before = controlBeforeMenus();
+    if (qobject_cast<QMenuBar *>(focus))
+        return before;
+    if (focus)
+        before = focus;
+    return focus;
 }
 
 void Screen::resetState()

@@ -42,7 +42,8 @@ public:
     // the name itself.
     static QString fontFamily(const QString &name);
 
-    // The control with the input focus, or null.
+    // The control with the input focus, or null. While the menu bar has the
+    // keys, the control that had them before.
     static QWidget *activeControl();
 
     // Back to the start: default pointer, font list read again on next use.

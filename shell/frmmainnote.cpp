@@ -13,6 +13,7 @@
 #include "shell/quillo.h"
 #include "toolbars/menuformat.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QMdiArea>
@@ -201,6 +202,18 @@ void frmMainNote::buildMenus()
     addItem(mnuInternet, mnuInternet1, 3, QStringLiteral("&Upgrade Quillory 98..."));
     mnuInternet->menuAction()->setVisible(false);
     mnuInternet->setEnabled(false);
+
+    // A menu closed with Esc leaves the keys with the menu bar; they go back
+    // to where they were, as when no menu had opened.
+    for (QMenu *menu : {mnuFile, mnuEdit, mnuView, mnuFormat, mnuWindow, mnuWindow2, mnuHelp, mnuInternet}) {
+        connect(menu, &QMenu::aboutToHide, this, [this] {
+            QTimer::singleShot(0, this, [this] {
+                QWidget *control = Screen::activeControl();
+                if (menuBar()->hasFocus() && !QApplication::activePopupWidget() && control && control != menuBar())
+                    control->setFocus(Qt::MenuBarFocusReason);
+            });
+        });
+    }
 }
 
 void frmMainNote::buildToolbars()

@@ -11,6 +11,7 @@
 #include "platform/modal.h"
 #include "platform/msgbox.h"
 #include "platform/program.h"
+#include "platform/richtextbox.h"
 #include "printing/frmprintdlg.h"
 #include "shell/frmabout.h"
 #include "shell/frmmainnote.h"
@@ -305,6 +306,9 @@ bool frmMainNote::eventFilter(QObject *watched, QEvent *event)
         if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
             int KeyAscii = enterKey;
             font ? cboFont_KeyPress(KeyAscii) : cboSize_KeyPress(KeyAscii);
+            // Set, the font is done with: typing goes on in the document.
+            if (frmNotePad *active = activeDocument(); active && active->Text1)
+                active->Text1->setFocus(Qt::OtherFocusReason);
         }
     } else if (event->type() == QEvent::FocusOut) {
         // The box's own list taking the focus is no leaving of the box.

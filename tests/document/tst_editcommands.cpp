@@ -47,8 +47,9 @@ private slots:
         QTest::newRow("Ctrl+Z before a tick") << QStringList {"abc", "^Z"} << "" << "Redo" << "abc";
         QTest::newRow("typing after Undo") << QStringList {"abc", "tick", "button 12", "x"} << "x" << "Undo" << "";
         QTest::newRow("typing after Redo") << QStringList {"abc", "tick", "^Z", "^Y", "d"} << "abcd" << "Undo" << "abc";
-        QTest::newRow("Ctrl+Z in the menu bar") << QStringList {"abc", "tick", "menu bar", "^Z", "text", "tick"} << "abc"
-                                                << "Undo" << "";
+        // The menu bar has the keys only on their way to a menu: they act on the document.
+        QTest::newRow("Ctrl+Z in the menu bar") << QStringList {"abc", "tick", "menu bar", "tick", "^Z", "text", "tick"} << ""
+                                                << "Redo" << "abc";
         QTest::newRow("another document came forward") << QStringList {"abc", "tick", "new", "back"} << "abc" << "" << "";
         QTest::newRow("the font box has the focus") << QStringList {"abc", "tick", "font box", "tick"} << "abc" << "" << "";
     }

@@ -178,6 +178,24 @@ private slots:
         altW(frame.mnuWindow);
     }
 
+    void aMenuOpenedAndClosedFromTheKeyboardLeavesTheKeysAndUndoWithTheDocument()
+    {
+        frmMainNote &frame = activeFrame();
+        QTest::keyClicks(text(1), QStringLiteral("abc"));
+        QTest::keyClick(text(1), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(text(1)->Text(), QString());
+        QTest::keyClick(&frame, Qt::Key_E, Qt::AltModifier);
+        QTRY_VERIFY(frame.mnuEdit->isVisible());
+        // The open menu offers what the document can do, however long it is open.
+        QTest::qWait(150);
+        QVERIFY(!frame.mnuEdit1[0]->isEnabled() && frame.mnuEdit1[1]->isEnabled());
+        QTest::keyClick(frame.mnuEdit, Qt::Key_Escape);
+        QTRY_COMPARE(QApplication::focusWidget(), text(1));
+        QTest::keyClick(text(1), Qt::Key_Y, Qt::ControlModifier);
+        QCOMPARE(text(1)->Text(), QStringLiteral("abc"));
+        QVERIFY(frame.mnuEdit1[0]->isEnabled() && !frame.mnuEdit1[1]->isEnabled());
+    }
+
     void newDocumentsCascadeWithinTheAreaAndTheWindowMenuArrangesThem()
     {
         frmMainNote &frame = activeFrame(QSize(1000, 700));

@@ -24,6 +24,8 @@ private slots:
         QCOMPARE(text(1)->fontName(), chosen);
         QCOMPARE(text(1)->font().family(), Screen::fontFamily(chosen));
         QCOMPARE(text(1)->SelText(), QStringLiteral("me "));
+        QTest::keyClick(frame.cboFont, Qt::Key_Return);
+        QCOMPARE(QApplication::focusWidget(), text(1));
 
         MenuFile::FileNew();
         QCOMPARE(text(2)->fontName(), chosen);
@@ -62,7 +64,13 @@ private slots:
         // The box shows the size the document has, and its list is as it was.
         QCOMPARE(frame.cboSize->currentText(), QString::number(size));
         QCOMPARE(frame.cboSize->count(), 16);
-        QCOMPARE(frame.cboSize->hasFocus(), !tab);
+        if (tab) {
+            QVERIFY(!frame.cboSize->hasFocus());
+        } else {
+            // Typing goes on in the document.
+            QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("hello"));
+            QCOMPARE(text(1)->Text(), QStringLiteral("hello"));
+        }
     }
 
     void aSizePickedFromTheListApplies()
