@@ -9,6 +9,7 @@
 #include "files/registry.h"
 #include "platform/modal.h"
 #include "platform/keys.h"
+#include "platform/mdiarrange.h"
 #include "platform/messages.h"
 #include "platform/msgbox.h"
 #include "platform/richtextbox.h"
@@ -64,6 +65,9 @@ void frmNotePad::setCaption(const QString &caption)
     QString title = caption;
     title.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
     setWindowTitle(title);
+    // A reader names the text by its window.
+    if (Text1)
+        Text1->setAccessibleName(caption);
 }
 
 void frmNotePad::setFilePaths(const QStringList &paths)
@@ -108,8 +112,7 @@ void frmNotePad::Show()
         Load();
     if (!isVisible())
         m_host.placeNewDocument(this);
-    show();
-    m_host.mdiArea()->setActiveSubWindow(this);
+    ActivateSubWindow(*m_host.mdiArea(), *this);
     // The area reports activations only while the frame is the active
     // window; a window shown is activated all the same.
     m_host.documentActivated(this);

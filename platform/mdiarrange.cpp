@@ -1,6 +1,8 @@
 #include "platform/mdiarrange.h"
 
+#include <QApplication>
 #include <QMdiArea>
+#include <QMenuBar>
 #include <QMdiSubWindow>
 #include <QStyle>
 
@@ -103,6 +105,25 @@ void Arrange(QMdiArea &area, int arrangement)
     default:
         break;
     }
+}
+
+void ActivateSubWindow(QMdiArea &area, QMdiSubWindow &window)
+{
+    // A window going back clears the keys of its widget, and a reader takes
+    // that for the widget getting them: they leave it first.
+    QWidget *focus = QApplication::focusWidget();
+    const bool leaving = focus && area.isAncestorOf(focus) && !window.isAncestorOf(focus);
+    if (!window.isVisible()) {
+        // Showing brings the window forward at once; until then the keys
+        // wait in the menu bar, of which no reader is told.
+        auto *bar = area.window()->findChild<QMenuBar *>(QString(), Qt::FindDirectChildrenOnly);
+        if (leaving && bar)
+            bar->setFocus(Qt::OtherFocusReason);
+        window.show();
+    } else if (leaving && window.widget()) {
+        window.widget()->setFocus(Qt::OtherFocusReason);
+    }
+    area.setActiveSubWindow(&window);
 }
 
 QRect CascadePlace(const QMdiArea &area, const QMdiSubWindow &window, const QMdiSubWindow *previous)

@@ -18,6 +18,11 @@ constexpr int ArrangeIcons = 3;   // minimised windows in rows along the bottom
 // does, the active one last and in front.
 void Arrange(QMdiArea &area, int arrangement);
 
+// Shows window, when hidden, and brings it forward as the area's active one,
+// its widget with the keys. The window going back never takes the keys once
+// more on its way out, which a screen reader would announce.
+void ActivateSubWindow(QMdiArea &area, QMdiSubWindow &window);
+
 // Where a window cascaded after previous goes: three quarters of the area's
 // size, one title bar down and to the right of previous, or at the top left
 // when there is none or the window would leave the area there.

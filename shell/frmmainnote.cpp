@@ -710,7 +710,7 @@ void frmMainNote::fillWindowList()
             (number < 10 ? QStringLiteral("&%1 ").arg(number) : QString()) + QString(caption).replace(u'&', QStringLiteral("&&")));
         entry->setCheckable(true);
         entry->setChecked(window == m_mdiArea->currentSubWindow());
-        connect(entry, &QAction::triggered, this, [this, window] { m_mdiArea->setActiveSubWindow(window); });
+        connect(entry, &QAction::triggered, this, [this, window] { ActivateSubWindow(*m_mdiArea, *window); });
         m_windowListActions.append(entry);
     }
 }

@@ -77,7 +77,7 @@ void frmMainNote::activateNextDocument(int step)
     if (count < 2)
         return;
     const qsizetype at = shown.indexOf(m_mdiArea->currentSubWindow());
-    m_mdiArea->setActiveSubWindow(shown[((at < 0 ? 0 : at + step) % count + count) % count]);
+    ActivateSubWindow(*m_mdiArea, *shown[((at < 0 ? 0 : at + step) % count + count) % count]);
 }
 
 void frmMainNote::mnuFile1_Click(int Index)
