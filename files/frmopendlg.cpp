@@ -30,11 +30,19 @@ frmOpenDlg::frmOpenDlg(QWidget *parent)
     auto *recentPage = new QWidget;
     Frame1[1] = new QGroupBox(QStringLiteral("Look In:"));
     List1 = new QListWidget;
+    List1->setAccessibleName(QStringLiteral("Recent files"));
     imgAdvert = new QLabel;
     imgAdvert->setPixmap(logoPicture().scaled(48, 48, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    // A picture straight in the frame would take the frame's caption as its
+    // name; in a holder of its own it is only decoration.
+    auto *logoHolder = new QWidget;
+    auto *logoLayout = new QVBoxLayout(logoHolder);
+    logoLayout->setContentsMargins(0, 0, 0, 0);
+    logoLayout->addWidget(imgAdvert);
+    logoLayout->addStretch();
     auto *recentLayout = new QHBoxLayout(Frame1[1]);
     recentLayout->addWidget(List1, 1);
-    recentLayout->addWidget(imgAdvert, 0, Qt::AlignTop);
+    recentLayout->addWidget(logoHolder);
     (new QVBoxLayout(recentPage))->addWidget(Frame1[1]);
     SSTab1->addTab(recentPage, QStringLiteral("&Recent Files"));
 

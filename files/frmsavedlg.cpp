@@ -70,6 +70,7 @@ frmSaveDlg::frmSaveDlg(frmNotePad &target, QWidget *parent)
     Check1 = new QCheckBox;
     Check1->setChecked(true);
     Check1->setEnabled(false);
+    Check1->setAccessibleName(QStringLiteral("Main copy"));
     auto *mainLayout = new QGridLayout(Frame1[0]);
     mainLayout->addWidget(Check1, 0, 0);
     mainLayout->addWidget(drvList, 0, 1);
@@ -86,6 +87,10 @@ frmSaveDlg::frmSaveDlg(frmNotePad &target, QWidget *parent)
     Check3 = new QCheckBox(QStringLiteral("Backup copy &2"));
     Drive2 = new DriveListBox;
     Dir2 = new DirListBox;
+    Drive1->setAccessibleName(QStringLiteral("Backup copy 1 drive"));
+    Dir1->setAccessibleName(QStringLiteral("Backup copy 1 folder"));
+    Drive2->setAccessibleName(QStringLiteral("Backup copy 2 drive"));
+    Dir2->setAccessibleName(QStringLiteral("Backup copy 2 folder"));
     auto *backupLayout = new QGridLayout(Frame1[1]);
     backupLayout->addWidget(Check2, 0, 0);
     backupLayout->addWidget(Drive1, 0, 1);

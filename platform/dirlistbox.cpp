@@ -40,6 +40,7 @@ private:
 
 DirListBox::DirListBox(QWidget *parent) : QListWidget(parent)
 {
+    setAccessibleName(QStringLiteral("Folder"));
     setSelectionMode(QAbstractItemView::SingleSelection);
     setItemDelegate(new DepthDelegate(this));
     connect(this, &QListWidget::itemDoubleClicked, this, &DirListBox::open);

@@ -1,5 +1,7 @@
 #include "platform/drivelistbox.h"
 
+#include "platform/namedcombobox.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QStorageInfo>
@@ -73,6 +75,8 @@ std::vector<Volume> listedVolumes()
 
 DriveListBox::DriveListBox(QWidget *parent) : QComboBox(parent)
 {
+    // Named before anything of it is read, so that a reader hears the name.
+    nameComboBox(*this, QStringLiteral("Drive"));
     setEditable(false);
     for (const Volume &volume : listedVolumes()) {
         QString text = QDir::toNativeSeparators(volume.root);

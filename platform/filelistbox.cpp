@@ -28,6 +28,7 @@ QStringList nameFilters(const QString &pattern)
 
 FileListBox::FileListBox(QWidget *parent) : QListWidget(parent), m_pattern(QStringLiteral("*.*"))
 {
+    setAccessibleName(QStringLiteral("Files"));
     setSelectionMode(QAbstractItemView::SingleSelection);
     // Every entry is one line of text: the view need not measure each of
     // thousands of them.

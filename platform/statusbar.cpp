@@ -8,6 +8,41 @@
 #include <QLabel>
 #include <QLocale>
 
+#include <algorithm>
+
+namespace {
+
+// A panel as wide as its widest text when there is room; narrower, it is
+// cut off at its own edges rather than drawn over its neighbours.
+class PanelLabel : public QLabel
+{
+public:
+    PanelLabel(const QString &text, const QString &widest)
+        : QLabel(text)
+        , m_widest(widest)
+    {
+    }
+
+    QSize sizeHint() const override
+    {
+        const QSize own = QLabel::sizeHint();
+        return {std::max(own.width(), fontMetrics().horizontalAdvance(m_widest) + 12), own.height()};
+    }
+    QSize minimumSizeHint() const override { return {0, QLabel::minimumSizeHint().height()}; }
+
+private:
+    QString m_widest;
+};
+
+// What a lock-key panel says to those who cannot see it greyed.
+QString stateInWords(StatusBar::PanelKind kind, const QString &toolTip, bool lit)
+{
+    if (kind == StatusBar::PanelKind::Insert)
+        return lit ? QStringLiteral("Overwrite on") : QStringLiteral("Overwrite off");
+    return toolTip + (lit ? QStringLiteral(" on") : QStringLiteral(" off"));
+}
+
+} // namespace
 
 StatusBar::StatusBar(QWidget *parent)
     : QStatusBar(parent)
@@ -22,7 +57,11 @@ StatusBar::StatusBar(QWidget *parent)
 
 void StatusBar::addPanel(PanelKind kind, const QString &text, const QString &toolTip)
 {
-    auto *label = new QLabel(text);
+    const QString widest = kind == PanelKind::Date       ? QStringLiteral("00/00/0000")
+                           : kind == PanelKind::Encoding ? QStringLiteral("UTF-8 with BOM")
+                           : kind == PanelKind::Text     ? QString()
+                                                         : QStringLiteral("SCRL");
+    auto *label = new PanelLabel(text, widest);
     label->setTextFormat(Qt::PlainText);
     label->setFrameShape(QFrame::Panel);
     label->setFrameShadow(QFrame::Sunken);
@@ -32,10 +71,6 @@ void StatusBar::addPanel(PanelKind kind, const QString &text, const QString &too
         label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         addWidget(label, 1);
     } else {
-        const QString widest = kind == PanelKind::Date       ? QStringLiteral("00/00/0000")
-                               : kind == PanelKind::Encoding ? QStringLiteral("UTF-8 with BOM")
-                                                             : QStringLiteral("SCRL");
-        label->setMinimumWidth(label->fontMetrics().horizontalAdvance(widest) + 12);
         addPermanentWidget(label);
     }
     m_panels.append({kind, label, false});
@@ -88,5 +123,9 @@ void StatusBar::refresh()
             break;
         }
         panel.label->setEnabled(panel.lit);
+        const QString words = stateInWords(panel.kind, panel.label->toolTip(), panel.lit);
+        // Said again only when it changes: a reader would announce each time.
+        if (panel.label->accessibleName() != words)
+            panel.label->setAccessibleName(words);
     }
 }

@@ -3,6 +3,7 @@
 #include "document/frmnotepad.h"
 #include "files/registry.h"
 #include "platform/mdiarrange.h"
+#include "platform/namedcombobox.h"
 #include "platform/program.h"
 #include "platform/rebarwindow.h"
 #include "platform/richtextbox.h"
@@ -243,6 +244,7 @@ void frmMainNote::buildToolbars()
     cboFont = new QComboBox;
     cboFont->setEditable(false);
     cboFont->setToolTip(QStringLiteral("Screen Font"));
+    nameComboBox(*cboFont, QStringLiteral("Font"), cboFont->toolTip());
     cboFont->setMinimumContentsLength(18);
     cboFont->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     // A toolbar's extension menu cannot take a box: on a narrow band the font
@@ -255,6 +257,7 @@ void frmMainNote::buildToolbars()
     cboSize->setCompleter(nullptr);
     cboSize->setInsertPolicy(QComboBox::NoInsert);
     cboSize->setToolTip(QStringLiteral("Screen Font Size"));
+    nameComboBox(*cboSize, QStringLiteral("Font Size"), cboSize->toolTip());
     cboSize->setMinimumContentsLength(3);
     cboSize->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     cboSize->setEditText(QStringLiteral("9"));
@@ -274,6 +277,9 @@ void frmMainNote::buildToolbars()
     addSeparator(Toolbar3, 9);
     addButton(Toolbar3, 10, ToolbarImage::Find, QStringLiteral("Find"));
 
+    Toolbar1->setAccessibleName(QStringLiteral("Standard"));
+    Toolbar2->setAccessibleName(QStringLiteral("Font"));
+    Toolbar3->setAccessibleName(QStringLiteral("Format"));
     for (Toolbar *toolbar : {Toolbar1, Toolbar2, Toolbar3}) {
         toolbar->setIconSize(QSize(16, 16));
         toolbar->setFixedHeight(Screen::pixelsY(containerHeight));

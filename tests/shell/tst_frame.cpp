@@ -2,6 +2,7 @@
 #include "platform/statusbar.h"
 #include "programsuite.h"
 
+#include <QAccessible>
 #include <QLabel>
 #include <QToolButton>
 
@@ -29,14 +30,36 @@ class FrameTest : public ProgramSuite
     Q_OBJECT
 
 private slots:
-    void theInsertAndDatePanelsShowTheirState()
+    void theStatePanelsShowAndSayTheirStateAndANarrowBarCutsThemOff()
     {
         frmMainNote &frame = activeFrame();
-        QCOMPARE(frame.sbStatusBar->panel(6)->text(), QLocale().toString(QDate::currentDate(), QLocale::ShortFormat));
+        StatusBar &bar = *frame.sbStatusBar;
+        QCOMPARE(bar.panel(6)->text(), QLocale().toString(QDate::currentDate(), QLocale::ShortFormat));
+        // Greyed or not, and said in words for those who cannot see it.
+        const auto said = [&bar] {
+            QStringList words;
+            for (int index = 2; index <= 5; ++index)
+                words << QAccessible::queryAccessibleInterface(bar.panel(index))->text(QAccessible::Name);
+            return words.join(u',');
+        };
+        QCOMPARE(said(), QStringLiteral("Caps Lock off,Num Lock off,Overwrite off,Scroll Lock off"));
         QTest::keyClick(text(1), Qt::Key_Insert);
-        QVERIFY(frame.sbStatusBar->panelLit(4));
+        QVERIFY(bar.panelLit(4));
+        QCOMPARE(said(), QStringLiteral("Caps Lock off,Num Lock off,Overwrite on,Scroll Lock off"));
         QTest::keyClick(text(1), Qt::Key_Insert);
-        QVERIFY(!frame.sbStatusBar->panelLit(4));
+        QVERIFY(!bar.panelLit(4));
+
+        // However narrow, no panel is drawn over another or past the bar.
+        frame.resize(220, frame.height());
+        QTRY_COMPARE(bar.width(), frame.width());
+        QRegion covered;
+        for (int index = 1; index <= bar.panelCount(); ++index) {
+            const QRect place = bar.panel(index)->geometry();
+            if (place.isEmpty())
+                continue;
+            QVERIFY2(!covered.intersects(place) && bar.rect().contains(place), qPrintable(QString::number(index)));
+            covered += place;
+        }
     }
 
     void eachToolbarShownOrHiddenKeepsTheOthersInOrderOneToARow_data()
