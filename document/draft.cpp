@@ -33,6 +33,10 @@ namespace {
 
 constexpr QByteArrayView draftMagic = "QUILLORY-DRAFT 1\n";
 
+// Unsaved text is its owner's alone, whatever the umask.
+constexpr QFileDevice::Permissions privateFile = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+constexpr QFileDevice::Permissions privateFolder = privateFile | QFileDevice::ExeOwner;
+
 enum class DraftOutcome { Written, TextMoved, Discarded, Failed };
 
 struct Named
@@ -161,7 +165,7 @@ bool readDraft(const QString &file, LeftDraft &draft)
 DraftOutcome writeDraft(DraftJob &job, const QString &file, const QByteArray &record, const TextSnapshot &text)
 {
     SafeFileWriter out;
-    if (out.open(file).failed())
+    if (out.open(file, privateFile).failed())
         return DraftOutcome::Failed;
     out.write(record);
     if (text.file()) {
@@ -206,7 +210,25 @@ QString draftsRoot()
     return QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation) + QStringLiteral("/drafts");
 }
 
+// Made the user's alone, or narrowed to that when an earlier run left it
+// open to others, before anything more goes into it. One of another user's
+// cannot be narrowed; what goes into it is private all the same.
+void makePrivate(const QString &folder)
+{
+    if (!QFileInfo(folder).isDir())
+        (void)QDir().mkdir(folder, privateFolder);
+    (void)QFile::setPermissions(folder, privateFolder);
+}
+
 constexpr QLatin1String lockName("run.lock");
+
+bool lockRun(QLockFile &lock, const QString &folder)
+{
+    if (!lock.tryLock())
+        return false;
+    (void)QFile::setPermissions(folder + u'/' + lockName, privateFile);
+    return true;
+}
 
 // This run's folder and the lock that marks it as taken.
 struct Run
@@ -332,11 +354,13 @@ QString runFolder()
     if (current.folder.isEmpty()) {
         const QString folder = draftsRoot() + u'/' + QString::number(QCoreApplication::applicationPid()) + u'-'
                                + QString::number(QDateTime::currentMSecsSinceEpoch(), 36);
-        QDir().mkpath(folder);
+        QDir().mkpath(QFileInfo(draftsRoot()).path());
+        makePrivate(draftsRoot());
+        makePrivate(folder);
         auto lock = std::make_unique<QLockFile>(folder + u'/' + lockName);
         // Held as long as the program runs, however long that is.
         lock->setStaleLockTime(0);
-        (void)lock->tryLock();
+        (void)lockRun(*lock, folder);
         current.folder = folder;
         current.lock = std::move(lock);
     }
@@ -348,6 +372,8 @@ QList<LeftDraft> leftDrafts(QStringList &unreadable)
     QList<LeftDraft> drafts;
     const QString own = run().folder;
     const QDir root(draftsRoot());
+    if (root.exists())
+        makePrivate(root.path());
     for (const QString &name : root.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name)) {
         const QString folder = root.filePath(name);
         if (folder == own)
@@ -356,7 +382,7 @@ QList<LeftDraft> leftDrafts(QStringList &unreadable)
         // program has gone is.
         QLockFile lock(folder + u'/' + lockName);
         lock.setStaleLockTime(0);
-        if (!lock.tryLock())
+        if (!lockRun(lock, folder))
             continue;
         QStringList files = QDir(folder).entryList({QStringLiteral("*.draft")}, QDir::Files);
         std::sort(files.begin(), files.end(), [](const QString &a, const QString &b) {
@@ -378,6 +404,8 @@ QList<LeftDraft> leftDrafts(QStringList &unreadable)
 bool adopt(const LeftDraft &draft, const QString &file)
 {
     QFile::remove(file);
+    // A draft an earlier version left open to others is narrowed first.
+    (void)QFile::setPermissions(draft.file, privateFile);
     if (!QFile::rename(draft.file, file))
         return false;
     forgetFolderIfDone(QFileInfo(draft.file).path());

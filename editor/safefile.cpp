@@ -14,6 +14,9 @@
 
 namespace {
 
+// The bits a file has, without the current user's view of them.
+constexpr QFileDevice::Permissions modeBits = ~QFileDevice::Permissions(QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser);
+
 bool isCharacterDevice(const QString &path)
 {
 #ifdef Q_OS_UNIX
@@ -81,9 +84,10 @@ void keepOwnerAndGroup(QSaveFile &file, const QString &path)
 SafeFileWriter::SafeFileWriter() = default;
 SafeFileWriter::~SafeFileWriter() = default;
 
-FileError SafeFileWriter::open(const QString &path)
+FileError SafeFileWriter::open(const QString &path, std::optional<QFileDevice::Permissions> permissions)
 {
     m_path = path;
+    m_permissions = permissions;
     letTooLargeWritesFail();
     const QFileInfo info(path);
     if (path.isEmpty() || !info.dir().exists())
@@ -106,7 +110,11 @@ FileError SafeFileWriter::open(const QString &path)
             m_saveFile.reset();
             m_file = nullptr;
             m_inPlace = std::make_unique<InPlaceFile>();
-            const FileError error = m_inPlace->open(path);
+            FileError error = m_inPlace->open(path);
+            // Before a byte of the new text goes in.
+            if (error.ok() && permissions && (QFile::permissions(path) & modeBits) != (*permissions & modeBits)
+                && !QFile::setPermissions(path, *permissions))
+                error = FileError::make(FileError::Kind::CannotOpen, path, QStringLiteral("its permissions cannot be set"));
             if (error.failed())
                 m_inPlace.reset();
             return error;
@@ -115,9 +123,28 @@ FileError SafeFileWriter::open(const QString &path)
         m_file = nullptr;
         return error;
     }
+    if (m_saveFile && permissions && !m_saveFile->setPermissions(*permissions)) {
+        const FileError error = FileError::make(FileError::Kind::CannotOpen, path, m_saveFile->errorString());
+        m_saveFile.reset();
+        m_file = nullptr;
+        return error;
+    }
     if (m_saveFile && info.exists())
         keepOwnerAndGroup(*m_saveFile, path);
     return FileError::none();
+}
+
+std::optional<QFileDevice::Permissions> SafeFileWriter::permissions() const
+{
+    if (m_device)
+        return std::nullopt;
+    if (m_permissions)
+        return m_permissions;
+    if (m_saveFile)
+        return m_saveFile->permissions();
+    if (m_inPlace)
+        return QFile::permissions(m_path);
+    return std::nullopt;
 }
 
 FileError SafeFileWriter::reserve(qint64 size)

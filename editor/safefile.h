@@ -3,9 +3,11 @@
 #include "editor/fileerror.h"
 
 #include <QByteArrayView>
+#include <QFileDevice>
 #include <QString>
 
 #include <memory>
+#include <optional>
 
 class InPlaceFile;
 class QFile;
@@ -27,12 +29,18 @@ class QSaveFile;
 //
 // A write beyond the user's file size limit fails rather than ending the
 // program.
+//
+// Given permissions, the file (but a device) ends with exactly those, new or
+// not, and has them before the first byte of the new text is written.
 class SafeFileWriter
 {
 public:
     SafeFileWriter();
     ~SafeFileWriter();
-    FileError open(const QString &path);
+    FileError open(const QString &path, std::optional<QFileDevice::Permissions> permissions = std::nullopt);
+    // Once open, the permissions the file has when written: those given, or
+    // those it keeps, or a new file's; none for a device.
+    std::optional<QFileDevice::Permissions> permissions() const;
     bool writesInPlace() const { return m_inPlace != nullptr; }
     // Keeps the copy of the old text and makes room for size bytes; does
     // nothing unless the file is written in place.
@@ -45,6 +53,7 @@ private:
     FileError fileError(const QFileDevice &file) const;
 
     QString m_path;
+    std::optional<QFileDevice::Permissions> m_permissions;
     std::unique_ptr<QSaveFile> m_saveFile;
     std::unique_ptr<QFile> m_device;
     std::unique_ptr<InPlaceFile> m_inPlace;

@@ -561,9 +561,15 @@ QList<Error> RichTextBox::SaveFiles(const QStringList &paths, int fileType, bool
     };
     std::vector<std::unique_ptr<SafeFileWriter>> files;
     bool inPlace = false;
+    // The copies are as private as the first file is once written.
+    std::optional<QFileDevice::Permissions> firstPermissions;
     for (qsizetype i = 0; i < paths.size(); ++i) {
         files.push_back(std::make_unique<SafeFileWriter>());
-        results[i] = fileError(files.back()->open(paths[i]));
+        results[i] = fileError(files.back()->open(paths[i], firstPermissions));
+        if (i == 0 && results[0].ok())
+            firstPermissions = files.back()->permissions();
+        else if (i == 0 && QFileInfo(paths[0]).isFile())
+            firstPermissions = QFile::permissions(paths[0]);
         // Written in place, the file the text is read from would be read
         // as it is being overwritten.
         if (results[i].ok() && files.back()->writesInPlace() && store().file() && store().file()->reads(paths[i])) {

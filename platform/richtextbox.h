@@ -124,7 +124,8 @@ public:
     // text (an 8-bit file may lack some that were typed).
     bool fitsFileEncoding() const;
     // Writes the whole text to each of paths, reading it out of the control
-    // once; the files are completed in their order. Gives each path's
+    // once; the files are completed in their order, and those after the
+    // first are copies of it that take its permissions. Gives each path's
     // outcome. With stopAtFailure, the files after the first that fails are
     // left as they were (their outcome is an error too). A text that does not
     // fit the document's encoding is not written unless encoding says UTF-8,

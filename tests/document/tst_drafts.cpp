@@ -3,6 +3,11 @@
 #include "programsuite.h"
 
 #include <QProcess>
+#include <QScopeGuard>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
 
 class DraftsTest : public ProgramSuite
 {
@@ -20,6 +25,15 @@ private:
     }
 
     QString draftsFolder() const { return fresh().path(QStringLiteral("data/Tallowmere/Quillory/drafts")); }
+
+#ifdef Q_OS_UNIX
+    static QString modeOf(const QString &path)
+    {
+        struct stat status {};
+        return ::stat(QFile::encodeName(path).constData(), &status) == 0 ? QString::number(status.st_mode & 07777, 8)
+                                                                          : QStringLiteral("missing");
+    }
+#endif
 
 private slots:
     // Run as a program of its own by the test below, which kills it.
@@ -168,6 +182,59 @@ private slots:
                                       + QStringLiteral(". It is left where it is.")});
         QVERIFY(QFile::exists(left));
     }
+
+#ifdef Q_OS_UNIX
+    void theUnsavedTextOfAPrivateFileIsItsOwnersAlone_data()
+    {
+        QTest::addColumn<QString>("left"); // what an earlier run left in the drafts folder
+        QTest::addColumn<QString>("modes");
+        const QString own = "drafts 700 | run 700: 2.draft 600, run.lock 600";
+        QTest::newRow("nothing") << "" << own;
+        QTest::newRow("its folder open to others") << "folder" << own;
+        QTest::newRow("a draft open to others, restored")
+            << "draft" << "drafts 700 | run 700: 1.draft 600, run.lock 600 | drafts 700 | run 700: 1.draft 600, 2.draft 600, run.lock 600";
+    }
+
+    void theUnsavedTextOfAPrivateFileIsItsOwnersAlone()
+    {
+        QFETCH(QString, left);
+        QFETCH(QString, modes);
+        const mode_t umaskBefore = ::umask(022);
+        const auto restoreUmask = qScopeGuard([umaskBefore] { ::umask(umaskBefore); });
+        Drafts::PauseMs = 10;
+        const QString secret = pathTo(QStringLiteral("secret.txt"));
+        QVERIFY(writeBytes(secret, "private") && QFile::setPermissions(secret, QFile::ReadOwner | QFile::WriteOwner));
+        if (!left.isEmpty()) {
+            QVERIFY(QDir().mkpath(draftsFolder() + QStringLiteral("/dead")));
+            QCOMPARE(::chmod(QFile::encodeName(draftsFolder()).constData(), 0755), 0);
+        }
+        if (left == u"draft") {
+            QVERIFY(writeBytes(draftsFolder() + QStringLiteral("/dead/1.draft"),
+                               QByteArray("QUILLORY-DRAFT 1\n{\"caption\":\"Untitled1\",\"encoding\":\"UTF-8\",\"lineEnd\":\"lf\"}\n")
+                                   + QByteArray("o\0l\0d\0", 6)));
+            QCOMPARE(modeOf(draftsFolder() + QStringLiteral("/dead/1.draft")), QStringLiteral("644"));
+        }
+        const auto modesNow = [this] {
+            QStringList run;
+            for (const QString &name : QDir(Drafts::runFolder()).entryList(QDir::Files | QDir::Hidden, QDir::Name))
+                run << name + u' ' + modeOf(Drafts::runFolder() + u'/' + name);
+            return QStringLiteral("drafts %1 | run %2: ").arg(modeOf(draftsFolder()), modeOf(Drafts::runFolder())) + run.join(QStringLiteral(", "));
+        };
+        activeFrame();
+        QString restored;
+        if (left == u"draft") {
+            TestSeam::queueMessageBoxAnswer(MsgBoxAnswer::Yes);
+            Quillo::RestoreDrafts();
+            // As it comes back, before it is written again.
+            restored = modesNow() + QStringLiteral(" | ");
+        }
+        MenuFile::OpenFile(secret);
+        type(text(2), QStringLiteral("more "));
+        QTRY_VERIFY(QFile::exists(document(2)->draft().file()));
+        QTRY_VERIFY(!document(2)->draft().isWriting());
+        QCOMPARE(restored + modesNow(), modes);
+    }
+#endif
 
     void savingOrClosingWithoutSavingLeavesNoDraft_data()
     {

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -54,6 +55,18 @@ FileError save(const QString &path, const QByteArray &bytes, qint64 announced = 
     for (qsizetype at = 0; at < bytes.size(); at += 1 << 16)
         file.write(QByteArrayView(bytes).sliced(at, qMin(bytes.size() - at, qsizetype(1 << 16))));
     return file.commit();
+}
+
+// The modes of the files this process has open in folder, in octal.
+QStringList modesOfFilesOpenIn(const QString &folder)
+{
+    QStringList modes;
+    const QString inFolder = QFileInfo(folder).canonicalFilePath() + u'/';
+    for (const QFileInfo &handle : QDir(QStringLiteral("/proc/self/fd")).entryInfoList(QDir::AllEntries | QDir::System)) {
+        if (handle.symLinkTarget().startsWith(inFolder))
+            modes << QString::number(statusOf(handle.filePath()).st_mode & 07777, 8);
+    }
+    return modes;
 }
 
 QByteArray outcome(const FileError &error)
@@ -168,26 +181,50 @@ private slots:
 #ifndef Q_OS_LINUX
     void initTestCase() { QSKIP("saves are driven through Linux users, limits and devices"); }
 #else
-    void aSavedFileKeepsItsModeOwnerAndGroupAndALinkStaysALink()
+    void aSavedFileKeepsOwnerGroupAndItsModeOrTheOneGivenAndALinkStaysALink_data()
     {
+        QTest::addColumn<bool>("exists");
+        QTest::addColumn<int>("given"); // none when negative
+        QTest::addColumn<int>("mode");
+        QTest::newRow("its own mode") << true << -1 << 0640;
+        QTest::newRow("a narrower one given") << true << 0600 << 0600;
+        QTest::newRow("a wider one given") << true << 0644 << 0644;
+        QTest::newRow("a new file, one given") << false << 0600 << 0600;
+    }
+
+    void aSavedFileKeepsOwnerGroupAndItsModeOrTheOneGivenAndALinkStaysALink()
+    {
+        QFETCH(bool, exists);
+        QFETCH(int, given);
+        QFETCH(int, mode);
+        const mode_t umaskBefore = ::umask(022);
+        const auto restoreUmask = qScopeGuard([umaskBefore] { ::umask(umaskBefore); });
         QTemporaryDir folder;
         const QString target = folder.filePath(QStringLiteral("target.txt"));
         const QString link = folder.filePath(QStringLiteral("link.txt"));
-        QVERIFY(writeBytes(target, "old"));
-        QCOMPARE(::chmod(QFile::encodeName(target).constData(), 0640), 0);
-        // Only root can give a file to someone else.
-        if (runningAsRoot())
-            QCOMPARE(::chown(QFile::encodeName(target).constData(), nobody, nobody), 0);
-        QVERIFY(QFile::link(target, link));
+        if (exists) {
+            QVERIFY(writeBytes(target, "old"));
+            QCOMPARE(::chmod(QFile::encodeName(target).constData(), 0640), 0);
+            // Only root can give a file to someone else.
+            if (runningAsRoot())
+                QCOMPARE(::chown(QFile::encodeName(target).constData(), nobody, nobody), 0);
+            QVERIFY(QFile::link(target, link));
+        }
         const struct stat before = statusOf(target);
 
-        QCOMPARE(outcome(save(link, "new")), outcome({}));
-        QVERIFY(QFileInfo(link).isSymLink());
+        SafeFileWriter file;
+        const auto permissions = QFileDevice::Permissions::fromInt((given & 0700) << 6 | (given & 070) << 1 | (given & 07));
+        QCOMPARE(outcome(file.open(exists ? link : target, given < 0 ? std::nullopt : std::optional(permissions))), outcome({}));
+        file.write("new");
+        // No more open to others while it is written than once it is.
+        QCOMPARE(modesOfFilesOpenIn(folder.path()), QStringList {QString::number(mode, 8)});
+        QCOMPARE(outcome(file.commit()), outcome({}));
+        QVERIFY(!exists || QFileInfo(link).isSymLink());
         QCOMPARE(readBytes(target), QByteArray("new"));
         const struct stat after = statusOf(target);
-        QCOMPARE(after.st_mode & 07777, mode_t(0640));
-        QCOMPARE(after.st_uid, before.st_uid);
-        QCOMPARE(after.st_gid, before.st_gid);
+        QCOMPARE(after.st_mode & 07777, mode_t(mode));
+        QCOMPARE(after.st_uid, exists ? before.st_uid : ::geteuid());
+        QCOMPARE(after.st_gid, exists ? before.st_gid : ::getegid());
     }
 
     void aSaveWritesTheWholeNewTextOrLeavesTheOldOne_data()

@@ -4,7 +4,12 @@
 #include "programsuite.h"
 
 #include <QListWidget>
+#include <QScopeGuard>
 #include <QStringEncoder>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
 
 class FileCommandsTest : public ProgramSuite
 {
@@ -89,6 +94,23 @@ private slots:
         QTest::newRow("a file that exists, replaced") << existing + QStringList {"Yes", "dialog n.txt + b1", "File 5"}
                                                       << "Save: b1/n.txt exists, do you want to overwrite this file? | windows: n.txt; b1/n.txt "
                                                          "| b1/n.txt=new | b2/n.txt=old 2 | n.txt=new | recent: n.txt";
+        // Under umask 022; "modes" tells the files' permission bits.
+        const QString stat = "other stat -c '%a %n' s.txt b1/s.txt b2/s.txt >> modes";
+        QTest::newRow("the backups of a private file are private, saved again too")
+            << QStringList {"file s.txt=text", "other chmod 600 s.txt", "open s.txt", "type new ", "file b1/", "file b2/", "Yes",
+                            "dialog s.txt + b1 b2", "File 5", stat, "other chmod 644 b1/s.txt", "type again ", "File 4", stat}
+            << "Save: s.txt exists, do you want to overwrite this file? | windows: Untitled1, s.txt; b1/s.txt; b2/s.txt "
+               "| b1/s.txt=new again text | b2/s.txt=new again text | modes=600 s.txt\\n600 b1/s.txt\\n600 b2/s.txt\\n"
+               "600 s.txt\\n600 b1/s.txt\\n600 b2/s.txt\\n | s.txt=new again text | recent: s.txt";
+        QTest::newRow("backups replaced take their file's bits")
+            << QStringList {"file s.txt=text", "file b1/s.txt=old", "file b2/s.txt=old", "other chmod 640 s.txt && chmod 666 b1/s.txt && chmod 600 b2/s.txt",
+                            "open s.txt", "Yes", "dialog s.txt + b1 b2", "File 5", stat}
+            << "Save: s.txt; b1/s.txt; b2/s.txt exist, do you want to overwrite these files? | windows: Untitled1, s.txt; b1/s.txt; b2/s.txt "
+               "| b1/s.txt=text | b2/s.txt=text | modes=640 s.txt\\n640 b1/s.txt\\n640 b2/s.txt\\n | s.txt=text | recent: s.txt";
+        QTest::newRow("a new file takes the umask's bits, and its backups too")
+            << QStringList {"file b1/s.txt=old", "other chmod 600 b1/s.txt", "type text", "Yes", "dialog s.txt + b1", "File 5", "other stat -c '%a %n' s.txt b1/s.txt > modes"}
+            << "Save: b1/s.txt exists, do you want to overwrite this file? | windows: s.txt; b1/s.txt | b1/s.txt=text "
+               "| modes=644 s.txt\\n644 b1/s.txt\\n | s.txt=text | recent: s.txt";
         // A folder nobody can create files in, whoever runs the test.
         QTest::newRow("a backup that cannot be written") << QStringList {"type text", "dialog main.txt + /proc", "File 5"}
                                                          << "Save: Error. Unable to Save main.txt | windows: main.txt* | main.txt=text";
@@ -101,6 +123,13 @@ private slots:
         QFETCH(QStringList, steps);
         if (steps.join(u' ').contains(QStringLiteral("/proc")) && !QFileInfo(QStringLiteral("/proc")).isDir())
             QSKIP("needs a folder that refuses new files even to the administrator");
+#ifdef Q_OS_UNIX
+        const mode_t umaskBefore = ::umask(022);
+        const auto restoreUmask = qScopeGuard([umaskBefore] { ::umask(umaskBefore); });
+#else
+        if (steps.join(u' ').contains(QStringLiteral("chmod")))
+            QSKIP("permissions are bits on Unix only");
+#endif
         QTEST(afterSteps(steps), "outcome");
     }
 
