@@ -670,14 +670,7 @@ void frmMainNote::documentActivated(frmNotePad *document)
 
 void frmMainNote::placeNewDocument(frmNotePad *document)
 {
-    // Cascaded after the window shown last.
-    const QMdiSubWindow *previous = nullptr;
-    const QList<QMdiSubWindow *> shown = m_mdiArea->subWindowList(QMdiArea::ActivationHistoryOrder);
-    for (auto it = shown.rbegin(); it != shown.rend() && !previous; ++it) {
-        if (*it != document && (*it)->isVisible() && !(*it)->isMinimized())
-            previous = *it;
-    }
-    document->setGeometry(CascadePlace(*m_mdiArea, *document, previous));
+    document->setGeometry(NewWindowPlace(*m_mdiArea, *document));
 }
 
 void frmMainNote::fillWindowList()
