@@ -8,6 +8,7 @@
 #include "platform/richtextbox.h"
 #include "platform/screen.h"
 #include "platform/statusbar.h"
+#include "platform/windowlist.h"
 #include "shell/artwork.h"
 #include "shell/frmbackground.h"
 #include "shell/quillo.h"
@@ -174,6 +175,10 @@ void frmMainNote::buildMenus()
         addItem(mnuWindow2, mnuWindow3, i, windowItems[i])->setEnabled(false);
     }
     mnuWindow2->menuAction()->setVisible(false);
+    m_windowList = new WindowList(*m_mdiArea, *mnuWindow, [](const QMdiSubWindow &window) {
+        const auto *document = qobject_cast<const frmNotePad *>(&window);
+        return document ? document->Caption() : window.windowTitle();
+    });
     connect(mnuWindow, &QMenu::aboutToShow, this, &frmMainNote::fillWindowList);
 
     mnuHelp = bar->addMenu(QStringLiteral("&Help"));
@@ -675,22 +680,5 @@ void frmMainNote::placeNewDocument(frmNotePad *document)
 
 void frmMainNote::fillWindowList()
 {
-    qDeleteAll(m_windowListActions);
-    m_windowListActions.clear();
-    const QList<QMdiSubWindow *> windows = m_mdiArea->subWindowList(QMdiArea::CreationOrder);
-    if (windows.isEmpty())
-        return;
-    m_windowListActions.append(mnuWindow->addSeparator());
-    int number = 0;
-    for (QMdiSubWindow *window : windows) {
-        const auto *document = qobject_cast<frmNotePad *>(window);
-        const QString caption = document ? document->Caption() : window->windowTitle();
-        ++number;
-        QAction *entry = mnuWindow->addAction(
-            (number < 10 ? QStringLiteral("&%1 ").arg(number) : QString()) + QString(caption).replace(u'&', QStringLiteral("&&")));
-        entry->setCheckable(true);
-        entry->setChecked(window == m_mdiArea->currentSubWindow());
-        connect(entry, &QAction::triggered, this, [this, window] { m_mdiArea->setActiveSubWindow(window); });
-        m_windowListActions.append(entry);
-    }
+    m_windowList->fill();
 }
