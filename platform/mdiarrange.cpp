@@ -4,7 +4,10 @@
 #include <QMdiArea>
 #include <QMenuBar>
 #include <QMdiSubWindow>
+#include <QSet>
 #include <QStyle>
+
+#include <optional>
 
 namespace {
 
@@ -85,6 +88,17 @@ void arrangeIcons(QMdiArea &area)
     }
 }
 
+QRect cascadeAfter(const QMdiArea &area, const QMdiSubWindow &window, std::optional<QPoint> previous)
+{
+    const QRect space = area.viewport()->rect();
+    const QSize size = space.size() * 3 / 4;
+    const int step = window.style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, &window);
+    QPoint at = previous ? *previous + QPoint(step, step) : space.topLeft();
+    if (!space.contains(QRect(at, size)))
+        at = space.topLeft();
+    return QRect(at, size);
+}
+
 } // namespace
 
 void Arrange(QMdiArea &area, int arrangement)
@@ -128,11 +142,26 @@ void ActivateSubWindow(QMdiArea &area, QMdiSubWindow &window)
 
 QRect CascadePlace(const QMdiArea &area, const QMdiSubWindow &window, const QMdiSubWindow *previous)
 {
-    const QRect space = area.viewport()->rect();
-    const QSize size = space.size() * 3 / 4;
-    const int step = window.style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, &window);
-    QPoint at = previous ? previous->pos() + QPoint(step, step) : space.topLeft();
-    if (!space.contains(QRect(at, size)))
-        at = space.topLeft();
-    return QRect(at, size);
+    return cascadeAfter(area, window, previous ? std::optional(previous->pos()) : std::nullopt);
+}
+
+QRect NewWindowPlace(const QMdiArea &area, const QMdiSubWindow &window)
+{
+    QSet<QPoint> taken;
+    const QMdiSubWindow *previous = nullptr;
+    for (const QMdiSubWindow *other : area.subWindowList(QMdiArea::CreationOrder)) {
+        if (other != &window && !other->isHidden() && !other->isMinimized()) {
+            taken.insert(other->pos());
+            previous = other;
+        }
+    }
+    const QRect next = CascadePlace(area, window, previous);
+    // The places run round the area's top left; each is tried once.
+    QSet<QPoint> tried;
+    QRect place = next;
+    while (taken.contains(place.topLeft()) && !tried.contains(place.topLeft())) {
+        tried.insert(place.topLeft());
+        place = cascadeAfter(area, window, place.topLeft());
+    }
+    return taken.contains(place.topLeft()) ? next : place;
 }

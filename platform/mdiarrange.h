@@ -27,3 +27,9 @@ void ActivateSubWindow(QMdiArea &area, QMdiSubWindow &window);
 // size, one title bar down and to the right of previous, or at the top left
 // when there is none or the window would leave the area there.
 QRect CascadePlace(const QMdiArea &area, const QMdiSubWindow &window, const QMdiSubWindow *previous);
+
+// Where a window the area shows for the first time goes: the first cascade
+// place after the open window opened last (minimised ones are not open) where
+// no open window stands, round the area's end as CascadePlace goes; the place
+// right after that window when every place is taken.
+QRect NewWindowPlace(const QMdiArea &area, const QMdiSubWindow &window);

@@ -9,6 +9,7 @@
 #include "platform/richtextbox.h"
 #include "platform/screen.h"
 #include "platform/statusbar.h"
+#include "platform/windowlist.h"
 #include "shell/artwork.h"
 #include "shell/frmbackground.h"
 #include "shell/quillo.h"
@@ -176,6 +177,10 @@ void frmMainNote::buildMenus()
         addItem(mnuWindow2, mnuWindow3, i, windowItems[i])->setEnabled(false);
     }
     mnuWindow2->menuAction()->setVisible(false);
+    m_windowList = new WindowList(*m_mdiArea, *mnuWindow, [](const QMdiSubWindow &window) {
+        const auto *document = qobject_cast<const frmNotePad *>(&window);
+        return document ? document->Caption() : window.windowTitle();
+    });
     connect(mnuWindow, &QMenu::aboutToShow, this, &frmMainNote::fillWindowList);
 
     mnuHelp = bar->addMenu(QStringLiteral("&Help"));
@@ -689,34 +694,10 @@ void frmMainNote::documentActivated(frmNotePad *document)
 
 void frmMainNote::placeNewDocument(frmNotePad *document)
 {
-    // Cascaded after the window shown last.
-    const QMdiSubWindow *previous = nullptr;
-    const QList<QMdiSubWindow *> shown = m_mdiArea->subWindowList(QMdiArea::ActivationHistoryOrder);
-    for (auto it = shown.rbegin(); it != shown.rend() && !previous; ++it) {
-        if (*it != document && (*it)->isVisible() && !(*it)->isMinimized())
-            previous = *it;
-    }
-    document->setGeometry(CascadePlace(*m_mdiArea, *document, previous));
+    document->setGeometry(NewWindowPlace(*m_mdiArea, *document));
 }
 
 void frmMainNote::fillWindowList()
 {
-    qDeleteAll(m_windowListActions);
-    m_windowListActions.clear();
-    const QList<QMdiSubWindow *> windows = m_mdiArea->subWindowList(QMdiArea::CreationOrder);
-    if (windows.isEmpty())
-        return;
-    m_windowListActions.append(mnuWindow->addSeparator());
-    int number = 0;
-    for (QMdiSubWindow *window : windows) {
-        const auto *document = qobject_cast<frmNotePad *>(window);
-        const QString caption = document ? document->Caption() : window->windowTitle();
-        ++number;
-        QAction *entry = mnuWindow->addAction(
-            (number < 10 ? QStringLiteral("&%1 ").arg(number) : QString()) + QString(caption).replace(u'&', QStringLiteral("&&")));
-        entry->setCheckable(true);
-        entry->setChecked(window == m_mdiArea->currentSubWindow());
-        connect(entry, &QAction::triggered, this, [this, window] { ActivateSubWindow(*m_mdiArea, *window); });
-        m_windowListActions.append(entry);
-    }
+    m_windowList->fill();
 }

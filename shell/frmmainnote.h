@@ -12,6 +12,7 @@ class QMdiArea;
 class QMdiSubWindow;
 class QMenu;
 class StatusBar;
+class WindowList;
 class frmBackground;
 class frmNotePad;
 
@@ -159,7 +160,7 @@ private:
     QMdiArea *m_mdiArea = nullptr;
     frmBackground *m_background = nullptr;
     int m_picToolBarHeight = 0; // twips, as set; the widget has whole pixels
-    QList<QAction *> m_windowListActions;
+    WindowList *m_windowList = nullptr;
     frmNotePad *m_activated = nullptr;
     bool m_loaded = false;
 };

@@ -3,6 +3,8 @@
 #include "shell/frmsplash.h"
 
 #include <QElapsedTimer>
+#include <QMdiSubWindow>
+#include <QStyle>
 
 class DocumentWindowTest : public ProgramSuite
 {
@@ -34,6 +36,69 @@ private slots:
     {
         QFETCH(QStringList, steps);
         QTEST(afterSteps(steps), "outcome");
+    }
+
+    void aNewWindowNeverLandsWhereAnOpenOneStands_data()
+    {
+        // "new" (Ctrl+N), "open NAME" (Ctrl+O), "click SLOT" into its text, "close" (Ctrl+F4)
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QString>("places"); // of the open windows, as they were opened, a title bar apart
+        QTest::newRow("New three times") << QStringList {"new", "new", "new"} << "Untitled1 0, Untitled2 1, Untitled3 2, Untitled4 3";
+        QTest::newRow("a file opened three times") << QStringList {"open a.txt", "open a.txt", "open a.txt"}
+                                                   << "Untitled1 0, a.txt 1, a.txt 2, a.txt 3";
+        // The places follow the window opened last, not the one used last.
+        QTest::newRow("New after a click into the first") << QStringList {"new", "click 1", "new"} << "Untitled1 0, Untitled2 1, Untitled3 2";
+        QTest::newRow("a file again after a click into its first window")
+            << QStringList {"open a.txt", "open a.txt", "click 2", "open a.txt"} << "Untitled1 0, a.txt 1, a.txt 2, a.txt 3";
+        QTest::newRow("after the one opened last, not into a gap") << QStringList {"new", "new", "click 2", "close", "click 1", "new"}
+                                                                   << "Untitled1 0, Untitled3 2, Untitled2 3";
+        // Five places fit in the area; round its end the first free one is taken.
+        QTest::newRow("round the end to a place left free") << QStringList {"new", "new", "new", "new", "click 3", "close", "new"}
+                                                            << "Untitled1 0, Untitled2 1, Untitled4 3, Untitled5 4, Untitled3 2";
+        QTest::newRow("every place taken") << QStringList {"new", "new", "new", "new", "new"}
+                                           << "Untitled1 0, Untitled2 1, Untitled3 2, Untitled4 3, Untitled5 4, Untitled6 0";
+    }
+
+    void aNewWindowNeverLandsWhereAnOpenOneStands()
+    {
+        QFETCH(QStringList, steps);
+        QFETCH(QString, places);
+        QVERIFY(writeBytes(pathTo(QStringLiteral("a.txt")), "a"));
+        frmMainNote &frame = activeFrame();
+        const auto press = [&frame](QKeyCombination key) {
+            // What the window system does when a dialog has gone.
+            frame.activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(&frame));
+            QTest::keyClick(QApplication::focusWidget(), key.key(), key.keyboardModifiers());
+        };
+        for (const QString &step : steps) {
+            const QString rest = step.section(u' ', 1);
+            if (step == QStringLiteral("new")) {
+                press(Qt::CTRL | Qt::Key_N);
+            } else if (step == QStringLiteral("close")) {
+                press(Qt::CTRL | Qt::Key_F4);
+            } else if (step.startsWith(QStringLiteral("click"))) {
+                QTest::mouseClick(text(rest.toInt())->viewport(), Qt::LeftButton);
+            } else {
+                TestSeam::queueModalAction([this, rest](QDialog &dialog) {
+                    auto &open = static_cast<frmOpenDlg &>(dialog);
+                    open.SSTab1->setCurrentIndex(1);
+                    (void)open.dirList->setPath(fresh().folder());
+                    QTest::keyClicks(open.Filename, rest);
+                    QTest::keyClick(open.Filename, Qt::Key_Return);
+                });
+                press(Qt::CTRL | Qt::Key_O);
+            }
+        }
+        QStringList seen;
+        for (const QMdiSubWindow *window : frame.mdiArea()->subWindowList(QMdiArea::CreationOrder)) {
+            const int step = window->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, window);
+            const QPoint at = window->pos();
+            seen << QFileInfo(static_cast<const frmNotePad *>(window)->Caption()).fileName() + u' '
+                        + (at.x() == at.y() && at.x() % step == 0 ? QString::number(at.x() / step)
+                                                                  : QStringLiteral("%1,%2").arg(at.x()).arg(at.y()));
+        }
+        QCOMPARE(seen.join(QStringLiteral(", ")), places);
     }
 
     void closingTheLastDocumentEntersEmptyModeAndNewLeavesIt()

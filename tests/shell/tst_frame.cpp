@@ -3,7 +3,9 @@
 #include "programsuite.h"
 
 #include <QAccessible>
+#include <QDialogButtonBox>
 #include <QLabel>
+#include <QListWidget>
 #include <QToolButton>
 
 #include <algorithm>
@@ -169,6 +171,101 @@ private slots:
         for (QAction *action : hidden)
             QVERIFY2(offered.contains(action), qPrintable(action->toolTip()));
         QCOMPARE(chosen.count(), 1);
+    }
+
+    void theWindowMenuListsNineDocumentsTheActiveOneAmongThemAndMoreWindows_data()
+    {
+        QTest::addColumn<int>("documents");
+        QTest::addColumn<int>("active");     // clicked into last
+        QTest::addColumn<QString>("listed"); // the slots below the menu's own items, the checked one starred
+        QTest::newRow("nine") << 9 << 4 << "1 2 3 4* 5 6 7 8 9";
+        QTest::newRow("ten, the last active") << 10 << 10 << "1 2 3 4 5 6 7 8 10* More";
+        QTest::newRow("twelve, the fifth active") << 12 << 5 << "1 2 3 4 5* 6 7 8 9 More";
+        QTest::newRow("twelve, the eleventh active") << 12 << 11 << "1 2 3 4 5 6 7 8 11* More";
+    }
+
+    void theWindowMenuListsNineDocumentsTheActiveOneAmongThemAndMoreWindows()
+    {
+        QFETCH(int, documents);
+        QFETCH(int, active);
+        QFETCH(QString, listed);
+        frmMainNote &frame = activeFrame();
+        for (int slot = 2; slot <= documents; ++slot)
+            MenuFile::FileNew();
+        document(1)->showMinimized();
+        QTest::mouseClick(text(active)->viewport(), Qt::LeftButton);
+        QTest::keyClick(&frame, Qt::Key_W, Qt::AltModifier);
+        QTRY_VERIFY(frame.mnuWindow->isVisible());
+        const QList<QAction *> items = frame.mnuWindow->actions();
+        QVERIFY(items.size() > 5 && items[4]->isSeparator());
+        QStringList shown;
+        for (qsizetype i = 5; i < items.size(); ++i) {
+            const QString slot = items[i]->text().section(QStringLiteral(" Untitled"), 1);
+            QCOMPARE(items[i]->text(), slot.isEmpty() ? QStringLiteral("&More Windows...") : QStringLiteral("&%1 Untitled%2").arg(i - 4).arg(slot));
+            shown << (slot.isEmpty() ? QStringLiteral("More") : slot + (items[i]->isChecked() ? QStringLiteral("*") : QString()));
+        }
+        QCOMPARE(shown.join(u' '), listed);
+
+        // Its number brings one forward, minimised or not, and typing goes there.
+        QTest::keyClick(frame.mnuWindow, Qt::Key_1);
+        QCOMPARE(frame.activeDocument(), document(1));
+        QVERIFY(!document(1)->isMinimized());
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("one"));
+        QCOMPARE(text(1)->Text(), QStringLiteral("one"));
+    }
+
+    void moreWindowsOffersEveryDocumentAndOkBringsTheChosenOneForward_data()
+    {
+        QTest::addColumn<QStringList>("answer"); // keys, or "OK" or "double click ROW", in "Select Window"
+        QTest::addColumn<int>("active");         // the slot in front afterwards
+        QTest::newRow("Up twice and Enter") << QStringList {"Up", "Up", "Return"} << 10;
+        QTest::newRow("Home and OK") << QStringList {"Home", "OK"} << 1;
+        QTest::newRow("a double click") << QStringList {"double click 9"} << 10;
+        QTest::newRow("Up and Escape") << QStringList {"Up", "Escape"} << 12;
+    }
+
+    void moreWindowsOffersEveryDocumentAndOkBringsTheChosenOneForward()
+    {
+        QFETCH(QStringList, answer);
+        QFETCH(int, active);
+        frmMainNote &frame = activeFrame();
+        for (int slot = 2; slot <= 12; ++slot)
+            MenuFile::FileNew();
+        QString title, offered;
+        TestSeam::queueModalAction([&](QDialog &dialog) {
+            title = dialog.windowTitle();
+            // The list takes the keys from the start.
+            const bool active = QTest::qWaitFor([&dialog] { return QApplication::activeWindow() == &dialog; });
+            auto *list = active ? qobject_cast<QListWidget *>(QApplication::focusWidget()) : nullptr;
+            if (!list)
+                return;
+            for (int row = 0; row < list->count(); ++row)
+                offered += list->item(row)->text() + (row == list->currentRow() ? QStringLiteral("* ") : QStringLiteral(" "));
+            for (const QString &step : answer) {
+                if (step == QStringLiteral("OK")) {
+                    QTest::mouseClick(dialog.findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok), Qt::LeftButton);
+                } else if (step.startsWith(QStringLiteral("double click"))) {
+                    QListWidgetItem *item = list->item(step.section(u' ', 2).toInt());
+                    list->scrollToItem(item);
+                    // The first click of the two, then the second.
+                    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(item).center());
+                    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(item).center());
+                } else {
+                    const QKeyCombination key = QKeySequence::fromString(step)[0];
+                    QTest::keyClick(list, key.key(), key.keyboardModifiers());
+                }
+            }
+        });
+        QTest::keyClick(&frame, Qt::Key_W, Qt::AltModifier);
+        QTRY_VERIFY(frame.mnuWindow->isVisible());
+        QTest::mouseClick(frame.mnuWindow, Qt::LeftButton, {}, frame.mnuWindow->actionGeometry(frame.mnuWindow->actions().last()).center());
+        QCOMPARE(title, QStringLiteral("Select Window"));
+        QCOMPARE(offered, QStringLiteral("Untitled1 Untitled2 Untitled3 Untitled4 Untitled5 Untitled6 Untitled7 Untitled8 Untitled9 "
+                                         "Untitled10 Untitled11 Untitled12* "));
+        QCOMPARE(frame.activeDocument(), document(active));
+        frame.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&frame));
+        QCOMPARE(QApplication::focusWidget(), text(active));
     }
 
     void draggingAGripperMovesItsBandToAnotherRowAndTheDocumentsFollow_data()
