@@ -1,9 +1,11 @@
 #include "platform/windowlist.h"
 
+#include "platform/mdiarrange.h"
 #include "platform/modal.h"
 
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QKeyEvent>
 #include <QListWidget>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -33,12 +35,14 @@ WindowList::WindowList(QMdiArea &area, QMenu &menu, CaptionOf captionOf)
     , m_menu(menu)
     , m_captionOf(std::move(captionOf))
 {
+    m_menu.installEventFilter(this);
 }
 
 void WindowList::fill()
 {
     qDeleteAll(m_entries);
     m_entries.clear();
+    m_windows.clear();
     const QList<QMdiSubWindow *> windows = m_area.subWindowList(QMdiArea::CreationOrder);
     if (windows.isEmpty())
         return;
@@ -57,6 +61,7 @@ void WindowList::fill()
         entry->setChecked(window == active);
         connect(entry, &QAction::triggered, this, [this, window] { activate(window); });
         m_entries.append(entry);
+        m_windows.insert(entry, window);
     }
     if (windows.size() > numbered) {
         QAction *more = m_menu.addAction(QStringLiteral("&More Windows..."));
@@ -97,5 +102,29 @@ void WindowList::activate(QMdiSubWindow *window)
     // A minimised window chosen comes back to its size.
     if (window->isMinimized())
         window->showNormal();
-    m_area.setActiveSubWindow(window);
+    ActivateSubWindow(m_area, *window);
+}
+
+bool WindowList::eventFilter(QObject *watched, QEvent *event)
+{
+    // A menu opened from the keyboard gives the keys back to the window they
+    // came from as it closes, before the entry chosen is carried out, and a
+    // screen reader would announce that window on the way: the keys go to
+    // the window chosen first.
+    QAction *chosen = nullptr;
+    if (event->type() == QEvent::KeyPress) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter || key->key() == Qt::Key_Space)
+            chosen = m_menu.activeAction();
+        for (qsizetype i = 1; !chosen && i < m_entries.size() && !key->text().isEmpty(); ++i) {
+            if (m_entries[i]->text().startsWith(u'&' + key->text()))
+                chosen = m_entries[i];
+        }
+    } else if (event->type() == QEvent::MouseButtonRelease) {
+        chosen = m_menu.actionAt(static_cast<QMouseEvent *>(event)->position().toPoint());
+    }
+    const QMdiSubWindow *window = chosen ? m_windows.value(chosen) : nullptr;
+    if (window && window->widget() && !window->isMinimized())
+        window->widget()->setFocus(Qt::OtherFocusReason);
+    return QObject::eventFilter(watched, event);
 }

@@ -1,13 +1,15 @@
 #pragma once
 
+#include <QHash>
 #include <QList>
 #include <QObject>
+#include <QMdiSubWindow>
+#include <QPointer>
 
 #include <functional>
 
 class QAction;
 class QMdiArea;
-class QMdiSubWindow;
 class QMenu;
 
 // The list of a frame's windows that its Window menu carries below its own
@@ -32,6 +34,9 @@ public:
     // double click brings the one chosen forward.
     void selectWindow();
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void activate(QMdiSubWindow *window);
 
@@ -39,4 +44,5 @@ private:
     QMenu &m_menu;
     CaptionOf m_captionOf;
     QList<QAction *> m_entries;
+    QHash<const QAction *, QPointer<QMdiSubWindow>> m_windows;
 };

@@ -62,7 +62,7 @@ private slots:
     // to nothing (which a reader announces as its getting them).
     void switchingDocumentsHandsTheKeysStraightToTheNewOne()
     {
-        activeFrame();
+        frmMainNote &frame = activeFrame();
         QStringList moves;
         connect(qApp, &QApplication::focusChanged, this, [&moves](QWidget *old, QWidget *now) {
             const auto *from = qobject_cast<RichTextBox *>(old), *to = qobject_cast<RichTextBox *>(now);
@@ -77,6 +77,16 @@ private slots:
         QCOMPARE(press(Qt::CTRL | Qt::Key_N), QStringLiteral("Untitled2"));
         QCOMPARE(press(Qt::CTRL | Qt::Key_F6), QStringLiteral("Untitled1"));
         QCOMPARE(press(Qt::CTRL | Qt::SHIFT | Qt::Key_F6), QStringLiteral("Untitled2"));
+        // From the Window menu opened with the keys, by its number or by Enter.
+        for (const Qt::Key key : {Qt::Key_1, Qt::Key_Return}) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_W, Qt::AltModifier);
+            QTRY_VERIFY(frame.mnuWindow->isVisible());
+            if (key == Qt::Key_Return)
+                frame.mnuWindow->setActiveAction(frame.mnuWindow->actions().at(6));
+            moves.clear();
+            QTest::keyClick(frame.mnuWindow, key);
+            QCOMPARE(moves.join(u' '), key == Qt::Key_1 ? QStringLiteral("Untitled1") : QStringLiteral("Untitled2"));
+        }
     }
 };
 
