@@ -30,7 +30,7 @@ frmOpenDlg::frmOpenDlg(QWidget *parent)
     Frame1[1] = new QGroupBox(QStringLiteral("Look In:"));
     List1 = new QListWidget;
     imgAdvert = new QLabel;
-    imgAdvert->setPixmap(logoPicture().scaled(48, 48, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    imgAdvert->setPixmap(logoPicture(48, devicePixelRatioF()));
     auto *recentLayout = new QHBoxLayout(Frame1[1]);
     recentLayout->addWidget(List1, 1);
     recentLayout->addWidget(imgAdvert, 0, Qt::AlignTop);
