@@ -94,7 +94,7 @@ frmFindDlg::frmFindDlg(QWidget *parent)
     cmdCancel = new QPushButton(QStringLiteral("&Cancel"));
     cmdCancel->setAutoDefault(false);
     imgAdvert = new QLabel;
-    imgAdvert->setPixmap(logoPicture().scaled(48, 48, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    imgAdvert->setPixmap(logoPicture(48, devicePixelRatioF()));
     imgAdvert->setAlignment(Qt::AlignCenter);
 
     auto *buttons = new QVBoxLayout;

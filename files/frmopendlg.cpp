@@ -32,7 +32,7 @@ frmOpenDlg::frmOpenDlg(QWidget *parent)
     List1 = new QListWidget;
     List1->setAccessibleName(QStringLiteral("Recent files"));
     imgAdvert = new QLabel;
-    imgAdvert->setPixmap(logoPicture().scaled(48, 48, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    imgAdvert->setPixmap(logoPicture(48, devicePixelRatioF()));
     // A picture straight in the frame would take the frame's caption as its
     // name; in a holder of its own it is only decoration.
     auto *logoHolder = new QWidget;

@@ -104,7 +104,7 @@ frmSaveDlg::frmSaveDlg(frmNotePad &target, QWidget *parent)
     QGridLayout *fields
         = FileDialogs::NameAndTypeFields(Label1, Filename, Filetype, cmdSave, QStringLiteral("&Save"), cmdCancel);
     imgAdvert = new QLabel;
-    imgAdvert->setPixmap(logoPicture().scaled(48, 48, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    imgAdvert->setPixmap(logoPicture(48, devicePixelRatioF()));
     fields->addWidget(imgAdvert, 0, 3, 2, 1);
     FileDialogs::AddEncodingField(*fields, lblEncoding, cboEncoding);
     cboEncoding->addItems(chosenEncodings());

@@ -155,7 +155,7 @@ frmPrintDlg::frmPrintDlg(QWidget *parent)
     cmdPreview = new QPushButton(QStringLiteral("Pre&view"));
     cmdPreview->setAutoDefault(false);
     imgAdvert = new QLabel;
-    imgAdvert->setPixmap(logoPicture().scaled(48, 48, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    imgAdvert->setPixmap(logoPicture(48, devicePixelRatioF()));
     auto *buttons = new QVBoxLayout;
     buttons->addWidget(cmdPrint);
     buttons->addWidget(cmdCancel);

@@ -2,6 +2,9 @@
 
 #include <QString>
 
+#include <initializer_list>
+#include <utility>
+
 // The pictures live in a static library, whose resources are not registered
 // on their own; Q_INIT_RESOURCE must be used outside any namespace.
 static void registerQuilloryResources()
@@ -17,10 +20,16 @@ void ensureResources()
     (void)registered;
 }
 
-QPixmap resourcePixmap(const QString &path)
+// A picture drawn at several sizes, for a logical size on a device of the
+// given ratio: the drawing that has the device pixels wanted, or the nearest
+// larger one scaled down.
+QPixmap drawnPicture(std::initializer_list<std::pair<const char *, QSize>> drawings, QSize size, qreal devicePixelRatio)
 {
     ensureResources();
-    return QPixmap(path);
+    QIcon icon;
+    for (const auto &[file, pixels] : drawings)
+        icon.addFile(QStringLiteral(":/") + QLatin1String(file), pixels);
+    return icon.pixmap(size, devicePixelRatio);
 }
 
 struct ToolbarEntry
@@ -55,19 +64,21 @@ ToolbarEntry toolbarEntry(ToolbarImage image)
 
 } // namespace
 
-QPixmap splashPicture()
+QPixmap splashPicture(qreal devicePixelRatio)
 {
-    return resourcePixmap(QStringLiteral(":/splash.png"));
+    return drawnPicture({{"splash.png", {446, 268}}, {"splash@2x.png", {892, 536}}}, {446, 268}, devicePixelRatio);
 }
 
-QPixmap backgroundPicture()
+QPixmap backgroundPicture(qreal devicePixelRatio)
 {
-    return resourcePixmap(QStringLiteral(":/background.png"));
+    return drawnPicture({{"background.png", {446, 268}}, {"background@2x.png", {892, 536}}}, {446, 268},
+                        devicePixelRatio);
 }
 
-QPixmap logoPicture()
+QPixmap logoPicture(int size, qreal devicePixelRatio)
 {
-    return resourcePixmap(QStringLiteral(":/logo.png"));
+    return drawnPicture({{"logo-48.png", {48, 48}}, {"logo-96.png", {96, 96}}, {"logo-192.png", {192, 192}}},
+                        {size, size}, devicePixelRatio);
 }
 
 QIcon applicationIcon()

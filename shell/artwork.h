@@ -26,9 +26,11 @@ enum class ToolbarImage {
     Find
 };
 
-QPixmap splashPicture();     // 446 x 268
-QPixmap backgroundPicture(); // 446 x 268, shown while no document is open
-QPixmap logoPicture();       // 96 x 96, for the About box
+// Each picture comes drawn for the device pixels it covers on a device of the
+// given pixel ratio (up to two), its logical size the same at every ratio.
+QPixmap splashPicture(qreal devicePixelRatio = 1);     // 446 x 268
+QPixmap backgroundPicture(qreal devicePixelRatio = 1); // 446 x 268, shown while no document is open
+QPixmap logoPicture(int size, qreal devicePixelRatio); // size x size: 96 in the About box, 48 in the dialogs
 QIcon applicationIcon();     // 16 to 256 pixels
 
 // The platform's icon theme where it has a fitting icon, our own image

@@ -22,7 +22,7 @@ frmAbout::frmAbout(QWidget *parent)
     Label1->setWordWrap(true);
     Label1->setTextInteractionFlags(Qt::TextSelectableByMouse);
     imgLogo = new QLabel;
-    imgLogo->setPixmap(logoPicture());
+    imgLogo->setPixmap(logoPicture(96, devicePixelRatioF()));
     imgLogo->setAlignment(Qt::AlignTop | Qt::AlignHCenter);
     cmdOK = new QPushButton(QStringLiteral("&OK"));
     cmdOK->setToolTip(QStringLiteral("Returns back to main program"));

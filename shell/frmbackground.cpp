@@ -25,5 +25,5 @@ int frmBackground::Height() const
 void frmBackground::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    painter.drawPixmap(rect(), backgroundPicture());
+    painter.drawPixmap(rect(), backgroundPicture(devicePixelRatioF()));
 }

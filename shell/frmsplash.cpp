@@ -50,5 +50,5 @@ void frmSplash::tmrSplash_Timer()
 void frmSplash::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    painter.drawPixmap(rect(), splashPicture());
+    painter.drawPixmap(rect(), splashPicture(devicePixelRatioF()));
 }

@@ -1,11 +1,16 @@
 #include "platform/rebarwindow.h"
 #include "platform/statusbar.h"
 #include "programsuite.h"
+#include "shell/artwork.h"
+#include "shell/frmabout.h"
+#include "shell/frmbackground.h"
+#include "shell/frmsplash.h"
 
 #include <QAccessible>
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenuBar>
 #include <QToolButton>
 
 #include <algorithm>
@@ -23,6 +28,20 @@ QString bandsShown(frmMainNote &frame)
         rows += QString::number(frame.MainRebar.GetBandId(i).toInt());
     }
     return rows;
+}
+
+// How far apart two pictures of one size are: the mean difference of their
+// channels, in levels of 255.
+double distance(const QImage &one, const QImage &other)
+{
+    const QImage a = one.convertToFormat(QImage::Format_RGBA8888_Premultiplied);
+    const QImage b = other.convertToFormat(QImage::Format_RGBA8888_Premultiplied);
+    qint64 apart = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        for (int i = 0; i < a.width() * 4; ++i)
+            apart += qAbs(a.constScanLine(y)[i] - b.constScanLine(y)[i]);
+    }
+    return double(apart) / (a.width() * 4.0 * a.height());
 }
 
 } // namespace
@@ -315,4 +334,81 @@ private slots:
 };
 
 QUILLORY_SUITE(FrameTest)
+
+// The pictures on a screen with two device pixels to a pixel, checked in a
+// copy of this program started at that scale.
+class HighDensityTest : public ProgramSuite
+{
+    Q_OBJECT
+
+private slots:
+    void everyPictureIsDrawnForItsDevicePixels_data()
+    {
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<QSize>("size"); // in pixels, as at one device pixel to a pixel
+        if (qApp->devicePixelRatio() != 2) {
+            QTest::newRow("in a copy of this program at two device pixels to a pixel") << "copy" << QSize();
+            return;
+        }
+        QTest::newRow("About box's logo") << "About" << QSize(96, 96);
+        QTest::newRow("Open dialog's logo") << "Open" << QSize(48, 48);
+        QTest::newRow("splash") << "splash" << QSize(446, 268);
+        QTest::newRow("background") << "background" << QSize(446, 268);
+    }
+
+    void everyPictureIsDrawnForItsDevicePixels()
+    {
+        QFETCH(QString, window);
+        QFETCH(QSize, size);
+        if (window == QStringLiteral("copy")) {
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert(QStringLiteral("QT_SCALE_FACTOR"), QStringLiteral("2"));
+            environment.insert(QStringLiteral("QUILLORY_SUITE"), QStringLiteral("HighDensityTest"));
+            QProcess copy;
+            copy.setProcessEnvironment(environment);
+            copy.setProcessChannelMode(QProcess::MergedChannels);
+            copy.start(QCoreApplication::applicationFilePath(), QCoreApplication::arguments().mid(1));
+            QVERIFY(copy.waitForFinished(120000));
+            QVERIFY2(copy.exitStatus() == QProcess::NormalExit && copy.exitCode() == 0, copy.readAll().constData());
+            return;
+        }
+        QImage shown; // the picture as the window has it, in device pixels
+        if (window == QStringLiteral("splash")) {
+            shown = frmSplash().grab().toImage();
+        } else if (window == QStringLiteral("background")) {
+            shown = frmBackground(nullptr).grab().toImage();
+        } else {
+            frmMainNote &frame = activeFrame();
+            TestSeam::queueModalAction([&](QDialog &dialog) {
+                const QLabel *logo = window == QStringLiteral("About") ? static_cast<frmAbout &>(dialog).imgLogo
+                                                                       : static_cast<frmOpenDlg &>(dialog).imgAdvert;
+                QCOMPARE(logo->pixmap().deviceIndependentSize(), QSizeF(size));
+                shown = logo->pixmap().toImage();
+            });
+            if (window == QStringLiteral("Open")) {
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_O, Qt::ControlModifier);
+            } else {
+                const QRect title = frame.menuBar()->actionGeometry(frame.mnuHelp->menuAction());
+                QTest::mouseClick(frame.menuBar(), Qt::LeftButton, {}, title.center());
+                QTRY_VERIFY(frame.mnuHelp->isVisible());
+                const QRect about = frame.mnuHelp->actionGeometry(frame.mnuHelp1[3]);
+                QTest::mouseClick(frame.mnuHelp, Qt::LeftButton, {}, about.center());
+            }
+        }
+        QCOMPARE(shown.size(), size * 2);
+        // Not the picture for one device pixel to a pixel scaled up, either
+        // way: a drawing of its own is at least a quarter as far from both as
+        // they are from each other.
+        const QImage one = window == QStringLiteral("splash")       ? splashPicture(1).toImage()
+                           : window == QStringLiteral("background") ? backgroundPicture(1).toImage()
+                                                                    : logoPicture(size.width(), 1).toImage();
+        const QImage fast = one.scaled(size * 2, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+        const QImage smooth = one.scaled(size * 2, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        const double apart = distance(fast, smooth);
+        QVERIFY2(distance(shown, fast) > apart / 4 && distance(shown, smooth) > apart / 4,
+                 "scaled up from fewer pixels");
+    }
+};
+
+QUILLORY_SUITE(HighDensityTest)
 #include "tst_frame.moc"
