@@ -1,5 +1,6 @@
 #include "shell/artwork.h"
 
+#include <QPixmapCache>
 #include <QString>
 
 #include <initializer_list>
@@ -22,14 +23,21 @@ void ensureResources()
 
 // A picture drawn at several sizes, for a logical size on a device of the
 // given ratio: the drawing that has the device pixels wanted, or the nearest
-// larger one scaled down.
+// larger one scaled down. What was read is kept for the next time (the
+// splash and the background ask at every paint).
 QPixmap drawnPicture(std::initializer_list<std::pair<const char *, QSize>> drawings, QSize size, qreal devicePixelRatio)
 {
+    const QString key = QStringLiteral("quillory:%1:%2:%3").arg(QLatin1String(drawings.begin()->first)).arg(size.width()).arg(devicePixelRatio);
+    QPixmap picture;
+    if (QPixmapCache::find(key, &picture))
+        return picture;
     ensureResources();
     QIcon icon;
     for (const auto &[file, pixels] : drawings)
         icon.addFile(QStringLiteral(":/") + QLatin1String(file), pixels);
-    return icon.pixmap(size, devicePixelRatio);
+    picture = icon.pixmap(size, devicePixelRatio);
+    QPixmapCache::insert(key, picture);
+    return picture;
 }
 
 struct ToolbarEntry
