@@ -155,6 +155,8 @@ private:
     // opened, round the end.
     void activateNextDocument(int step);
     void fillWindowList();
+    // The keys go to the active document's text.
+    void giveKeysToDocument();
 
     QWidget *m_client = nullptr;
     QMdiArea *m_mdiArea = nullptr;
@@ -163,4 +165,7 @@ private:
     WindowList *m_windowList = nullptr;
     frmNotePad *m_activated = nullptr;
     bool m_loaded = false;
+    // A font box's list has closed, in the event that closed it: a choice
+    // made in it, if any, comes now.
+    bool m_listJustClosed = false;
 };

@@ -17,6 +17,7 @@
 #include "shell/frmmainnote.h"
 #include "toolbars/menuformat.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QFocusEvent>
 #include <QKeyEvent>
@@ -47,10 +48,22 @@ void frmMainNote::connectCommands()
     connectItems(Toolbar1->Buttons, this, [this](int button) { Toolbar1_ButtonClick(button); });
     connectItems(Toolbar3->Buttons, this, [this](int button) { Toolbar3_ButtonClick(button); });
     // A choice from the list, by mouse or by key, is a Click.
-    connect(cboFont, &QComboBox::activated, this, &frmMainNote::cboFont_Click);
-    connect(cboSize, &QComboBox::activated, this, &frmMainNote::cboSize_Click);
-    cboFont->installEventFilter(this);
-    cboSize->installEventFilter(this);
+    // One chosen in the box's list, which closes as it is chosen, is set:
+    // typing goes on in the document, as after Enter in the box itself.
+    connect(cboFont, &QComboBox::activated, this, [this] {
+        cboFont_Click();
+        if (m_listJustClosed)
+            giveKeysToDocument();
+    });
+    connect(cboSize, &QComboBox::activated, this, [this] {
+        cboSize_Click();
+        if (m_listJustClosed)
+            giveKeysToDocument();
+    });
+    for (QComboBox *box : {cboFont, cboSize}) {
+        box->installEventFilter(this);
+        box->view()->installEventFilter(this);
+    }
     connect(&tmrUndo, &QTimer::timeout, this, &frmMainNote::tmrUndo_Timer);
     connect(&tmrPaste, &QTimer::timeout, this, &frmMainNote::tmrPaste_Timer);
 
@@ -296,20 +309,30 @@ void frmMainNote::cboSize_LostFocus()
     MenuFormat::FormatFontSize();
 }
 
+void frmMainNote::giveKeysToDocument()
+{
+    if (frmNotePad *active = activeDocument(); active && active->Text1)
+        active->Text1->setFocus(Qt::OtherFocusReason);
+}
+
 bool frmMainNote::eventFilter(QObject *watched, QEvent *event)
 {
+    const auto isEnter = [event] {
+        return event->type() == QEvent::KeyPress && (static_cast<QKeyEvent *>(event)->key() == Qt::Key_Return
+                                                     || static_cast<QKeyEvent *>(event)->key() == Qt::Key_Enter);
+    };
+    if ((watched == cboFont->view() || watched == cboSize->view()) && event->type() == QEvent::Hide) {
+        m_listJustClosed = true;
+        QTimer::singleShot(0, this, [this] { m_listJustClosed = false; });
+    }
     if (watched != cboFont && watched != cboSize)
         return QMainWindow::eventFilter(watched, event);
     const bool font = watched == cboFont;
-    if (event->type() == QEvent::KeyPress) {
-        const auto *key = static_cast<QKeyEvent *>(event);
-        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
-            int KeyAscii = enterKey;
-            font ? cboFont_KeyPress(KeyAscii) : cboSize_KeyPress(KeyAscii);
-            // Set, the font is done with: typing goes on in the document.
-            if (frmNotePad *active = activeDocument(); active && active->Text1)
-                active->Text1->setFocus(Qt::OtherFocusReason);
-        }
+    if (isEnter()) {
+        int KeyAscii = enterKey;
+        font ? cboFont_KeyPress(KeyAscii) : cboSize_KeyPress(KeyAscii);
+        // Set, the font is done with: typing goes on in the document.
+        giveKeysToDocument();
     } else if (event->type() == QEvent::FocusOut) {
         // The box's own list taking the focus is no leaving of the box.
         if (static_cast<QFocusEvent *>(event)->reason() != Qt::PopupFocusReason)
