@@ -28,7 +28,6 @@ public:
         const QSize own = QLabel::sizeHint();
         return {std::max(own.width(), fontMetrics().horizontalAdvance(m_widest) + 12), own.height()};
     }
-    QSize minimumSizeHint() const override { return {0, QLabel::minimumSizeHint().height()}; }
 
 private:
     QString m_widest;
