@@ -36,6 +36,11 @@ WindowList::WindowList(QMdiArea &area, QMenu &menu, CaptionOf captionOf)
     , m_captionOf(std::move(captionOf))
 {
     m_menu.installEventFilter(this);
+    // The menu closes before the entry chosen is carried out.
+    connect(&m_menu, &QMenu::aboutToHide, this, [this] {
+        if (const QMdiSubWindow *window = std::exchange(m_chosen, nullptr); window && window->widget() && !window->isMinimized())
+            window->widget()->setFocus(Qt::OtherFocusReason);
+    });
 }
 
 void WindowList::fill()
@@ -110,7 +115,7 @@ bool WindowList::eventFilter(QObject *watched, QEvent *event)
     // A menu opened from the keyboard gives the keys back to the window they
     // came from as it closes, before the entry chosen is carried out, and a
     // screen reader would announce that window on the way: the keys go to
-    // the window chosen first.
+    // the window chosen as the menu closes.
     QAction *chosen = nullptr;
     if (event->type() == QEvent::KeyPress) {
         const auto *key = static_cast<QKeyEvent *>(event);
@@ -123,8 +128,7 @@ bool WindowList::eventFilter(QObject *watched, QEvent *event)
     } else if (event->type() == QEvent::MouseButtonRelease) {
         chosen = m_menu.actionAt(static_cast<QMouseEvent *>(event)->position().toPoint());
     }
-    const QMdiSubWindow *window = chosen ? m_windows.value(chosen) : nullptr;
-    if (window && window->widget() && !window->isMinimized())
-        window->widget()->setFocus(Qt::OtherFocusReason);
+    if (chosen)
+        m_chosen = m_windows.value(chosen);
     return QObject::eventFilter(watched, event);
 }

@@ -45,4 +45,6 @@ private:
     CaptionOf m_captionOf;
     QList<QAction *> m_entries;
     QHash<const QAction *, QPointer<QMdiSubWindow>> m_windows;
+    // The window whose entry is being chosen, by key or click.
+    QPointer<QMdiSubWindow> m_chosen;
 };
