@@ -47,9 +47,9 @@ void frmMainNote::connectCommands()
     connectItems(mnuInternet1, this, [this](int index) { mnuInternet1_Click(index); });
     connectItems(Toolbar1->Buttons, this, [this](int button) { Toolbar1_ButtonClick(button); });
     connectItems(Toolbar3->Buttons, this, [this](int button) { Toolbar3_ButtonClick(button); });
-    // A choice from the list, by mouse or by key, is a Click.
-    // One chosen in the box's list, which closes as it is chosen, is set:
-    // typing goes on in the document, as after Enter in the box itself.
+    // A choice from the list, by mouse or by key, is a Click. One made in the
+    // open list, which closes as it is chosen, is done with: typing goes on
+    // in the document, as after Enter in the box itself.
     connect(cboFont, &QComboBox::activated, this, [this] {
         cboFont_Click();
         if (m_listJustClosed)
