@@ -2,6 +2,7 @@
 
 #include "document/frmfinddlg.h"
 #include "document/frmnotepad.h"
+#include "document/frmreplacedlg.h"
 #include "platform/clipboard.h"
 #include "platform/controltext.h"
 #include "platform/dates.h"
@@ -26,6 +27,9 @@ unsigned char MatchCase = 0;
 unsigned char FindDirection = 0;
 unsigned char NewSearch = 0;
 qsizetype LastFindPos = 0;
+std::array<QString, 5> ReplaceWith;
+bool WholeWord = false;
+bool RegularExpression = false;
 
 void EditCut()
 {
@@ -134,6 +138,16 @@ void EditFindNext()
     NewSearch = 0;
 }
 
+void EditReplace()
+{
+    RichTextBox *text = Quillo::ActiveText();
+    frmReplaceDlg &dialog = frmReplaceDlg::Get();
+    // A selection within a line is what is looked for.
+    const QString selected = text ? text->SelText() : QString();
+    dialog.cboFind->setEditText(selected.isEmpty() || selected.contains(u'\r') ? FindWhat[0] : selected);
+    dialog.Show();
+}
+
 void resetState()
 {
     CutAllowed = false;
@@ -144,6 +158,9 @@ void resetState()
     FindDirection = 0;
     NewSearch = 0;
     LastFindPos = 0;
+    ReplaceWith = {};
+    WholeWord = false;
+    RegularExpression = false;
 }
 
 } // namespace MenuEdit

@@ -27,6 +27,11 @@ extern unsigned char FindDirection;
 extern unsigned char NewSearch;
 // Where the last search left the caret.
 extern qsizetype LastFindPos;
+// Replace's own history, newest first, and its further settings; Match
+// Case and the search history are Find's.
+extern std::array<QString, 5> ReplaceWith;
+extern bool WholeWord;
+extern bool RegularExpression;
 
 // These act on the control that has the focus.
 void EditCut();
@@ -42,6 +47,7 @@ void EditSelectAll();
 void EditInsertDateTime();
 void EditFind();
 void EditFindNext();
+void EditReplace();
 
 void resetState();
 

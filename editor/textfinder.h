@@ -42,6 +42,7 @@ public:
     // high one starts nothing when converting case.
     Hit find(QStringView text, qsizetype from, qsizetype to, SearchDirection direction) const;
 
+    const QString &what() const { return m_what; }
     // The most characters of the text one occurrence can cover.
     qsizetype longestMatch() const { return m_longestMatch; }
     bool convertsCase() const { return m_textCase == TextCase::UpperCase; }

@@ -575,17 +575,8 @@ void TextStore::insertStored(qsizetype position, QStringView text, const LineEnd
     m_gapStart += text.size();
 }
 
-void TextStore::replace(qsizetype position, qsizetype removed, QStringView text, LineEnd newLineEnd, EditKind kind)
+QString TextStore::storedForm(QStringView text)
 {
-    // An edit goes into the whole text.
-    if (m_growing) {
-        m_file->waitForIndex();
-        (void)grow();
-    }
-    position = std::clamp<qsizetype>(position, 0, length());
-    removed = std::clamp<qsizetype>(removed, 0, length() - position);
-
-    // The text as the store keeps it: one character for each line break.
     QString stored;
     stored.reserve(text.size());
     const char16_t *in = text.utf16();
@@ -599,6 +590,20 @@ void TextStore::replace(qsizetype position, qsizetype removed, QStringView text,
         at += taken - 1;
         stored += QChar(lineBreak);
     }
+    return stored;
+}
+
+void TextStore::replace(qsizetype position, qsizetype removed, QStringView text, LineEnd newLineEnd, EditKind kind)
+{
+    // An edit goes into the whole text.
+    if (m_growing) {
+        m_file->waitForIndex();
+        (void)grow();
+    }
+    position = std::clamp<qsizetype>(position, 0, length());
+    removed = std::clamp<qsizetype>(removed, 0, length() - position);
+
+    const QString stored = storedForm(text);
     if (removed == 0 && stored.isEmpty())
         return;
     if (m_file)
@@ -626,8 +631,70 @@ void TextStore::replace(qsizetype position, qsizetype removed, QStringView text,
         u.removedLineEnds.insert(u.removedLineEnds.end(), removedLineEnds.begin(), removedLineEnds.end());
     } else {
         u = {position, std::move(removedText), std::move(removedLineEnds), stored.size(), kind, true,
-             kind != EditKind::Separate, {}};
+             kind != EditKind::Separate, {}, {}};
     }
+}
+
+void TextStore::replaceEach(const std::vector<Replacement> &replacements, LineEnd newLineEnd)
+{
+    if (replacements.empty())
+        return;
+    if (m_growing) {
+        m_file->waitForIndex();
+        (void)grow();
+    }
+    if (m_file)
+        return replacePiecesEach(replacements, newLineEnd);
+    // Made from the first to the last, the gap moves along the text once.
+    std::vector<UndoPart> parts;
+    parts.reserve(replacements.size());
+    qsizetype shift = 0;
+    std::vector<LineEnd> newLineEnds;
+    for (const Replacement &r : replacements) {
+        UndoPart part;
+        part.position = r.position + shift;
+        part.removed = text(part.position, r.removed);
+        erase(part.position, r.removed, &part.removedLineEnds);
+        newLineEnds.assign(size_t(r.text.count(QChar(lineBreak))), newLineEnd);
+        insertStored(part.position, r.text, newLineEnds.data());
+        part.inserted = r.text.size();
+        shift += part.inserted - part.removed.size();
+        parts.push_back(std::move(part));
+    }
+    m_undo = Undo();
+    m_undo.position = parts.front().position;
+    m_undo.inserted = parts.back().position + parts.back().inserted - parts.front().position;
+    m_undo.valid = true;
+    m_undo.parts = std::move(parts);
+}
+
+// Each part is taken back from the last to the first, so that the places of
+// those before it still hold; what stood there becomes a part of the redo,
+// at its place in the text as it is after the undo.
+bool TextStore::undoParts(qsizetype *position, qsizetype *length)
+{
+    Undo &u = m_undo;
+    qsizetype shift = 0;
+    for (const UndoPart &part : u.parts)
+        shift += part.inserted - part.removed.size();
+    for (auto part = u.parts.rbegin(); part != u.parts.rend(); ++part) {
+        shift -= part->inserted - part->removed.size();
+        QString current = text(part->position, part->inserted);
+        std::vector<LineEnd> currentLineEnds;
+        erase(part->position, part->inserted, &currentLineEnds);
+        insertStored(part->position, part->removed, part->removedLineEnds.data());
+        part->inserted = part->removed.size();
+        part->removed = std::move(current);
+        part->removedLineEnds = std::move(currentLineEnds);
+        part->position -= shift;
+    }
+    const UndoPart &last = u.parts.back();
+    u.inserted = last.position + last.inserted - u.position;
+    if (position)
+        *position = u.position;
+    if (length)
+        *length = u.inserted;
+    return true;
 }
 
 bool TextStore::canUndo() const
@@ -642,6 +709,8 @@ bool TextStore::undo(qsizetype *position, qsizetype *length)
         return false;
     if (m_file)
         return undoPieces(position, length);
+    if (!u.parts.empty())
+        return undoParts(position, length);
     // What stands there now becomes what the next undo puts back.
     QString current = text(u.position, u.inserted);
     std::vector<LineEnd> currentLineEnds;
@@ -948,6 +1017,51 @@ void TextStore::replacePieces(qsizetype position, qsizetype removed, const QStri
         u.joinable = kind != EditKind::Separate;
         u.removedPieces = std::move(removedPieces);
     }
+}
+
+void TextStore::replacePiecesEach(const std::vector<Replacement> &replacements, LineEnd newLineEnd)
+{
+    const qsizetype spanStart = replacements.front().position;
+    const qsizetype spanEnd = replacements.back().position + replacements.back().removed;
+    std::vector<Piece> removedPieces = cutPieces(spanStart, spanEnd - spanStart);
+    // The pieces cut, walked once: what stands between the replacements is
+    // taken over as parts of them.
+    std::vector<Piece> pieces;
+    size_t index = 0;
+    qsizetype offset = 0;
+    qsizetype at = spanStart;
+    const auto walkTo = [&](qsizetype to, bool keep) {
+        while (at < to) {
+            const Piece &piece = removedPieces[index];
+            const qsizetype take = std::min(piece.length - offset, to - at);
+            if (keep) {
+                const bool whole = offset == 0 && take == piece.length;
+                pieces.push_back({piece.added, piece.start + offset, take,
+                                  whole ? piece.breaks : breaksIn(piece.added, piece.start + offset, take)});
+            }
+            at += take;
+            offset += take;
+            if (offset == piece.length) {
+                ++index;
+                offset = 0;
+            }
+        }
+    };
+    for (const Replacement &r : replacements) {
+        walkTo(r.position, true);
+        walkTo(r.position + r.removed, false);
+        if (!r.text.isEmpty())
+            pieces.push_back(addText(r.text, newLineEnd));
+    }
+    qsizetype inserted = 0;
+    for (const Piece &piece : pieces)
+        inserted += piece.length;
+    insertPieces(spanStart, pieces);
+    m_undo = Undo();
+    m_undo.position = spanStart;
+    m_undo.inserted = inserted;
+    m_undo.valid = true;
+    m_undo.removedPieces = std::move(removedPieces);
 }
 
 bool TextStore::undoPieces(qsizetype *position, qsizetype *length)

@@ -165,6 +165,26 @@ public:
     void replace(qsizetype position, qsizetype removed, QStringView text, LineEnd newLineEnd,
                  EditKind kind = EditKind::Separate);
 
+    // text as the store keeps it: each CR LF, LF, CR, U+2029, U+FDD0 and
+    // U+FDD1 one lineBreak.
+    static QString storedForm(QStringView text);
+
+    // One of several replacements made as one edit: [position, position +
+    // removed) of the text as it stands before any of them, by text, whose
+    // breaks are lineBreak already.
+    struct Replacement
+    {
+        qsizetype position = 0;
+        qsizetype removed = 0;
+        QString text;
+    };
+    // Makes the replacements, in order of position and apart, as one step of
+    // undo; each break they put in takes newLineEnd. Of a text in memory only
+    // the text between the first and the last moves, once; of a text kept in
+    // its file the table of pieces is built once, so memory grows with the
+    // replacements, not the text.
+    void replaceEach(const std::vector<Replacement> &replacements, LineEnd newLineEnd);
+
     // The text as it is now, without a copy. The store keeps the memory the
     // snapshot reads unchanged until an edit away from the last one needs
     // it, which ends the snapshot instead of waiting for its reader.
@@ -196,6 +216,16 @@ private:
         qsizetype breaks = 0;
     };
 
+    // Of an edit made of several replacements: one of them, where it stands
+    // once those before it are made.
+    struct UndoPart
+    {
+        qsizetype position = 0;
+        QString removed;
+        std::vector<LineEnd> removedLineEnds;
+        qsizetype inserted = 0;
+    };
+
     struct Undo
     {
         qsizetype position = 0;
@@ -210,6 +240,8 @@ private:
         bool joinable = false;
         // What the edit removed from a text kept in its file.
         std::vector<Piece> removedPieces;
+        // An edit of a text in memory made of several replacements, in order.
+        std::vector<UndoPart> parts;
     };
 
     // The text kept in its file.
@@ -233,6 +265,8 @@ private:
     Piece addFileText(const FileText &file, qsizetype start, qsizetype length);
     void replacePieces(qsizetype position, qsizetype removed, const QString &stored, LineEnd newLineEnd, EditKind kind);
     bool undoPieces(qsizetype *position, qsizetype *length);
+    bool undoParts(qsizetype *position, qsizetype *length);
+    void replacePiecesEach(const std::vector<Replacement> &replacements, LineEnd newLineEnd);
     void sumPieces();
     static bool readPieceTable(const FileText &file, const std::vector<Piece> &pieces, const QString &added,
                                const std::vector<qsizetype> &addedBreaks, const std::vector<LineEnd> &addedLineEnds,

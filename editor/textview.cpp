@@ -289,6 +289,43 @@ void TextView::replaceSelection(QStringView text, TextStore::EditKind kind)
     finishEdit(start + inserted, start + inserted);
 }
 
+void TextView::replaceEach(const std::vector<TextStore::Replacement> &replacements)
+{
+    if (replacements.empty() || !completeText())
+        return;
+    const qsizetype spanStart = replacements.front().position;
+    const qsizetype spanRemoved = replacements.back().position + replacements.back().removed - spanStart;
+    const qsizetype before = m_store.length();
+    // A place inside a replaced stretch goes to the end of its replacement.
+    const auto moved = [&replacements](qsizetype at) {
+        qsizetype shift = 0;
+        for (const TextStore::Replacement &r : replacements) {
+            if (r.position >= at)
+                break;
+            if (r.position + r.removed > at)
+                return r.position + shift + r.text.size();
+            shift += r.text.size() - r.removed;
+        }
+        return at + shift;
+    };
+    const qsizetype anchor = moved(m_anchor);
+    const qsizetype position = moved(m_position);
+    QString removedText;
+    if (accessibilityWanted())
+        removedText = m_store.text(spanStart, spanRemoved);
+    if (!m_preedit.isEmpty())
+        m_layout->setPreedit(-1, QString(), 0);
+    m_layout->aboutToReplace(spanStart, spanRemoved);
+    m_store.replaceEach(replacements, m_newLineEnd);
+    const qsizetype inserted = m_store.length() - before + spanRemoved;
+    m_layout->replaced(spanStart, inserted);
+    m_accessibleLength = m_store.length();
+    m_lastWasUndo = false;
+    if (accessibilityWanted())
+        notifyEdit(spanStart, removedText, m_store.text(spanStart, inserted));
+    finishEdit(anchor, position);
+}
+
 bool TextView::undo()
 {
     qsizetype position = 0;

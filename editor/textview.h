@@ -66,6 +66,10 @@ public:
     // LF, CR, U+2029, U+FDD0 and U+FDD1 each make a line break; the caret
     // ends after it. Raises textChanged when anything changed.
     void replaceSelection(QStringView text, TextStore::EditKind kind = TextStore::EditKind::Separate);
+    // Makes the replacements (see TextStore::replaceEach) as one change; the
+    // caret and the selection keep their place in the text around them.
+    // Raises textChanged.
+    void replaceEach(const std::vector<TextStore::Replacement> &replacements);
     // The store's undo, with the caret put after what it restored. Called
     // again it undoes that undo.
     bool undo();

@@ -1,6 +1,7 @@
 #include "platform/richtextbox.h"
 
 #include "editor/safefile.h"
+#include "editor/storesearch.h"
 #include "platform/keys.h"
 #include "platform/screen.h"
 
@@ -236,60 +237,11 @@ TextMatch RichTextBox::findText(const QString &what, qsizetype from, SearchDirec
     // Without line breaks in what, a break of the store matches nothing, so
     // the store is searched as it is. Between a CR and its LF is the line
     // break, where no such what starts.
-    const TextStore &text = store();
-    const qsizetype start = storePosition(from, BreakSide::Before);
-    // A text kept in its file is searched in its bytes where they allow.
-    qsizetype found = -1;
-    if (down && !finder.convertsCase() && text.findInBytes(what, start, &found))
-        return found < 0 ? TextMatch {} : TextMatch {textPosition(found), what.size()};
-    const auto splitsPair = [&](qsizetype at) {
-        return at > 0 && at < text.length() && text.at(at).isLowSurrogate() && text.at(at - 1).isHighSurrogate();
-    };
-    // A text kept in its file is searched a few blocks at a time, each seen
-    // with what an occurrence starting in it may cover beyond, so that it
-    // is never copied whole; a window never starts or ends between the
-    // halves of a pair, and one whose bytes rule out what is not decoded.
-    // A text in memory is one window.
-    const qsizetype length = text.length();
-    const qsizetype window = text.file() ? 4 * fileBlockBytes() : qsizetype(1) << 40;
-    const auto viewEnd = [&](qsizetype startsEnd) {
-        const qsizetype end = qMin(length, startsEnd + finder.longestMatch());
-        return splitsPair(end) ? end + 1 : end;
-    };
-    TextFinder::Hit hit;
-    qsizetype offset = 0;
-    if (down) {
-        // A low surrogate after its high one starts nothing.
-        qsizetype at = finder.convertsCase() && splitsPair(start) ? start + 1 : start;
-        while (at < length && !hit.found()) {
-            qsizetype startsEnd = qMin(length, at + window);
-            if (splitsPair(startsEnd))
-                ++startsEnd;
-            if (!finder.convertsCase() || text.mayHoldIgnoringCase(what, at, viewEnd(startsEnd))) {
-                const QStringView view = text.contiguous(at, viewEnd(startsEnd));
-                hit = finder.find(view, 0, startsEnd - at, direction);
-                offset = at;
-            }
-            at = startsEnd;
-        }
-    } else {
-        // An occurrence that starts at from may end after it.
-        qsizetype startsEnd = qMin(length, start + 1);
-        while (startsEnd > 0 && !hit.found()) {
-            qsizetype at = qMax(qsizetype(0), startsEnd - window);
-            if (splitsPair(at))
-                --at;
-            if (!finder.convertsCase() || text.mayHoldIgnoringCase(what, at, viewEnd(startsEnd))) {
-                const QStringView view = text.contiguous(at, viewEnd(startsEnd));
-                hit = finder.find(view, 0, startsEnd - at, direction);
-                offset = at;
-            }
-            startsEnd = at;
-        }
-    }
+    const TextFinder::Hit hit
+        = findInStore(store(), finder, storePosition(from, BreakSide::Before), direction, 4 * fileBlockBytes());
     if (!hit.found())
         return {};
-    return {textPosition(offset + hit.start), hit.end - hit.start};
+    return {textPosition(hit.start), hit.end - hit.start};
 }
 
 QString RichTextBox::fontName() const

@@ -136,6 +136,8 @@ void frmMainNote::buildMenus()
     addItem(mnuEdit, mnuEdit1, 10, QStringLiteral("-"));
     addItem(mnuEdit, mnuEdit1, 11, QStringLiteral("Select &All"), QKeySequence(Qt::CTRL | Qt::Key_A));
     addItem(mnuEdit, mnuEdit1, 12, QStringLiteral("&Insert Date/Time"));
+    addItem(mnuEdit, mnuEdit1, 13, QStringLiteral("-"));
+    addItem(mnuEdit, mnuEdit1, 14, QStringLiteral("R&eplace..."), QKeySequence(Qt::CTRL | Qt::Key_H));
 
     mnuView = bar->addMenu(QStringLiteral("&View"));
     addItem(mnuView, mnuView1, 0, QStringLiteral("&Standard Toolbar"));

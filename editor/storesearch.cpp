@@ -1,0 +1,220 @@
+#include "editor/storesearch.h"
+
+#include <QTextBoundaryFinder>
+
+namespace {
+
+// How far around a place the word boundaries are looked for, and how much
+// of the text before a window a regular expression sees.
+constexpr qsizetype lookAround = 256;
+
+bool pairSplitAt(const TextStore &store, qsizetype at)
+{
+    return at > 0 && at < store.length() && store.at(at).isLowSurrogate() && store.at(at - 1).isHighSurrogate();
+}
+
+} // namespace
+
+TextFinder::Hit findInStore(const TextStore &text, const TextFinder &finder, qsizetype start,
+                            SearchDirection direction, qsizetype window)
+{
+    const bool down = direction == SearchDirection::Down;
+    qsizetype found = -1;
+    if (down && !finder.convertsCase() && text.findInBytes(finder.what(), start, &found))
+        return found < 0 ? TextFinder::Hit {} : TextFinder::Hit {found, found + finder.what().size()};
+    const auto splitsPair = [&](qsizetype at) { return pairSplitAt(text, at); };
+    const qsizetype length = text.length();
+    if (!text.file())
+        window = length + 1;
+    const auto viewEnd = [&](qsizetype startsEnd) {
+        const qsizetype end = qMin(length, startsEnd + finder.longestMatch());
+        return splitsPair(end) ? end + 1 : end;
+    };
+    const auto mayHold = [&](qsizetype from, qsizetype to) {
+        return !finder.convertsCase() || text.mayHoldIgnoringCase(finder.what(), from, to);
+    };
+    TextFinder::Hit hit;
+    qsizetype offset = 0;
+    if (down) {
+        // A low surrogate after its high one starts nothing.
+        qsizetype at = finder.convertsCase() && splitsPair(start) ? start + 1 : start;
+        while (at < length && !hit.found()) {
+            qsizetype startsEnd = qMin(length, at + window);
+            if (splitsPair(startsEnd))
+                ++startsEnd;
+            if (mayHold(at, viewEnd(startsEnd))) {
+                hit = finder.find(text.contiguous(at, viewEnd(startsEnd)), 0, startsEnd - at, direction);
+                offset = at;
+            }
+            at = startsEnd;
+        }
+    } else {
+        // An occurrence that starts at from may end after it.
+        qsizetype startsEnd = qMin(length, start + 1);
+        while (startsEnd > 0 && !hit.found()) {
+            qsizetype at = qMax(qsizetype(0), startsEnd - window);
+            if (splitsPair(at))
+                --at;
+            if (mayHold(at, viewEnd(startsEnd))) {
+                hit = finder.find(text.contiguous(at, viewEnd(startsEnd)), 0, startsEnd - at, direction);
+                offset = at;
+            }
+            startsEnd = at;
+        }
+    }
+    if (!hit.found())
+        return {};
+    return {offset + hit.start, offset + hit.end};
+}
+
+StoreSearch::StoreSearch(const TextStore &store, const QString &what, SearchOptions options, qsizetype window)
+    : m_store(store)
+    , m_options(options)
+    , m_window(window)
+{
+    if (!options.regularExpression) {
+        m_finder = std::make_unique<TextFinder>(what, options.matchCase ? TextCase::Exact : TextCase::UpperCase);
+        return;
+    }
+    QRegularExpression::PatternOptions patternOptions
+        = QRegularExpression::UseUnicodePropertiesOption | QRegularExpression::MultilineOption;
+    if (!options.matchCase)
+        patternOptions |= QRegularExpression::CaseInsensitiveOption;
+    m_expression = QRegularExpression(what, patternOptions);
+    if (!m_expression.isValid())
+        m_error = m_expression.errorString();
+    else
+        m_expression.optimize();
+}
+
+bool StoreSearch::splitsPair(qsizetype at) const
+{
+    return pairSplitAt(m_store, at);
+}
+
+bool StoreSearch::isWordBoundary(qsizetype at) const
+{
+    const qsizetype line = m_store.lineAt(at);
+    const qsizetype lineStart = m_store.lineStart(line);
+    const qsizetype lineEnd = lineStart + m_store.lineLength(line);
+    if (at <= lineStart || at >= lineEnd)
+        return true;
+    const qsizetype from = std::max(lineStart, at - lookAround);
+    const QString text = m_store.text(from, std::min(lineEnd, at + lookAround) - from);
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Word, text);
+    finder.setPosition(at - from);
+    return finder.isAtBoundary();
+}
+
+StoreSearch::Match StoreSearch::next(qsizetype from)
+{
+    if (!m_error.isEmpty())
+        return {};
+    if (m_options.regularExpression)
+        return nextRegularExpression(from);
+    while (from <= m_store.length()) {
+        const TextFinder::Hit hit = findInStore(m_store, *m_finder, from, SearchDirection::Down, m_window);
+        if (!hit.found())
+            return {};
+        if (!m_options.wholeWord || (isWordBoundary(hit.start) && isWordBoundary(hit.end)))
+            return {hit.start, hit.end, {}};
+        from = hit.start + (splitsPair(hit.start + 1) ? 2 : 1);
+    }
+    return {};
+}
+
+StoreSearch::Match StoreSearch::nextRegularExpression(qsizetype from)
+{
+    const qsizetype length = m_store.length();
+    const qsizetype window = m_store.file() ? m_window : length + 1;
+    qsizetype grown = window;
+    qsizetype at = from;
+    while (at <= length) {
+        qsizetype viewStart = std::max<qsizetype>(0, at - lookAround);
+        if (splitsPair(viewStart))
+            --viewStart;
+        qsizetype viewEnd = grown >= length - at ? length : at + grown;
+        if (splitsPair(viewEnd))
+            ++viewEnd;
+        const bool wholeRest = viewEnd == length;
+        const QStringView view = m_store.contiguous(viewStart, viewEnd);
+        // Short of the end, a match that reaches the window's end, or one
+        // that could go on, is looked at again with more of the text.
+        const auto type = wholeRest ? QRegularExpression::NormalMatch : QRegularExpression::PartialPreferFirstMatch;
+        qsizetype again = -1;
+        for (qsizetype start = at; again < 0;) {
+            const QRegularExpressionMatch match = m_expression.match(view, start - viewStart, type);
+            if (match.hasPartialMatch()) {
+                again = viewStart + match.capturedStart();
+                break;
+            }
+            if (!match.hasMatch()) {
+                if (wholeRest)
+                    return {};
+                again = viewEnd;
+                break;
+            }
+            const qsizetype s = viewStart + match.capturedStart();
+            const qsizetype e = viewStart + match.capturedEnd();
+            if (!wholeRest && e >= viewEnd) {
+                again = s;
+                break;
+            }
+            const bool emptyAgain = s == e && s == m_lastEmpty;
+            if (emptyAgain || (m_options.wholeWord && !(isWordBoundary(s) && isWordBoundary(e)))) {
+                if (s >= length)
+                    return {};
+                start = s + (splitsPair(s + 1) ? 2 : 1);
+                continue;
+            }
+            m_lastEmpty = s == e ? s : -1;
+            Match found {s, e, {}};
+            for (int group = 0; group <= std::min(9, m_expression.captureCount()); ++group)
+                found.groups.append(match.captured(group));
+            return found;
+        }
+        if (again == at) {
+            grown *= 2;
+        } else {
+            at = again;
+            grown = window;
+        }
+    }
+    return {};
+}
+
+QString StoreSearch::replacement(const Match &match, const QString &with) const
+{
+    if (!m_options.regularExpression) {
+        if (with != m_with || m_withStored.isNull()) {
+            m_with = with;
+            m_withStored = TextStore::storedForm(with);
+        }
+        return m_withStored;
+    }
+    QString out;
+    out.reserve(with.size());
+    for (qsizetype i = 0; i < with.size(); ++i) {
+        const QChar c = with.at(i);
+        if (c != QLatin1Char('\\') || i + 1 == with.size()) {
+            out += isLineEndCharacter(c.unicode()) ? QChar(TextStore::lineBreak) : c;
+            continue;
+        }
+        const QChar code = with.at(++i);
+        if (code.isDigit() && code.unicode() <= u'9') {
+            const int group = code.unicode() - u'0';
+            if (group < match.groups.size())
+                out += match.groups.at(group);
+        } else if (code == QLatin1Char('n')) {
+            out += QChar(TextStore::lineBreak);
+        } else if (code == QLatin1Char('t')) {
+            out += QLatin1Char('\t');
+        } else if (code == QLatin1Char('\\')) {
+            out += QLatin1Char('\\');
+        } else {
+            out += c;
+            out += code;
+        }
+    }
+    return out;
+}
