@@ -286,25 +286,17 @@ void frmReplaceDlg::cmdReplaceAll_Click()
     {
         const StopOnEscape escape;
         const double length = double(std::max<qsizetype>(1, text->store().length()));
-        const QString with = cboReplace->currentText();
         QElapsedTimer shown;
         shown.start();
-        for (qsizetype from = 0; !escape.stopped();) {
-            const StoreSearch::Match match = found->next(from);
-            if (!match.found())
-                break;
-            ++count;
-            QString by = found->replacement(match, with);
-            if (match.end > match.start || !by.isEmpty())
-                replacements.push_back({match.start, match.end - match.start, std::move(by)});
-            from = match.end;
+        replacements = found->replaceAll(cboReplace->currentText(), &count, [&](qsizetype reached) {
             if (shown.elapsed() >= 100) {
                 shown.restart();
-                panel->setText(QStringLiteral("Replacing %1 %").arg(int(double(match.end) * 100 / length)));
+                panel->setText(QStringLiteral("Replacing %1 %").arg(int(double(reached) * 100 / length)));
                 panel->repaint();
                 QCoreApplication::processEvents();
             }
-        }
+            return !escape.stopped();
+        });
     }
     text->replaceEach(replacements);
     panel->setText(ready);

@@ -183,6 +183,26 @@ StoreSearch::Match StoreSearch::nextRegularExpression(qsizetype from)
     return {};
 }
 
+std::vector<TextStore::Replacement> StoreSearch::replaceAll(const QString &with, qsizetype *count,
+                                                            const std::function<bool(qsizetype reached)> &goOn)
+{
+    std::vector<TextStore::Replacement> replacements;
+    *count = 0;
+    for (qsizetype from = 0;;) {
+        const Match match = next(from);
+        if (!match.found())
+            break;
+        ++*count;
+        QString by = replacement(match, with);
+        if (match.end > match.start || !by.isEmpty())
+            replacements.push_back({match.start, match.end - match.start, std::move(by)});
+        from = match.end;
+        if (goOn && !goOn(from))
+            break;
+    }
+    return replacements;
+}
+
 QString StoreSearch::replacement(const Match &match, const QString &with) const
 {
     if (!m_options.regularExpression) {

@@ -52,6 +52,12 @@ public:
     // the last one given was empty is passed over, so that going on from
     // each one's end takes every place once.
     Match next(qsizetype from);
+    // Every occurrence from the start down, each with its replacement, for
+    // TextStore::replaceEach; count tells how many there were (one that
+    // would change nothing is counted, not given). goOn is asked after each
+    // with the place reached: false stops there.
+    std::vector<TextStore::Replacement> replaceAll(const QString &with, qsizetype *count,
+                                                   const std::function<bool(qsizetype reached)> &goOn = {});
     // An empty occurrence at is passed over, as if next() had just given it.
     void passOverEmptyAt(qsizetype at) { m_lastEmpty = at; }
 

@@ -658,7 +658,7 @@ void TextStore::replaceEach(const std::vector<Replacement> &replacements, LineEn
         newLineEnds.assign(size_t(r.text.count(QChar(lineBreak))), newLineEnd);
         insertStored(part.position, r.text, newLineEnds.data());
         part.inserted = r.text.size();
-        shift += part.inserted - part.removed.size();
+        shift += r.text.size() - r.removed;
         parts.push_back(std::move(part));
     }
     m_undo = Undo();
