@@ -137,6 +137,12 @@ private slots:
             tagged += "<word" + QByteArray::number(i) + ">" + (i % 7 == 6 ? "\r\n" : " ");
         }
         QTest::newRow("across windows") << words << "regex" << "\\w+" << "<\\0>" << tagged << 40;
+        // Occurrences far enough apart that windows end inside some of them.
+        QByteArray apart;
+        for (int i = 0; i < 24; ++i)
+            apart += QByteArray(50 + i, '-') + "ab cd" + (i % 5 == 4 ? "\n" : "");
+        QTest::newRow("a window ends inside") << apart << "regex" << "ab +cd" << "<\\0>"
+                                             << QByteArray(apart).replace("ab cd", "<ab cd>") << 24;
         QTest::newRow("across windows, any case") << words << "word" << "WORD39" << "x" << words.replace("word39", "x") << 1;
     }
 
