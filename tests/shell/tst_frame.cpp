@@ -47,16 +47,18 @@ double distance(const QImage &one, const QImage &other)
 }
 
 // Presses keys as named in a key sequence ("Ctrl+End", "Ctrl+Num++"), one
-// word of script at a time; a word after a quote is typed as one key's text.
+// word of script at a time, letting what each key set off happen as a
+// user's typing would; a word after a quote is typed as one key's text.
 void pressKeys(QWidget *widget, const QString &script)
 {
     for (const QString &word : script.split(u' ', Qt::SkipEmptyParts)) {
         if (word.startsWith(u'\'')) {
             QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, word.mid(1), Qt::NoModifier);
-            continue;
+        } else {
+            const QKeyCombination key = QKeySequence(word)[0];
+            QTest::keyClick(widget, key.key(), key.keyboardModifiers());
         }
-        const QKeyCombination key = QKeySequence(word)[0];
-        QTest::keyClick(widget, key.key(), key.keyboardModifiers());
+        QCoreApplication::processEvents();
     }
 }
 
