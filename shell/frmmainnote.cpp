@@ -699,6 +699,7 @@ void frmMainNote::documentActivated(frmNotePad *document)
     if (!document || document == m_activated)
         return;
     m_activated = document;
+    // Its caret, its text and its zoom show in the caret panel from now on.
     if (RichTextBox *text = document->Text1) {
         for (auto change : {&TextView::cursorPositionChanged, &TextView::textChanged})
             connect(text, change, sbStatusBar, &StatusBar::caretMoved, Qt::UniqueConnection);
