@@ -6,7 +6,9 @@
 // Find Next is set against QString's own search of the same text held in
 // one string, over the same span and with the same case sensitivity; Delete,
 // Select All and a typed key in the large document against the same in a
-// 1 MB one.
+// 1 MB one; a typed key in the middle of one line of megabytes, with the
+// status bar's caret panel following it, against the same with the panel
+// switched off.
 //
 // Usage: bench_commands [--quick]
 //   --quick  a 4 MB document instead of 100 MB, three runs a figure: a smoke
@@ -16,6 +18,7 @@
 #include "document/frmnotepad.h"
 #include "document/menuedit.h"
 #include "platform/richtextbox.h"
+#include "platform/statusbar.h"
 #include "platform/testseam.h"
 #include "shell/frmmainnote.h"
 #include "shell/quillo.h"
@@ -23,6 +26,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -198,6 +202,57 @@ void printEdits(const QString &label, const EditTimes &large, const QString &bas
                 baselineLabel, goal);
 }
 
+// ---- The caret panel
+
+void benchCaretPanel(const QString &folder, qsizetype size, int rounds)
+{
+    const QString path = QStringLiteral("%1/line-%2.txt").arg(folder).arg(size);
+    QFile out(path);
+    if (!out.open(QIODevice::WriteOnly) || out.write(generateProse(size, false)) < 0)
+        qFatal("cannot write %s", qPrintable(path));
+    out.close();
+    Frame frame = frameWith(path);
+    StatusBar &bar = *frame.window->sbStatusBar;
+    const std::function<QString()> panelSource = bar.caretSource();
+    RichTextBox &box = *frame.text;
+    (void)box.setSelStart(box.textLength() / 2);
+    constexpr int keys = 50;
+    // Each key's events are done before the next, painting included, as
+    // when a person types.
+    const auto typeKeys = [&box] {
+        for (int key = 0; key < keys; ++key) {
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
+            QKeyEvent release(QEvent::KeyRelease, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
+            QCoreApplication::sendEvent(&box, &press);
+            QCoreApplication::sendEvent(&box, &release);
+            QCoreApplication::processEvents();
+        }
+    };
+    const auto timeKeys = [&](bool panel) {
+        bar.setCaretSource(panel ? panelSource : std::function<QString()>());
+        QCoreApplication::processEvents();
+        return elapsedMs(typeKeys) / keys;
+    };
+    std::vector<double> shown;
+    std::vector<double> off;
+    // In turns, each going first every other round, so that a slow spell
+    // falls on both.
+    for (int round = -1; round < rounds; ++round) {
+        const bool panelFirst = round % 2 == 0;
+        const double first = timeKeys(panelFirst);
+        const double second = timeKeys(!panelFirst);
+        if (round >= 0) {
+            shown.push_back(panelFirst ? first : second);
+            off.push_back(panelFirst ? second : first);
+        }
+    }
+    bar.setCaretSource(panelSource);
+    if (bar.panel(bar.panelCount())->text() != QStringLiteral("Ln 1, Col %1").arg(box.SelStart() + 1))
+        qFatal("the caret panel shows %s", qPrintable(bar.panel(bar.panelCount())->text()));
+    printFigure(QStringLiteral("type a key, caret panel shown, a line of %1 MB").arg(size / MB), median(shown),
+                QStringLiteral("ms"), median(off), QStringLiteral("the caret panel off"), QStringLiteral("1.05"));
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -219,6 +274,7 @@ int main(int argc, char *argv[])
         Frame frame = frameWith(writeProse(folder.path(), 2 * MB));
         small = timeEdits(frame, quick ? 3 : 200);
     }
+    benchCaretPanel(folder.path(), 4 * MB, quick ? 3 : 21);
     Frame frame = frameWith(writeProse(folder.path(), size));
     const bool agreed = benchFindNexts(frame, label, runs);
     printEdits(label, timeEdits(frame, quick ? 3 : 200), QStringLiteral("2 MB"), small);

@@ -17,6 +17,7 @@
 #include <QStyleHints>
 #include <QTextBoundaryFinder>
 #include <QTimer>
+#include <QWheelEvent>
 
 #include <algorithm>
 #include <cmath>
@@ -67,7 +68,7 @@ TextView::TextView(QWidget *parent)
     viewport()->setCursor(Qt::IBeamCursor);
     viewport()->setBackgroundRole(QPalette::Base);
     viewport()->setAutoFillBackground(true);
-    m_layout->setFont(font());
+    m_layout->setFont(shownFont());
     m_layout->setTabStopDistance(tabStopDistance());
     updateWrapWidth();
     updateScrollBars();
@@ -79,6 +80,7 @@ TextView::~TextView() = default;
 
 void TextView::storeReset()
 {
+    m_columnLineStart = -1;
     m_layout->reset();
     m_preedit.clear();
     m_top = RowPos();
@@ -237,6 +239,15 @@ qsizetype TextView::edit(qsizetype position, qsizetype removed, QStringView text
         removedText = m_store.text(position, removed);
     if (!m_preedit.isEmpty())
         m_layout->setPreedit(-1, QString(), 0);
+    // The column counted stays true up to where the text changes.
+    if (m_columnLineStart >= 0 && position < m_columnPosition) {
+        if (position >= m_columnLineStart) {
+            m_column -= charactersBetween(position, m_columnPosition);
+            m_columnPosition = position;
+        } else {
+            m_columnLineStart = -1;
+        }
+    }
     m_layout->aboutToReplace(position, removed);
     m_store.replace(position, removed, text, m_newLineEnd, kind);
     const qsizetype inserted = m_store.length() - before + removed;
@@ -336,6 +347,7 @@ bool TextView::undo()
         removedText = m_store.text(position, length);
     if (!m_store.canUndo() || !m_store.undo(&position, &length))
         return false;
+    m_columnLineStart = -1;
     m_accessibleLength = m_store.length();
     m_layout->changedFrom(m_store.lineAt(position), m_store.lineAt(position + length));
     if (accessibilityWanted())
@@ -394,10 +406,87 @@ void TextView::setTabStopColumns(int columns)
 qreal TextView::tabStopDistance() const
 {
     // A column of a fixed-pitch font is exactly its characters' advance.
-    const QFontMetricsF metrics(font());
-    const qreal column = QFontInfo(font()).fixedPitch() ? metrics.horizontalAdvance(QLatin1Char('x'))
-                                                        : metrics.averageCharWidth();
+    const QFont shown = shownFont();
+    const QFontMetricsF metrics(shown);
+    const qreal column = QFontInfo(shown).fixedPitch() ? metrics.horizontalAdvance(QLatin1Char('x'))
+                                                       : metrics.averageCharWidth();
     return m_tabStopColumns * column;
+}
+
+QFont TextView::shownFont() const
+{
+    QFont shown = font();
+    if (m_zoom == 100)
+        return shown;
+    if (shown.pointSizeF() > 0)
+        shown.setPointSizeF(shown.pointSizeF() * m_zoom / 100);
+    else
+        shown.setPixelSize(std::max(1, shown.pixelSize() * m_zoom / 100));
+    return shown;
+}
+
+namespace {
+
+const int zoomSteps[] = {10, 25, 50, 67, 75, 80, 90, 100, 110, 125, 150, 175, 200, 250, 300, 400, 500};
+
+} // namespace
+
+void TextView::setZoom(int percent)
+{
+    percent = std::clamp(percent, minZoom, maxZoom);
+    if (percent == m_zoom)
+        return;
+    relayout([this, percent] {
+        m_zoom = percent;
+        m_layout->setFont(shownFont());
+        m_layout->setTabStopDistance(tabStopDistance());
+    });
+    if (hasFocus())
+        updateMicroFocus();
+    emit zoomChanged(m_zoom);
+}
+
+void TextView::zoomIn()
+{
+    const int *next = std::upper_bound(std::begin(zoomSteps), std::end(zoomSteps), m_zoom);
+    setZoom(next == std::end(zoomSteps) ? maxZoom : *next);
+}
+
+void TextView::zoomOut()
+{
+    const int *next = std::lower_bound(std::begin(zoomSteps), std::end(zoomSteps), m_zoom);
+    setZoom(next == std::begin(zoomSteps) ? minZoom : *(next - 1));
+}
+
+qsizetype TextView::charactersBetween(qsizetype from, qsizetype to) const
+{
+    if (to <= from)
+        return 0;
+    // Each low half that follows a high one is the second half of one character.
+    qsizetype seconds = 0;
+    bool afterHigh = from > 0 && m_store.at(from - 1).isHighSurrogate();
+    m_store.read(from, to - from, [&](QStringView part, qsizetype) {
+        for (const QChar c : part) {
+            seconds += afterHigh && c.isLowSurrogate();
+            afterHigh = c.isHighSurrogate();
+        }
+    });
+    return to - from - seconds;
+}
+
+qsizetype TextView::cursorColumn() const
+{
+    const qsizetype start = m_store.lineStart(m_store.lineAt(m_position));
+    const qsizetype fromCounted = m_position - m_columnPosition;
+    if (m_columnLineStart != start || m_position - start < std::abs(fromCounted))
+        m_column = charactersBetween(start, m_position);
+    else if (fromCounted >= 0)
+        m_column += charactersBetween(m_columnPosition, m_position);
+    else
+        m_column -= charactersBetween(m_position, m_columnPosition);
+    m_columnLineStart = start;
+    m_columnPosition = m_position;
+    return m_column;
 }
 
 void TextView::relayout(const std::function<void()> &change)
@@ -693,7 +782,7 @@ void TextView::paintEvent(QPaintEvent *)
     const QPalette::ColorGroup group = hasFocus() ? QPalette::Active : QPalette::Inactive;
     const QPalette pal = palette();
     painter.setPen(pal.color(group, QPalette::Text));
-    painter.setFont(font());
+    painter.setFont(shownFont());
 
     const bool showSelection = hasSelection() && (!m_hideSelection || hasFocus());
     const bool showCaret = hasFocus() && m_caretShown && !m_readOnly;
@@ -764,7 +853,7 @@ void TextView::changeEvent(QEvent *event)
     QAbstractScrollArea::changeEvent(event);
     if (event->type() == QEvent::FontChange) {
         relayout([this] {
-            m_layout->setFont(font());
+            m_layout->setFont(shownFont());
             m_layout->setTabStopDistance(tabStopDistance());
         });
     } else if (event->type() == QEvent::PaletteChange || event->type() == QEvent::ActivationChange) {
@@ -1123,8 +1212,27 @@ static const KeyMove keyMoves[] = {
     {QKeySequence::SelectPreviousPage, 11, true},
 };
 
+int TextView::zoomKey(const QKeyEvent *event)
+{
+    if ((event->modifiers() & ~(Qt::KeypadModifier | Qt::ShiftModifier)) != Qt::ControlModifier)
+        return 0;
+    switch (event->key()) {
+    case Qt::Key_Plus:
+    case Qt::Key_Equal:
+        return 1;
+    case Qt::Key_Minus:
+        return -1;
+    case Qt::Key_0:
+        return 2;
+    default:
+        return 0;
+    }
+}
+
 bool TextView::handlesKey(QKeyEvent *event) const
 {
+    if (zoomKey(event) != 0)
+        return true;
     for (const KeyMove &m : keyMoves) {
         if (event->matches(m.key))
             return true;
@@ -1215,6 +1323,16 @@ void TextView::deleteKey(bool forward, bool word)
 
 void TextView::keyPressEvent(QKeyEvent *event)
 {
+    if (const int zoomBy = zoomKey(event)) {
+        if (zoomBy == 2)
+            setZoom(100);
+        else if (zoomBy > 0)
+            zoomIn();
+        else
+            zoomOut();
+        event->accept();
+        return;
+    }
     for (const KeyMove &m : keyMoves) {
         if (event->matches(m.key)) {
             moveBy(Move(m.move), m.select);
@@ -1275,6 +1393,22 @@ void TextView::keyPressEvent(QKeyEvent *event)
 void TextView::keyReleaseEvent(QKeyEvent *event)
 {
     QAbstractScrollArea::keyReleaseEvent(event);
+}
+
+void TextView::wheelEvent(QWheelEvent *event)
+{
+    if (!(event->modifiers() & Qt::ControlModifier)) {
+        m_zoomWheel = 0;
+        QAbstractScrollArea::wheelEvent(event);
+        return;
+    }
+    // A notch (120) is a step; a fine wheel's smaller turns add up to one.
+    m_zoomWheel += event->angleDelta().y();
+    for (; m_zoomWheel >= 120; m_zoomWheel -= 120)
+        zoomIn();
+    for (; m_zoomWheel <= -120; m_zoomWheel += 120)
+        zoomOut();
+    event->accept();
 }
 
 // ---- Mouse --------------------------------------------------------------
@@ -1561,7 +1695,7 @@ QVariant TextView::inputMethodQuery(Qt::InputMethodQuery query) const
     case Qt::ImCursorRectangle:
         return QRectF(cursorRect()).translated(viewport()->pos());
     case Qt::ImFont:
-        return font();
+        return shownFont();
     case Qt::ImCursorPosition:
         return int(m_position - from);
     case Qt::ImAnchorPosition:

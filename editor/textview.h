@@ -90,8 +90,25 @@ public:
     // width, 8 by default, and move with the font and its size.
     int tabStopColumns() const { return m_tabStopColumns; }
     void setTabStopColumns(int columns);
-    // The distance between tab stops, in pixels.
+    // The distance between tab stops, in pixels, as shown at the zoom.
     qreal tabStopDistance() const;
+
+    // The text is laid out and painted in font() scaled by the zoom, in
+    // percent from minZoom to maxZoom; font() itself stays as it was set.
+    // Ctrl with the wheel, plus, minus and 0 step it (0 back to 100).
+    static constexpr int minZoom = 10;
+    static constexpr int maxZoom = 500;
+    int zoom() const { return m_zoom; }
+    void setZoom(int percent);
+    void zoomIn();
+    void zoomOut();
+
+    // The caret's line and its column in that line, both from 0; a column
+    // counts characters, a surrogate pair as one. Asked again, the column
+    // counts only the characters the caret passed since, so that moving
+    // along a line of megabytes stays cheap.
+    qsizetype cursorLine() const { return m_store.lineAt(m_position); }
+    qsizetype cursorColumn() const;
 
     void cut();
     void copy();
@@ -114,6 +131,7 @@ signals:
     void textChanged();
     void cursorPositionChanged();
     void selectionChanged();
+    void zoomChanged(int percent);
     // While a big file's text is indexed: how much of it has been gone
     // through; 100 once it all has.
     void indexing(int percent);
@@ -153,6 +171,7 @@ protected:
     void dragMoveEvent(QDragMoveEvent *event) override;
     void dragLeaveEvent(QDragLeaveEvent *event) override;
     void dropEvent(QDropEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
     void timerEvent(QTimerEvent *event) override;
 
 private:
@@ -183,6 +202,11 @@ private:
     qsizetype previousWord(qsizetype position) const;
     std::pair<qsizetype, qsizetype> wordAt(qsizetype position) const;
     bool handlesKey(QKeyEvent *event) const;
+    // 1 for a zoom-in key, -1 for zoom out, 2 for back to 100 %, else 0.
+    static int zoomKey(const QKeyEvent *event);
+    QFont shownFont() const;
+    // Characters in [from, to), a surrogate pair counting one.
+    qsizetype charactersBetween(qsizetype from, qsizetype to) const;
     void typeText(const QString &text);
     void deleteKey(bool forward, bool word);
 
@@ -229,6 +253,14 @@ private:
     bool m_hideSelection = true;
     bool m_readOnly = false;
     int m_tabStopColumns = 8;
+    int m_zoom = 100;
+    // Wheel turns not yet a whole zoom step.
+    int m_zoomWheel = 0;
+    // The caret's column as last counted: its line's start (-1: none), the
+    // position and the column there.
+    mutable qsizetype m_columnLineStart = -1;
+    mutable qsizetype m_columnPosition = 0;
+    mutable qsizetype m_column = 0;
     // Layout of the lines, glyph advances of long lines, scrolling; the
     // view's implementation adds what else it keeps here.
     std::unique_ptr<TextLayoutCache> m_layout;

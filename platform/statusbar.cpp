@@ -52,12 +52,37 @@ StatusBar::StatusBar(QWidget *parent)
     connect(&m_clock, &QTimer::timeout, this, &StatusBar::refresh);
     connect(qApp, &QApplication::focusChanged, this, &StatusBar::refresh);
     m_clock.start();
+    m_caretWait.setSingleShot(true);
+    m_caretWait.setInterval(0);
+    connect(&m_caretWait, &QTimer::timeout, this, &StatusBar::showCaret);
+}
+
+void StatusBar::setCaretSource(std::function<QString()> source)
+{
+    m_caretSource = std::move(source);
+    showCaret();
+}
+
+void StatusBar::caretMoved()
+{
+    if (m_caretSource && !m_caretWait.isActive())
+        m_caretWait.start();
+}
+
+void StatusBar::showCaret()
+{
+    const QString place = m_caretSource ? m_caretSource() : QString();
+    for (Panel &panel : m_panels) {
+        if (panel.kind == PanelKind::Caret)
+            panel.label->setText(place);
+    }
 }
 
 void StatusBar::addPanel(PanelKind kind, const QString &text, const QString &toolTip)
 {
     const QString widest = kind == PanelKind::Date       ? QStringLiteral("00/00/0000")
                            : kind == PanelKind::Encoding ? QStringLiteral("UTF-8 with BOM")
+                           : kind == PanelKind::Caret    ? QStringLiteral("Ln 9999, Col 999")
                            : kind == PanelKind::Text     ? QString()
                                                          : QStringLiteral("SCRL");
     auto *label = new PanelLabel(text, widest);
@@ -98,6 +123,9 @@ void StatusBar::refresh()
     for (Panel &panel : m_panels) {
         switch (panel.kind) {
         case PanelKind::Text:
+            continue;
+        case PanelKind::Caret:
+            caretMoved();
             continue;
         case PanelKind::Date:
             panel.label->setText(QLocale().toString(QDate::currentDate(), QLocale::ShortFormat));

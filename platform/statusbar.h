@@ -16,7 +16,8 @@ class StatusBar : public QStatusBar
 
 public:
     // Encoding: the encoding of the document shown, from encodingSource.
-    enum class PanelKind { Text, CapsLock, NumLock, Insert, ScrollLock, Date, Encoding };
+    // Caret: where the caret of the document shown stands, from caretSource.
+    enum class PanelKind { Text, CapsLock, NumLock, Insert, ScrollLock, Date, Encoding, Caret };
 
     explicit StatusBar(QWidget *parent = nullptr);
 
@@ -30,6 +31,12 @@ public:
     // Reads the key states, the date and the encoding again.
     void refresh();
     void setEncodingSource(std::function<QString()> source) { m_encodingSource = std::move(source); }
+    const std::function<QString()> &caretSource() const { return m_caretSource; }
+    // An empty source leaves the caret panel empty and no longer read.
+    void setCaretSource(std::function<QString()> source);
+    // The caret moved or its text changed: the caret panel is read again
+    // once the events in hand are done, however many came.
+    void caretMoved();
 
 private:
     struct Panel
@@ -39,7 +46,11 @@ private:
         bool lit;
     };
 
+    void showCaret();
+
     QList<Panel> m_panels;
     QTimer m_clock;
+    QTimer m_caretWait;
     std::function<QString()> m_encodingSource;
+    std::function<QString()> m_caretSource;
 };

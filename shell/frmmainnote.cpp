@@ -98,6 +98,7 @@ frmMainNote::~frmMainNote()
 {
     // The status bar outlives this part of the frame, and asks no more.
     sbStatusBar->setEncodingSource({});
+    sbStatusBar->setCaretSource({});
     // The document windows go while the frame they report to still stands.
     qDeleteAll(findChildren<frmNotePad *>());
     delete m_background;
@@ -308,6 +309,17 @@ void frmMainNote::buildStatusBar()
     sbStatusBar->setEncodingSource([this] {
         const frmNotePad *document = activeDocument();
         return document && document->Text1 ? document->Text1->fileEncoding() : QString();
+    });
+    sbStatusBar->addPanel(Kind::Caret, QString(), QStringLiteral("Caret position"));
+    sbStatusBar->setCaretSource([this] {
+        const frmNotePad *document = activeDocument();
+        if (!document || !document->Text1)
+            return QString();
+        const RichTextBox &text = *document->Text1;
+        QString place = QStringLiteral("Ln %1, Col %2").arg(text.cursorLine() + 1).arg(text.cursorColumn() + 1);
+        if (text.zoom() != 100)
+            place += QStringLiteral("  %1 %").arg(text.zoom());
+        return place;
     });
     // The frame may be made narrower than all the panels together.
     sbStatusBar->setMinimumWidth(1);
@@ -680,6 +692,8 @@ void frmMainNote::subWindowActivated(QMdiSubWindow *window)
     // The frame reports its own activation too; a document is activated
     // only when it becomes the active one.
     documentActivated(qobject_cast<frmNotePad *>(window));
+    // Another document's caret, or none once the last one has gone.
+    sbStatusBar->caretMoved();
 }
 
 void frmMainNote::documentActivated(frmNotePad *document)
@@ -687,6 +701,12 @@ void frmMainNote::documentActivated(frmNotePad *document)
     if (!document || document == m_activated)
         return;
     m_activated = document;
+    // Its caret, its text and its zoom show in the caret panel from now on.
+    if (RichTextBox *text = document->Text1) {
+        for (auto change : {&TextView::cursorPositionChanged, &TextView::textChanged})
+            connect(text, change, sbStatusBar, &StatusBar::caretMoved, Qt::UniqueConnection);
+        connect(text, &TextView::zoomChanged, sbStatusBar, &StatusBar::caretMoved, Qt::UniqueConnection);
+    }
     document->Form_Activate();
     sbStatusBar->refresh();
     // Typing goes into the document that has just come forward.

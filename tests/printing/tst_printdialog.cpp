@@ -165,6 +165,37 @@ private slots:
         }
     }
 
+    // Zoom is the screen's: the same words come out at the same places.
+    void aZoomedDocumentPrintsAsItWouldUnzoomed()
+    {
+        resetThePrinter();
+        activeFrame();
+        RichTextBox &text = *document(1)->Text1;
+        text.setSelText(QStringLiteral("zoom\tis for\r\nthe screen only\r\n"));
+        QStringList printed;
+        for (int zoom : {100, 250}) {
+            if (zoom != 100) {
+                const QPointF at = text.viewport()->rect().center();
+                QWheelEvent wheel(at, text.viewport()->mapToGlobal(at), QPoint(), QPoint(0, 6 * 120), Qt::NoButton,
+                                  Qt::ControlModifier, Qt::NoScrollPhase, false);
+                QCoreApplication::sendEvent(text.viewport(), &wheel);
+            }
+            QCOMPARE(text.zoom(), zoom);
+            const QString out = fresh().path(QStringLiteral("zoom%1.pdf").arg(zoom));
+            QCOMPARE(ThePrinter().setOutputFile(out).number, 0);
+            TestSeam::queueModalAction([](QDialog &dialog) {
+                QTest::mouseClick(static_cast<frmPrintDlg &>(dialog).cmdPrint, Qt::LeftButton);
+            });
+            Quillo::MainForm->mnuFile1[7]->trigger();
+            QString page;
+            for (const Word &word : pdfPages(out).value(0))
+                page += QStringLiteral("%1 %2,%3,%4; ").arg(word.text).arg(word.left).arg(word.top).arg(word.bottom);
+            printed << page;
+        }
+        QVERIFY(printed[0].contains(QStringLiteral("screen")));
+        QCOMPARE(printed[1], printed[0]);
+    }
+
     void aRangeOfPagesPrintsThosePagesOfEveryCopy_data()
     {
         QTest::addColumn<QString>("from");

@@ -7,6 +7,8 @@
 #include "shell/frmsplash.h"
 
 #include <QAccessible>
+#include <QScrollBar>
+#include <QWheelEvent>
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QListWidget>
@@ -42,6 +44,38 @@ double distance(const QImage &one, const QImage &other)
             apart += qAbs(a.constScanLine(y)[i] - b.constScanLine(y)[i]);
     }
     return double(apart) / (a.width() * 4.0 * a.height());
+}
+
+// Presses keys as named in a key sequence ("Ctrl+End", "Ctrl+Num++"), one
+// word of script at a time, letting what each key set off happen as a
+// user's typing would; a word after a quote is typed as one key's text.
+void pressKeys(QWidget *widget, const QString &script)
+{
+    for (const QString &word : script.split(u' ', Qt::SkipEmptyParts)) {
+        if (word.startsWith(u'\'')) {
+            QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, word.mid(1), Qt::NoModifier);
+        } else {
+            const QKeyCombination key = QKeySequence(word)[0];
+            QTest::keyClick(widget, key.key(), key.keyboardModifiers());
+        }
+        QCoreApplication::processEvents();
+    }
+}
+
+// What a panel shows once the events in hand are done, and no later.
+QString shownNow(const QLabel *panel)
+{
+    QCoreApplication::processEvents();
+    return panel->text();
+}
+
+// A turn of the wheel over a view, in eighths of a degree (a notch is 120).
+void turnWheel(QAbstractScrollArea *view, int delta, Qt::KeyboardModifiers modifiers)
+{
+    const QPointF at = view->viewport()->rect().center();
+    QWheelEvent wheel(at, view->viewport()->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton, modifiers,
+                      Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(view->viewport(), &wheel);
 }
 
 } // namespace
@@ -130,6 +164,125 @@ private slots:
         frame.mnuView1[5]->trigger();
         QCOMPARE(text(2)->RightMargin(), 65535);
         QVERIFY(!Quillo::DocState[2].WordWrap);
+    }
+
+    void theCaretPanelCountsTheLineAndCharactersOfTheCaretAndShowsTheZoom_data()
+    {
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("arrows") << "Down Right Right" << "Ln 2, Col 3";
+        QTest::newRow("End, Home") << "Down End Home Right" << "Ln 2, Col 2";
+        QTest::newRow("Ctrl+End, Backspace") << "Ctrl+End Backspace Backspace" << "Ln 3, Col 2";
+        QTest::newRow("a tab and a surrogate pair are a character each")
+            << QStringLiteral("Down End Tab '\U0001F600 'x Left") << "Ln 2, Col 6";
+        QTest::newRow("back over a pair, after Home and End")
+            << QStringLiteral("Down End '\U0001F600 'x Home End Left Left Backspace") << "Ln 2, Col 3";
+        QTest::newRow("moved by the program") << "@7" << "Ln 2, Col 3";
+        QTest::newRow("Ctrl+= twice") << "Ctrl+= Ctrl+= Right" << "Ln 1, Col 2  125 %";
+        QTest::newRow("keypad plus, Ctrl+- thrice") << "Ctrl+Num++ Ctrl+- Ctrl+- Ctrl+-" << "Ln 1, Col 1  80 %";
+        QTest::newRow("Ctrl+0") << "Ctrl++ Ctrl+0" << "Ln 1, Col 1";
+        QTest::newRow("no further than 500 %") << QString("Ctrl++ ").repeated(20) << "Ln 1, Col 1  500 %";
+        QTest::newRow("nor below 10 %") << QString("Ctrl+- ").repeated(20) << "Ln 1, Col 1  10 %";
+    }
+
+    void theCaretPanelCountsTheLineAndCharactersOfTheCaretAndShowsTheZoom()
+    {
+        QFETCH(QString, keys);
+        QFETCH(QString, shown);
+        frmMainNote &frame = activeFrame();
+        QLabel *panel = frame.sbStatusBar->panel(frame.sbStatusBar->panelCount());
+        RichTextBox *box = text(1);
+        box->setSelText(QStringLiteral("abc\r\ndef\r\nghi"));
+        QCOMPARE(shownNow(panel), QStringLiteral("Ln 3, Col 4"));
+        QVERIFY(box->setSelStart(0).ok());
+        QCOMPARE(shownNow(panel), QStringLiteral("Ln 1, Col 1"));
+        if (keys.startsWith(u'@'))
+            QVERIFY(box->setSelStart(keys.mid(1).toInt()).ok());
+        else
+            pressKeys(QApplication::focusWidget(), keys);
+        QCOMPARE(shownNow(panel), shown);
+        QCOMPARE(panel->toolTip(), QStringLiteral("Caret position"));
+    }
+
+    void theCaretPanelFollowsAClickAndTheActiveDocumentAndEmptiesWithTheLast()
+    {
+        frmMainNote &frame = loadedFrame();
+        // No focus moves in a frame while another window is the active one.
+        QWidget other;
+        other.show();
+        other.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&other));
+        QLabel *panel = frame.sbStatusBar->panel(frame.sbStatusBar->panelCount());
+        text(1)->setSelText(QStringLiteral("first line\r\nsecond line"));
+        text(1)->setZoom(200);
+        QCOMPARE(shownNow(panel), QStringLiteral("Ln 2, Col 12  200 %"));
+        MenuFile::FileNew();
+        QCOMPARE(shownNow(panel), QStringLiteral("Ln 1, Col 1"));
+        frame.mdiArea()->setActiveSubWindow(document(1));
+        QCOMPARE(shownNow(panel), QStringLiteral("Ln 2, Col 12  200 %"));
+        // Past the end of the first row: the end of the first line.
+        const QRect caret = text(1)->cursorRect();
+        QTest::mouseClick(text(1)->viewport(), Qt::LeftButton, {}, QPoint(text(1)->viewport()->width() - 4, caret.height() / 2));
+        QCOMPARE(shownNow(panel), QStringLiteral("Ln 1, Col 11  200 %"));
+        document(2)->close();
+        TestSeam::queueMessageBoxAnswer(MsgBoxAnswer::No);
+        document(1)->close();
+        QVERIFY(Quillo::NoDocuments);
+        QCOMPARE(shownNow(panel), QString());
+    }
+
+    void zoomingScalesTheViewButNotTheDocumentsFontNorScrollsIt_data()
+    {
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<int>("wheel");
+        QTest::addColumn<int>("zoom");
+        QTest::newRow("Ctrl+wheel, a notch up twice") << QString() << 120 << 125;
+        QTest::newRow("Ctrl+wheel, a fine turn down in halves") << QString() << -60 << 90;
+        QTest::newRow("Ctrl++ thrice") << "Ctrl++ Ctrl++ Ctrl++" << 0 << 150;
+        QTest::newRow("Ctrl+- twice") << "Ctrl+- Ctrl+-" << 0 << 80;
+    }
+
+    void zoomingScalesTheViewButNotTheDocumentsFontNorScrollsIt()
+    {
+        QFETCH(QString, keys);
+        QFETCH(int, wheel);
+        QFETCH(int, zoom);
+        frmMainNote &frame = activeFrame();
+        RichTextBox *box = text(1);
+        QString lines;
+        for (int line = 1; line <= 300; ++line)
+            lines += QStringLiteral("line %1\twith a tab\r\n").arg(line);
+        box->setSelText(lines);
+        QVERIFY(box->setSelStart(lines.size() / 2).ok());
+        const int scrolled = box->verticalScrollBar()->value();
+        const QRect caret = box->cursorRect();
+        const QString fontShown = frame.fontSizeShown();
+        const double size = box->fontSize();
+        QSignalSpy told(box, &TextView::zoomChanged);
+        pressKeys(box, keys);
+        for (int turned = 0; wheel != 0 && turned < 2; ++turned) {
+            turnWheel(box, wheel, Qt::ControlModifier);
+            // Half a notch with Ctrl is not yet a step, and no scroll either.
+            if (qAbs(wheel) < 120 && turned == 0)
+                QVERIFY(box->zoom() == 100 && box->verticalScrollBar()->value() == scrolled);
+        }
+        QCOMPARE(box->zoom(), zoom);
+        QVERIFY(!told.isEmpty() && told.last().at(0).toInt() == zoom);
+        QVERIFY2(zoom > 100 ? box->cursorRect().height() > caret.height() : box->cursorRect().height() < caret.height(),
+                 qPrintable(QStringLiteral("%1 -> %2").arg(caret.height()).arg(box->cursorRect().height())));
+        // The caret stays in sight, the font as the document has it.
+        QVERIFY(box->viewport()->rect().contains(box->cursorRect()));
+        QCOMPARE(box->fontSize(), size);
+        QCOMPARE(box->font().pointSizeF(), size);
+        QCOMPARE(frame.fontSizeShown(), fontShown);
+        // A new size while zoomed is zoomed too.
+        QVERIFY(box->setFontSize(size * 2).ok());
+        QCOMPARE(box->zoom(), zoom);
+        // The wheel without Ctrl scrolls again and zooms no more.
+        const int before = box->verticalScrollBar()->value();
+        turnWheel(box, -120, Qt::NoModifier);
+        QVERIFY(box->verticalScrollBar()->value() > before);
+        QCOMPARE(box->zoom(), zoom);
     }
 
     void aNarrowFrameLeavesEveryToolbarButtonWithinReach_data()
