@@ -7,6 +7,8 @@ namespace {
 // How far around a place the word boundaries are looked for, and how much
 // of the text before a window a regular expression sees.
 constexpr qsizetype lookAround = 256;
+// The characters of the first window a search of a text kept in its file reads.
+constexpr qsizetype firstWindow = 4096;
 
 bool pairSplitAt(const TextStore &store, qsizetype at)
 {
@@ -33,15 +35,20 @@ TextFinder::Hit findInStore(const TextStore &text, const TextFinder &finder, qsi
     const auto mayHold = [&](qsizetype from, qsizetype to) {
         return !finder.convertsCase() || text.mayHoldIgnoringCase(finder.what(), from, to);
     };
+    // Windows start small and grow, so that occurrences close together
+    // cost little each and far apart few windows.
+    qsizetype step = std::min<qsizetype>(window, firstWindow);
+    const auto grow = [&] { step = std::min(window, step * 2); };
     TextFinder::Hit hit;
     qsizetype offset = 0;
     if (down) {
         // A low surrogate after its high one starts nothing.
         qsizetype at = finder.convertsCase() && splitsPair(start) ? start + 1 : start;
         while (at < length && !hit.found()) {
-            qsizetype startsEnd = qMin(length, at + window);
+            qsizetype startsEnd = qMin(length, at + step);
             if (splitsPair(startsEnd))
                 ++startsEnd;
+            grow();
             if (mayHold(at, viewEnd(startsEnd))) {
                 hit = finder.find(text.contiguous(at, viewEnd(startsEnd)), 0, startsEnd - at, direction);
                 offset = at;
@@ -52,9 +59,10 @@ TextFinder::Hit findInStore(const TextStore &text, const TextFinder &finder, qsi
         // An occurrence that starts at from may end after it.
         qsizetype startsEnd = qMin(length, start + 1);
         while (startsEnd > 0 && !hit.found()) {
-            qsizetype at = qMax(qsizetype(0), startsEnd - window);
+            qsizetype at = qMax(qsizetype(0), startsEnd - step);
             if (splitsPair(at))
                 --at;
+            grow();
             if (mayHold(at, viewEnd(startsEnd))) {
                 hit = finder.find(text.contiguous(at, viewEnd(startsEnd)), 0, startsEnd - at, direction);
                 offset = at;
@@ -126,7 +134,7 @@ StoreSearch::Match StoreSearch::next(qsizetype from)
 StoreSearch::Match StoreSearch::nextRegularExpression(qsizetype from)
 {
     const qsizetype length = m_store.length();
-    const qsizetype window = m_store.file() ? m_window : length + 1;
+    const qsizetype window = m_store.file() ? std::min(m_window, firstWindow) : length + 1;
     qsizetype grown = window;
     qsizetype at = from;
     while (at <= length) {
@@ -138,8 +146,8 @@ StoreSearch::Match StoreSearch::nextRegularExpression(qsizetype from)
             ++viewEnd;
         const bool wholeRest = viewEnd == length;
         const QStringView view = m_store.contiguous(viewStart, viewEnd);
-        // Short of the end, a match that reaches the window's end, or one
-        // that could go on, is looked at again with more of the text.
+        // Short of the end, a match that more of the text could make, or
+        // make longer, is looked for again with more of it.
         const auto type = wholeRest ? QRegularExpression::NormalMatch : QRegularExpression::PartialPreferFirstMatch;
         qsizetype again = -1;
         for (qsizetype start = at; again < 0;) {
@@ -156,10 +164,6 @@ StoreSearch::Match StoreSearch::nextRegularExpression(qsizetype from)
             }
             const qsizetype s = viewStart + match.capturedStart();
             const qsizetype e = viewStart + match.capturedEnd();
-            if (!wholeRest && e >= viewEnd) {
-                again = s;
-                break;
-            }
             const bool emptyAgain = s == e && s == m_lastEmpty;
             if (emptyAgain || (m_options.wholeWord && !(isWordBoundary(s) && isWordBoundary(e)))) {
                 if (s >= length)
@@ -173,12 +177,15 @@ StoreSearch::Match StoreSearch::nextRegularExpression(qsizetype from)
                 found.groups.append(match.captured(group));
             return found;
         }
-        if (again == at) {
+        // A window without a match is followed by a bigger one, up to the
+        // most a window reads; one with a match that runs on grows as it must.
+        if (again == at)
             grown *= 2;
-        } else {
-            at = again;
+        else if (again == viewEnd)
+            grown = std::max(grown, std::min(grown * 2, m_window));
+        else
             grown = window;
-        }
+        at = again;
     }
     return {};
 }
