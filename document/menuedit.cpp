@@ -1,11 +1,13 @@
 #include "document/menuedit.h"
 
 #include "document/frmfinddlg.h"
+#include "document/frmgotodlg.h"
 #include "document/frmnotepad.h"
 #include "platform/clipboard.h"
 #include "platform/controltext.h"
 #include "platform/dates.h"
 #include "platform/messages.h"
+#include "platform/modal.h"
 #include "platform/msgbox.h"
 #include "platform/richtextbox.h"
 #include "platform/screen.h"
@@ -132,6 +134,16 @@ void EditFindNext()
     }
     LastFindPos = C->SelStart();
     NewSearch = 0;
+}
+
+void EditGoTo()
+{
+    RichTextBox *text = Quillo::ActiveText();
+    if (!text)
+        return;
+    frmGoToDlg dialog(*text, Quillo::MainForm);
+    ShowModal(dialog);
+    text->setFocus(Qt::OtherFocusReason);
 }
 
 void resetState()

@@ -42,6 +42,9 @@ void EditSelectAll();
 void EditInsertDateTime();
 void EditFind();
 void EditFindNext();
+// Asks for a line and puts the caret at its start; either way the keys go
+// back to the text.
+void EditGoTo();
 
 void resetState();
 

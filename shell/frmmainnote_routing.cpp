@@ -175,6 +175,9 @@ void frmMainNote::mnuEdit1_Click(int Index)
     case 12:
         MenuEdit::EditInsertDateTime();
         break;
+    case 15:
+        MenuEdit::EditGoTo();
+        break;
     default:
         break;
     }
@@ -343,7 +346,7 @@ bool frmMainNote::eventFilter(QObject *watched, QEvent *event)
 
 void frmMainNote::setDocumentCommandsEnabled(bool enabled)
 {
-    for (int index : {0, 3, 4, 5, 6, 8, 9, 11, 12})
+    for (int index : {0, 3, 4, 5, 6, 8, 9, 11, 12, 15})
         mnuEdit1[index]->setEnabled(enabled);
     for (int index : {2, 4, 5, 7})
         mnuFile1[index]->setEnabled(enabled);
