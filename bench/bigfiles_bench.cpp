@@ -1,5 +1,6 @@
 // Times a file of more than 1 GiB of CR LF prose, which the edit control
-// reads from the file itself, and prints each figure as
+// reads from the file itself (open, index, Go To, Ctrl+End, Find, save), and
+// prints each figure as
 //
 //   name: value unit (ratio R against BASELINE, goal G)
 //
@@ -180,6 +181,21 @@ int main(int argc, char *argv[])
     });
     std::printf("rest of the index, the text shown: %.0f ms\n", restMs);
     printMemory(QStringLiteral("once indexed"));
+
+    // From near the start to a line near the end, painted there.
+    std::vector<double> goTos;
+    const qsizetype lines = box.store().lineCount();
+    for (int run = 0; run < runs; ++run) {
+        (void)box.goToLine(100 + run, 3);
+        box.repaint();
+        goTos.push_back(elapsedMs([&] {
+            if (!box.goToLine(lines - 10 - run, 3))
+                qFatal("no line %lld", static_cast<long long>(lines - 10 - run));
+            box.repaint();
+        }));
+    }
+    printFigure(QStringLiteral("Go To a line near the end, once indexed"), median(goTos), QStringLiteral("ms"), 16,
+                QStringLiteral("16 ms frame"), QStringLiteral("ratio below 1"));
 
     const double endMs = elapsedMs([&] {
         QTest::keyClick(&box, Qt::Key_End, Qt::ControlModifier);

@@ -1,12 +1,14 @@
 #include "document/menuedit.h"
 
 #include "document/frmfinddlg.h"
+#include "document/frmgotodlg.h"
 #include "document/frmnotepad.h"
 #include "document/frmreplacedlg.h"
 #include "platform/clipboard.h"
 #include "platform/controltext.h"
 #include "platform/dates.h"
 #include "platform/messages.h"
+#include "platform/modal.h"
 #include "platform/msgbox.h"
 #include "platform/richtextbox.h"
 #include "platform/screen.h"
@@ -146,6 +148,16 @@ void EditReplace()
     const QString selected = text ? text->SelText() : QString();
     dialog.cboFind->setEditText(selected.isEmpty() || selected.contains(u'\r') ? FindWhat[0] : selected);
     dialog.Show();
+}
+
+void EditGoTo()
+{
+    RichTextBox *text = Quillo::ActiveText();
+    if (!text)
+        return;
+    frmGoToDlg dialog(*text, Quillo::MainForm);
+    ShowModal(dialog);
+    text->setFocus(Qt::OtherFocusReason);
 }
 
 void resetState()

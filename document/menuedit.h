@@ -48,6 +48,9 @@ void EditInsertDateTime();
 void EditFind();
 void EditFindNext();
 void EditReplace();
+// Asks for a line and puts the caret at its start; either way the keys go
+// back to the text.
+void EditGoTo();
 
 void resetState();
 

@@ -138,14 +138,34 @@ bool TextView::takeGrowth()
 
 bool TextView::completeText()
 {
-    if (!m_store.growing())
-        return true;
+    return !m_store.growing() || waitForIndex(-1);
+}
+
+bool TextView::waitForIndex(qsizetype breaks)
+{
+    const FileText &file = *m_store.file();
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    while (!m_store.file()->waitForIndex(100))
-        emit indexing(int(m_store.file()->indexedBytes() * 100 / std::max<qint64>(1, m_store.file()->bytes())));
+    while ((breaks < 0 || file.indexed().breaks < breaks) && !file.waitForIndex(100))
+        emit indexing(int(file.indexedBytes() * 100 / std::max<qint64>(1, file.bytes())));
     const bool kept = takeGrowth();
     QGuiApplication::restoreOverrideCursor();
     return kept;
+}
+
+bool TextView::goToLine(qsizetype line, int rowsAbove)
+{
+    // Line n starts after the text's nth break.
+    if (m_store.growing() && line >= m_store.lineCount())
+        (void)waitForIndex(line);
+    if (line < 0 || line >= m_store.lineCount())
+        return false;
+    const qsizetype start = m_store.lineStart(line);
+    m_store.breakUndoJoin();
+    m_preferredX = -1;
+    moveCaret(start, start);
+    setTop(stepRows({line, 0}, -qint64(std::max(0, rowsAbove))));
+    ensureCursorVisible();
+    return true;
 }
 
 void TextView::growToLine(qsizetype line)
@@ -1544,9 +1564,18 @@ void TextView::startDrag()
     m_droppedHere = false;
 }
 
+bool TextView::takesDrop(const QMimeData *source) const
+{
+    // Files dragged from a file manager are for the window around to open,
+    // not their names for the text.
+    const QList<QUrl> urls = source->urls();
+    const bool files = std::any_of(urls.begin(), urls.end(), [](const QUrl &url) { return url.isLocalFile(); });
+    return !m_readOnly && !files && canInsertFromMimeData(source);
+}
+
 void TextView::dragEnterEvent(QDragEnterEvent *event)
 {
-    if (m_readOnly || !canInsertFromMimeData(event->mimeData())) {
+    if (!takesDrop(event->mimeData())) {
         event->ignore();
         return;
     }
@@ -1555,7 +1584,7 @@ void TextView::dragEnterEvent(QDragEnterEvent *event)
 
 void TextView::dragMoveEvent(QDragMoveEvent *event)
 {
-    if (m_readOnly || !canInsertFromMimeData(event->mimeData())) {
+    if (!takesDrop(event->mimeData())) {
         event->ignore();
         return;
     }
@@ -1576,7 +1605,7 @@ void TextView::dropEvent(QDropEvent *event)
 {
     m_dropPosition = -1;
     viewport()->update();
-    if (m_readOnly || !canInsertFromMimeData(event->mimeData())) {
+    if (!takesDrop(event->mimeData())) {
         event->ignore();
         return;
     }

@@ -50,6 +50,11 @@ public:
     // at once, waiting for the index, and is false when that replaced the
     // text (the rest of the file could not be read as its start was).
     bool completeText();
+    // Puts the caret at the start of line (from 0) and scrolls so that up to
+    // rowsAbove rows of the text stand above it. A growing text waits for
+    // its index as far as that line, as completeText() waits. False, moving
+    // nothing, when the text has no such line.
+    bool goToLine(qsizetype line, int rowsAbove);
 
     // The caret is at position; the selection runs from anchor to it.
     qsizetype cursorPosition() const { return m_position; }
@@ -230,11 +235,17 @@ private:
     bool takeGrowth();
     // Waits until the text has that line, or has all come.
     void growToLine(qsizetype line);
+    // Waits, with the hourglass and indexing() telling how far the index
+    // has come, until it has gone through that many line breaks (negative:
+    // all of them); takes in what came as takeGrowth() does.
+    bool waitForIndex(qsizetype breaks);
     // Rows the scroll bar counts for the part of a growing text still to come.
     qint64 rowsToCome() const;
     void restartBlink();
     void setSelectionClipboard();
     void startDrag();
+    // Whether a drag's data would be dropped into the text.
+    bool takesDrop(const QMimeData *source) const;
     void notifyCursor();
     // Tells a reader of an edit at position: the text it took away and put.
     void notifyEdit(qsizetype position, const QString &removedText, const QString &insertedText);

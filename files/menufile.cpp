@@ -147,6 +147,14 @@ void OpenFile(const QString &path, const QString &encoding)
     Screen::setMousePointer(MousePointer::Default);
 }
 
+void OpenFiles(const QStringList &paths)
+{
+    for (const QString &path : paths) {
+        OpenFile(path);
+        Registry::AddRecentFile(path, QString());
+    }
+}
+
 void FileSave(const QString &caption)
 {
     frmNotePad *active = Quillo::MainForm ? Quillo::MainForm->activeDocument() : nullptr;

@@ -21,6 +21,10 @@ void FileNew();
 void FileOpen();
 // An empty encoding is found from the file's bytes.
 void OpenFile(const QString &path, const QString &encoding = QString());
+// Opens each file in a window of its own and makes it the most recent
+// file, as File > Open does a file chosen with its encoding found from its
+// bytes.
+void OpenFiles(const QStringList &paths);
 void FileSave(const QString &caption);
 void FileSaveAs(const QString &caption);
 void SaveDocument(frmNotePad &window, const QString &list);

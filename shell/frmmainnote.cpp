@@ -1,6 +1,7 @@
 #include "shell/frmmainnote.h"
 
 #include "document/frmnotepad.h"
+#include "files/menufile.h"
 #include "files/registry.h"
 #include "platform/mdiarrange.h"
 #include "platform/namedcombobox.h"
@@ -18,9 +19,13 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
+#include <QDropEvent>
+#include <QFileInfo>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QScreen>
 #include <QSet>
 #include <QStyle>
@@ -54,6 +59,18 @@ void addSeparator(Toolbar *toolbar, int index)
     toolbar->Buttons.set(index, toolbar->addSeparator());
 }
 
+// The local files a drag carries, as native paths; folders are no files to open.
+QStringList droppedFiles(const QMimeData *data)
+{
+    QStringList files;
+    for (const QUrl &url : data->urls()) {
+        const QFileInfo file(url.toLocalFile());
+        if (url.isLocalFile() && !file.isDir())
+            files << QDir::toNativeSeparators(file.absoluteFilePath());
+    }
+    return files;
+}
+
 } // namespace
 
 frmMainNote::frmMainNote(QWidget *parent)
@@ -77,6 +94,7 @@ frmMainNote::frmMainNote(QWidget *parent)
     layout->addWidget(picToolBar);
     layout->addWidget(m_mdiArea, 1);
     setCentralWidget(m_client);
+    setAcceptDrops(true);
     connect(m_mdiArea, &QMdiArea::subWindowActivated, this, &frmMainNote::subWindowActivated);
 
     buildMenus();
@@ -139,6 +157,7 @@ void frmMainNote::buildMenus()
     addItem(mnuEdit, mnuEdit1, 12, QStringLiteral("&Insert Date/Time"));
     addItem(mnuEdit, mnuEdit1, 13, QStringLiteral("-"));
     addItem(mnuEdit, mnuEdit1, 14, QStringLiteral("R&eplace..."), QKeySequence(Qt::CTRL | Qt::Key_H));
+    addItem(mnuEdit, mnuEdit1, 15, QStringLiteral("&Go To..."), QKeySequence(Qt::CTRL | Qt::Key_G));
 
     mnuView = bar->addMenu(QStringLiteral("&View"));
     addItem(mnuView, mnuView1, 0, QStringLiteral("&Standard Toolbar"));
@@ -515,6 +534,32 @@ void frmMainNote::MDIForm_Unload(int &)
 {
     unloadBackground();
     EndProgram();
+}
+
+void frmMainNote::dragEnterEvent(QDragEnterEvent *event)
+{
+    // Copied, never moved: the file manager keeps its files.
+    if (event->possibleActions().testFlag(Qt::CopyAction) && !droppedFiles(event->mimeData()).isEmpty()) {
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}
+
+void frmMainNote::dropEvent(QDropEvent *event)
+{
+    const QStringList files = droppedFiles(event->mimeData());
+    if (files.isEmpty() || !event->possibleActions().testFlag(Qt::CopyAction)) {
+        event->ignore();
+        return;
+    }
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    activateWindow();
+    // Opened once the drop is over, so that the file manager does not wait
+    // on a long read or a message.
+    QTimer::singleShot(0, this, [files] { MenuFile::OpenFiles(files); });
 }
 
 void frmMainNote::resizeEvent(QResizeEvent *event)

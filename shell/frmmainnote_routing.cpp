@@ -178,6 +178,9 @@ void frmMainNote::mnuEdit1_Click(int Index)
     case 14:
         MenuEdit::EditReplace();
         break;
+    case 15:
+        MenuEdit::EditGoTo();
+        break;
     default:
         break;
     }
@@ -346,7 +349,7 @@ bool frmMainNote::eventFilter(QObject *watched, QEvent *event)
 
 void frmMainNote::setDocumentCommandsEnabled(bool enabled)
 {
-    for (int index : {0, 3, 4, 5, 6, 8, 9, 11, 12, 14})
+    for (int index : {0, 3, 4, 5, 6, 8, 9, 11, 12, 14, 15})
         mnuEdit1[index]->setEnabled(enabled);
     for (int index : {2, 4, 5, 7})
         mnuFile1[index]->setEnabled(enabled);

@@ -1,7 +1,13 @@
+#include "document/frmgotodlg.h"
+#include "editor/filetext.h"
 #include "programsuite.h"
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QRadioButton>
+#include <QScopeGuard>
+
+#include <thread>
 
 class FindTest : public ProgramSuite
 {
@@ -140,6 +146,101 @@ private slots:
         QVERIFY(text(1)->setSelStart(0).ok());
         QTest::keyClick(text(1), Qt::Key_F, Qt::ControlModifier);
         QCOMPARE(frmFindDlg::Loaded()->Combo1->currentText(), QStringLiteral("beta"));
+    }
+
+    void goToPutsTheCaretAtTheStartOfTheLineWithThreeAboveOrSaysHowManyThereAre_data()
+    {
+        QTest::addColumn<int>("lines"); // "line 1" to "line N" with CR LF between, the caret on line 5
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("outcome");
+        QTest::newRow("past the end") << 200 << "201" << "offered 5 selected | Go To: Error. The text has only 200 lines. | "
+                                                          "dialog stays | caret 5:3, 4 above, keys in the text";
+        QTest::newRow("Esc") << 200 << "" << "offered 5 selected | caret 5:3, 4 above, keys in the text";
+        QTest::newRow("line 1") << 200 << "1" << "offered 5 selected | caret 1:1, 0 above, keys in the text";
+        QTest::newRow("the middle") << 200 << "100" << "offered 5 selected | caret 100:1, 3 above, keys in the text";
+        QTest::newRow("the last line") << 200 << "200" << "offered 5 selected | caret 200:1, at the bottom, keys in the text";
+        QTest::newRow("0 is no line") << 200 << "<Del>0" << "offered 5 selected | dialog stays | caret 5:3, 4 above, keys in the text";
+        QTest::newRow("a line of one") << 1 << "2" << "offered 1 selected | Go To: Error. The text has only 1 line. | "
+                                                      "dialog stays | caret 1:3, 0 above, keys in the text";
+        // Where the file is read from the file itself, its index is held short of these lines.
+        QTest::newRow("in a text still being indexed") << 180000 << "150000"
+                                                        << "offered 5 selected | caret 150000:1, 3 above, keys in the text";
+        QTest::newRow("past the end of a text still being indexed")
+            << 180000 << "180001" << "offered 5 selected | Go To: Error. The text has only 180000 lines. | dialog stays | caret 5:3, 4 above, keys in the text";
+    }
+
+    void goToPutsTheCaretAtTheStartOfTheLineWithThreeAboveOrSaysHowManyThereAre()
+    {
+        QFETCH(int, lines);
+        QFETCH(QString, typed);
+        QByteArray bytes;
+        for (int line = 1; line <= lines; ++line)
+            bytes += (line > 1 ? "\r\nline " : "line ") + QByteArray::number(line);
+        const QString path = pathTo(QStringLiteral("lines.txt"));
+        QVERIFY(writeBytes(path, bytes));
+        const bool held = QString::fromLatin1(QTest::currentDataTag()).contains(QStringLiteral("indexed"));
+        if (held)
+            FileText::holdIndexesAt(400'000);
+        auto release = qScopeGuard([] { FileText::holdIndexesAt(-1); });
+        activeFrame();
+        MenuFile::OpenFile(path);
+        RichTextBox *text = Quillo::ActiveText();
+        QVERIFY(text);
+        const qsizetype caretAt = text->store().lineStart(std::min(lines, 5) - 1) + 2;
+        text->setSelection(caretAt, caretAt);
+        const bool growing = text->store().growing();
+        QVERIFY(growing || !held || RichTextBox::keptInFileFrom() > bytes.size());
+        std::jthread releaseLater;
+        if (held)
+            releaseLater = std::jthread([] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(300));
+                FileText::holdIndexesAt(-1);
+            });
+
+        QStringList seen;
+        TestSeam::queueModalAction([&](QDialog &shown) {
+            auto &dialog = static_cast<frmGoToDlg &>(shown);
+            QCOMPARE(dialog.windowTitle(), QStringLiteral("Go To Line"));
+            QCOMPARE(dialog.lblLine->text(), QStringLiteral("&Line number:"));
+            dialog.activateWindow();
+            QTRY_COMPARE(QApplication::activeWindow(), &dialog);
+            seen << QStringLiteral("offered ") + dialog.txtLine->text()
+                        + (dialog.txtLine->selectedText() == dialog.txtLine->text() ? QStringLiteral(" selected") : QString());
+            if (typed.isEmpty()) {
+                QTest::keyClick(dialog.txtLine, Qt::Key_Escape);
+                return;
+            }
+            QTest::keyClick(&dialog, Qt::Key_Tab);
+            QTest::keyClick(&dialog, Qt::Key_L, Qt::AltModifier);
+            QVERIFY(dialog.txtLine->hasFocus());
+            if (typed.startsWith(QStringLiteral("<Del>")))
+                QTest::keyClick(dialog.txtLine, Qt::Key_Delete);
+            QTest::keyClicks(dialog.txtLine, QString(typed).remove(QStringLiteral("<Del>")) + QStringLiteral("x-"));
+            QTest::keyClick(dialog.txtLine, Qt::Key_Return);
+            seen << said();
+            if (dialog.isVisible()) {
+                seen << QStringLiteral("dialog stays");
+                QTest::keyClick(dialog.txtLine, Qt::Key_Escape);
+            }
+        });
+        QTest::keyClick(text, Qt::Key_G, Qt::ControlModifier);
+        QCOMPARE(TestSeam::unhandledModalWindows(), 0);
+        // The window system gives the frame back its activation when the dialog goes; the offscreen one has to be asked.
+        Quillo::MainForm->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(Quillo::MainForm));
+        if (growing && !said().isEmpty())
+            QVERIFY(!text->store().growing());
+
+        const qsizetype caretLine = text->store().lineAt(text->cursorPosition());
+        const qsizetype topLine = text->store().lineAt(text->positionAt(QPoint(1, 1)));
+        const QRect caret = text->cursorRect();
+        QVERIFY(text->viewport()->rect().contains(caret));
+        QString place = QStringLiteral("caret %1:%2, ").arg(caretLine + 1).arg(text->cursorPosition() - text->store().lineStart(caretLine) + 1);
+        place += caret.bottom() + caret.height() > text->viewport()->height() && caretLine == lines - 1
+                     ? QStringLiteral("at the bottom") : QStringLiteral("%1 above").arg(caretLine - topLine);
+        if (QApplication::focusWidget() == text)
+            place += QStringLiteral(", keys in the text");
+        QTEST((seen << place).join(QStringLiteral(" | ")), "outcome");
     }
 };
 

@@ -370,6 +370,11 @@ private slots:
         QApplication::sendEvent(view->viewport(), &drop);
         QCOMPARE(text(), QStringLiteral("new move ME to the end"));
         QCOMPARE(view->selectedText(), QStringLiteral("new "));
+        // Files from a file manager are left to the window around: their names are no text.
+        data.setUrls({QUrl::fromLocalFile(QStringLiteral("/tmp/a.txt"))});
+        QDragEnterEvent files(start, Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(view->viewport(), &files);
+        QVERIFY(!files.isAccepted());
 
         load(QStringLiteral("move ME to the end"));
         view->setSelection(5, 8);
@@ -461,7 +466,7 @@ private slots:
     {
         QTest::addColumn<QString>("action");
         for (const char *action : {"index goes on", "Ctrl+End", "typing", "scroll bar to the bottom", "Page Down past it",
-                                   "select all"})
+                                   "select all", "go to a line still to come"})
             QTest::newRow(action) << QString::fromLatin1(action);
     }
 
@@ -494,8 +499,10 @@ private slots:
         // Taking in what comes does not wait for what has not come.
         QTest::qWait(60);
         // What waits for the index gets it once it moves on.
-        std::jthread release([] {
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        const bool goTo = action == QLatin1String("go to a line still to come");
+        QSignalSpy indexing(view, &TextView::indexing);
+        std::jthread release([goTo] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(goTo ? 300 : 100));
             FileText::holdIndexesAt(-1);
         });
         qsizetype caret = 0;
@@ -518,6 +525,14 @@ private slots:
             press(Qt::Key_PageDown, Qt::NoModifier, 200);
             caret = view->cursorPosition();
             QVERIFY(view->store().lineAt(caret) > 1000);
+        } else if (goTo) {
+            QVERIFY(view->goToLine(50000, 3));
+            caret = whole.indexOf(QStringLiteral("line 50000 "));
+            QCOMPARE(view->cursorPosition(), caret);
+            QCOMPARE(view->store().lineAt(view->positionAt(QPoint(1, 1))), 49997);
+            // The wait told how far the index had come.
+            QVERIFY(std::any_of(indexing.begin(), indexing.end(), [](const QList<QVariant> &told) { return told[0].toInt() < 100; }));
+            QVERIFY(!view->goToLine(60001, 3));
         } else {
             press(Qt::Key_A, Qt::ControlModifier);
             QCOMPARE(view->selectedText().size(), whole.size());

@@ -154,6 +154,28 @@ private slots:
         QCOMPARE(Quillo::MainForm->activeCaption(), files.size() > 1 ? files.last() : QStringLiteral("Untitled1"));
     }
 
+    void filesDroppedOnTheFrameOpenEachInAWindowOfItsOwnAndTextDroppedOnADocumentIsTyped_data()
+    {
+        QTest::addColumn<QStringList>("steps"); // as afterSteps() takes them
+        QTest::addColumn<QString>("outcome");
+        const QStringList twoFiles {"file a.txt=A", "file b.txt=B"};
+        QTest::newRow("two files on a document's text") << twoFiles + QStringList {"drop text a.txt b.txt", "show"}
+                                                        << "shows B in UTF-8 | windows: Untitled1, a.txt, b.txt | a.txt=A | b.txt=B | recent: b.txt, a.txt";
+        QTest::newRow("a folder and a file around the documents") << QStringList {"file a.txt=A", "file sub/", "drop frame sub a.txt"}
+                                                                  << "windows: Untitled1, a.txt | a.txt=A | recent: a.txt";
+        QTest::newRow("a folder alone") << QStringList {"file sub/", "drop frame sub"} << "drop refused | windows: Untitled1";
+        QTest::newRow("a web address around the documents") << QStringList {"drop frame http://example.org/a.txt"} << "drop refused | windows: Untitled1";
+        QTest::newRow("a web address on a document's text") << QStringList {"drop text http://example.org/a.txt", "show"}
+                                                            << "shows http://example.org/a.txt in UTF-8 | windows: Untitled1*";
+        QTest::newRow("text on a document's text") << QStringList {"drop text =dropped", "show"} << "shows dropped in UTF-8 | windows: Untitled1*";
+    }
+
+    void filesDroppedOnTheFrameOpenEachInAWindowOfItsOwnAndTextDroppedOnADocumentIsTyped()
+    {
+        QFETCH(QStringList, steps);
+        QTEST(afterSteps(steps), "outcome");
+    }
+
     void theOpenDialogOpensTheRecentLineChosenOrTheFileTypedNeverAnother_data()
     {
         QTest::addColumn<QString>("typed"); // into "File name:" from the recent tab; <typed> is the typed file's path

@@ -110,7 +110,8 @@ private slots:
             QCOMPARE(frame.tmrUndo.isActive() && frame.tmrPaste.isActive(), !empty);
             QVERIFY(frame.mnuWindow->menuAction()->isVisible() != empty && frame.mnuWindow2->menuAction()->isVisible() == empty);
             // What needs a document is off; New is not.
-            QCOMPARE(frame.mnuFile1[7]->isEnabled() || frame.Toolbar1->Buttons[5]->isEnabled() || frame.cboFont->isEnabled(), !empty);
+            QCOMPARE(frame.mnuFile1[7]->isEnabled() || frame.mnuEdit1[15]->isEnabled() || frame.Toolbar1->Buttons[5]->isEnabled()
+                         || frame.cboFont->isEnabled(), !empty);
             QVERIFY(frame.mnuFile1[0]->isEnabled() && frame.Toolbar1->Buttons[1]->isEnabled());
             QCOMPARE(frame.background() != nullptr, empty);
         }

@@ -64,6 +64,7 @@ private slots:
         QTest::newRow("Edit > Find Next") << "Edit 9" << "Untitled1 one [two] \"abc\"";
         QTest::newRow("Edit > Select All") << "Edit 11" << "Untitled1 [one two] \"abc\"";
         QTest::newRow("Edit > Insert Date/Time") << "Edit 12" << "Untitled1* <date>[]two \"abc\"";
+        QTest::newRow("Edit > Go To") << "Edit 15" << untouched + " frmGoToDlg";
         QTest::newRow("Help > Contents") << "Help 0" << untouched + " guide";
         QTest::newRow("Help > Search For") << "Help 1" << untouched + " index";
         QTest::newRow("Help > About") << "Help 3" << untouched + " frmAbout";
@@ -79,6 +80,7 @@ private slots:
         QTest::newRow("Find button") << "Toolbar3 10" << untouched + " Find";
         QTest::newRow("Ctrl+A") << "Keys Ctrl+A" << "Untitled1 [one two] \"abc\"";
         QTest::newRow("F1") << "Keys F1" << untouched + " guide";
+        QTest::newRow("Ctrl+G") << "Keys Ctrl+G" << untouched + " frmGoToDlg";
     }
 
     void everyMenuItemButtonAndShortcutReachesItsCommand()

@@ -28,6 +28,7 @@
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMenu>
+#include <QMimeData>
 #include <QObject>
 #include <QProcess>
 #include <QPushButton>
@@ -145,6 +146,9 @@ protected:
     //                      at the end that encoding, typed into its box, and is pressed Open or Save
     //   "recent"           the next Open dialog opens what its recent tab offers first
     //   "look"             the next Save dialog tells what it proposes, and is cancelled
+    //   "drop text|frame ITEM..."   dragged from another program and dropped on the active document's
+    //                      text or the frame's area around the documents: a file or folder NAME, an
+    //                      http:// address, or =TEXT; the addresses go as text too, as file managers send them
     // Then tells what came of them: each message shown, the windows (* when
     // changed), the files and their bytes, the recent files, and whatever
     // else was left; paths relative to the test's folder.
@@ -207,6 +211,35 @@ protected:
                                 + save.cboEncoding->currentText();
                     save.cmdCancel->click();
                 });
+            } else if (word == QStringLiteral("drop")) {
+                QMimeData data;
+                QList<QUrl> urls;
+                for (const QString &item : rest.section(u' ', 1).split(u' ')) {
+                    if (item.startsWith(u'='))
+                        data.setText(item.mid(1));
+                    else
+                        urls << (item.startsWith(QStringLiteral("http")) ? QUrl(item) : QUrl::fromLocalFile(root.filePath(item)));
+                }
+                if (!urls.isEmpty()) {
+                    data.setUrls(urls);
+                    QStringList addresses;
+                    for (const QUrl &url : std::as_const(urls))
+                        addresses << url.toString();
+                    data.setText(addresses.join(u'\n'));
+                }
+                QWidget *on = rest.startsWith(QStringLiteral("text")) ? frame.activeDocument()->Text1->viewport() : frame.mdiArea()->viewport();
+                const QPoint at = on->rect().center();
+                QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, {});
+                QApplication::sendEvent(on, &enter);
+                QDropEvent drop(at, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, {});
+                if (enter.isAccepted())
+                    QApplication::sendEvent(on, &drop);
+                if (!enter.isAccepted() || !drop.isAccepted())
+                    seen << QStringLiteral("drop refused");
+                else if (drop.dropAction() == Qt::MoveAction)
+                    seen << QStringLiteral("drop moved");
+                // What the drop leaves to do once it is over.
+                QCoreApplication::processEvents();
             } else if (word == QStringLiteral("dialog")) {
                 TestSeam::queueModalAction([root, step](QDialog &dialog) {
                     QString rest = step.section(u' ', 1);
