@@ -178,6 +178,7 @@ private slots:
         QTest::newRow("back over a pair, after Home and End")
             << QStringLiteral("Down End '\U0001F600 'x Home End Left Left Backspace") << "Ln 2, Col 3";
         QTest::newRow("moved by the program") << "@7" << "Ln 2, Col 3";
+        QTest::newRow("Go To line 3") << "Right #2" << "Ln 3, Col 1";
         QTest::newRow("Ctrl+= twice") << "Ctrl+= Ctrl+= Right" << "Ln 1, Col 2  125 %";
         QTest::newRow("keypad plus, Ctrl+- thrice") << "Ctrl+Num++ Ctrl+- Ctrl+- Ctrl+-" << "Ln 1, Col 1  80 %";
         QTest::newRow("Ctrl+0") << "Ctrl++ Ctrl+0" << "Ln 1, Col 1";
@@ -199,7 +200,9 @@ private slots:
         if (keys.startsWith(u'@'))
             QVERIFY(box->setSelStart(keys.mid(1).toInt()).ok());
         else
-            pressKeys(QApplication::focusWidget(), keys);
+            pressKeys(QApplication::focusWidget(), keys.section(u'#', 0, 0));
+        if (keys.contains(u'#'))
+            QVERIFY(box->goToLine(keys.section(u'#', 1).toInt(), 3));
         QCOMPARE(shownNow(panel), shown);
         QCOMPARE(panel->toolTip(), QStringLiteral("Caret position"));
     }
