@@ -264,8 +264,7 @@ void frmReplaceDlg::cmdReplace_Click()
         text->replaceEach({{start, end - start, found->replacement(match, cboReplace->currentText())}});
         m_emptyFoundAt = start == end && text->cursorPosition() == start ? start : -1;
     }
-    const std::unique_ptr<StoreSearch> after = search(*text);
-    findFrom(*text, *after, text->selectionEnd());
+    findFrom(*text, *found, text->selectionEnd());
 }
 
 void frmReplaceDlg::cmdReplaceAll_Click()

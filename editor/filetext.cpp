@@ -724,9 +724,20 @@ bool FileText::searchesBytes(QStringView what) const
 
 qsizetype FileText::findBytes(QStringView what, qsizetype from, qsizetype startsBefore, qsizetype endsBy) const
 {
+    qsizetype found = -1;
+    (void)findAllBytes(what, from, startsBefore, endsBy, [&found](qsizetype at) {
+        found = at;
+        return false;
+    });
+    return found;
+}
+
+bool FileText::findAllBytes(QStringView what, qsizetype from, qsizetype startsBefore, qsizetype endsBy,
+                            const std::function<bool(qsizetype position)> &onHit) const
+{
     const QByteArray needle = what.toUtf8();
     if (!searchesBytes(what) || from >= startsBefore)
-        return -1;
+        return true;
     // Blocks read at a time, and the bytes an occurrence may run on beyond.
     constexpr qsizetype blocksPerSearch = 16;
     const qsizetype overlap = needle.size() - 1;
@@ -738,7 +749,7 @@ qsizetype FileText::findBytes(QStringView what, qsizetype from, qsizetype starts
             const std::lock_guard<std::mutex> lock(m_cacheMutex);
             if (!readBytes(m_reader, first.byteStart, end - first.byteStart, bytes)) {
                 m_broken = true;
-                return -1;
+                return false;
             }
         }
         const qsizetype searched = qsizetype(last.byteEnd - first.byteStart);
@@ -755,16 +766,18 @@ qsizetype FileText::findBytes(QStringView what, qsizetype from, qsizetype starts
             counted = at;
             if (position < from)
                 continue;
-            if (position >= startsBefore || position + what.size() > endsBy)
-                return -1;
-            return position;
+            if (position >= startsBefore || position + what.size() > endsBy || !onHit(position))
+                return true;
+            // The next one starts after this one.
+            at += needle.size() - 1;
+            from = position + what.size();
         }
         // The last block is given for any beyond it.
         first = block(last.index + 1);
         if (first.index != last.index + 1)
             break;
     }
-    return -1;
+    return true;
 }
 
 bool FileText::mayHoldIgnoringCase(QStringView what, qsizetype from, qsizetype to) const

@@ -120,6 +120,10 @@ public:
     // The first position in [from, startsBefore) where what stands, ending
     // by endsBy; -1 for none. The bytes are searched without being decoded.
     qsizetype findBytes(QStringView what, qsizetype from, qsizetype startsBefore, qsizetype endsBy) const;
+    // Each such place in turn, none overlapping the one before, until onHit
+    // says false; false when the file could not be read.
+    bool findAllBytes(QStringView what, qsizetype from, qsizetype startsBefore, qsizetype endsBy,
+                      const std::function<bool(qsizetype position)> &onHit) const;
 
     // Whether the characters [from, to) might hold what, compared as the
     // finder compares ignoring case: false only where they are all ASCII

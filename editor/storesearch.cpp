@@ -195,6 +195,17 @@ std::vector<TextStore::Replacement> StoreSearch::replaceAll(const QString &with,
 {
     std::vector<TextStore::Replacement> replacements;
     *count = 0;
+    // A text kept in its file is searched in its bytes in one pass where
+    // they allow.
+    const auto take = [&](qsizetype at) {
+        if (!m_options.wholeWord || (isWordBoundary(at) && isWordBoundary(at + m_finder->what().size()))) {
+            ++*count;
+            replacements.push_back({at, m_finder->what().size(), replacement({}, with)});
+        }
+        return !goOn || goOn(at + m_finder->what().size());
+    };
+    if (m_finder && !m_finder->convertsCase() && m_store.findAllInBytes(m_finder->what(), 0, take))
+        return replacements;
     for (qsizetype from = 0;;) {
         const Match match = next(from);
         if (!match.found())

@@ -750,34 +750,48 @@ void TextStore::breakUndoJoin()
 
 bool TextStore::findInBytes(QStringView what, qsizetype from, qsizetype *found) const
 {
+    *found = -1;
+    return findAllInBytes(what, from, [found](qsizetype at) {
+        *found = at;
+        return false;
+    });
+}
+
+bool TextStore::findAllInBytes(QStringView what, qsizetype from, const std::function<bool(qsizetype)> &onHit) const
+{
     if (!m_file || m_growing || !m_file->searchesBytes(what))
         return false;
-    *found = -1;
     const qsizetype n = what.size();
-    for (qsizetype index = std::max<qsizetype>(0, pieceIndex(from)); index < qsizetype(m_pieces.size()); ++index) {
+    // No occurrence starts before next: none overlaps the one given before.
+    qsizetype next = from;
+    bool going = true;
+    const auto give = [&](qsizetype at) {
+        if (at >= next) {
+            next = at + n;
+            going = onHit(at);
+        }
+        return going;
+    };
+    for (qsizetype index = std::max<qsizetype>(0, pieceIndex(from)); going && index < qsizetype(m_pieces.size());
+         ++index) {
         const Piece &piece = m_pieces[size_t(index)];
         const qsizetype start = pieceStart(index);
         const qsizetype end = start + piece.length;
-        const qsizetype begin = std::max(from, start);
-        if (begin >= end)
+        if (std::max(next, start) >= end)
             continue;
-        qsizetype hit = -1;
         if (piece.added) {
-            hit = QStringView(m_added).mid(piece.start, piece.length).indexOf(what, begin - start);
-            hit = hit < 0 ? -1 : start + hit;
+            const QStringView added = QStringView(m_added).mid(piece.start, piece.length);
+            for (qsizetype at = added.indexOf(what, std::max(next, start) - start); at >= 0 && give(start + at);)
+                at = added.indexOf(what, at + n);
         } else {
             const qsizetype fileEnd = piece.start + piece.length;
-            hit = m_file->findBytes(what, piece.start + (begin - start), fileEnd, fileEnd);
-            hit = hit < 0 ? -1 : start + (hit - piece.start);
+            (void)m_file->findAllBytes(what, piece.start + (std::max(next, start) - start), fileEnd, fileEnd,
+                                       [&](qsizetype hit) { return give(start + (hit - piece.start)); });
         }
-        // Or one that runs on into the pieces after.
-        for (qsizetype at = std::max(begin, end - n + 1); hit < 0 && at < end && at + n <= length(); ++at) {
-            if (text(at, n) == what)
-                hit = at;
-        }
-        if (hit >= 0) {
-            *found = hit;
-            break;
+        // And those that run on into the pieces after.
+        for (qsizetype at = std::max(next, end - n + 1); going && at < end && at + n <= length(); ++at) {
+            if (at >= next && text(at, n) == what)
+                (void)give(at);
         }
     }
     return true;

@@ -121,6 +121,9 @@ public:
     // for what (see FileText::searchesBytes()): the first position at or
     // after from where what stands, or -1, in found. False otherwise.
     bool findInBytes(QStringView what, qsizetype from, qsizetype *found) const;
+    // The same for every place in turn, none overlapping the one before,
+    // until onHit says false.
+    bool findAllInBytes(QStringView what, qsizetype from, const std::function<bool(qsizetype)> &onHit) const;
     // Whether [from, to) might hold what, compared ignoring case: false only
     // where it is all text of the file that FileText::mayHoldIgnoringCase()
     // rules out.
