@@ -4,6 +4,7 @@
 #include "editor/storesearch.h"
 #include "platform/modal.h"
 #include "platform/msgbox.h"
+#include "platform/namedcombobox.h"
 #include "platform/richtextbox.h"
 #include "platform/screen.h"
 #include "platform/statusbar.h"
@@ -122,9 +123,11 @@ frmReplaceDlg::frmReplaceDlg(QWidget *parent)
     lblFind = new QLabel(QStringLiteral("Fi&nd what:"));
     cboFind = historyBox();
     lblFind->setBuddy(cboFind);
+    nameComboBox(*cboFind, QStringLiteral("Find what"));
     lblReplace = new QLabel(QStringLiteral("Re&place with:"));
     cboReplace = historyBox();
     lblReplace->setBuddy(cboReplace);
+    nameComboBox(*cboReplace, QStringLiteral("Replace with"));
     chkCase = new QCheckBox(QStringLiteral("Match &case"));
     chkWord = new QCheckBox(QStringLiteral("Match &whole word only"));
     chkExpression = new QCheckBox(QStringLiteral("Regular e&xpression"));
