@@ -1,6 +1,7 @@
 # Starts the program with its accessibility bridge on, and reads it as a
-# screen reader does: names of the font boxes, toolbars, the document's text
-# and the Open dialog's lists, and what an undo tells. Prints each finding;
+# screen reader does: names of the font boxes, toolbars, the document's text,
+# the Replace and Go To dialogs, the caret panel and the Open dialog's lists,
+# and what an undo tells. Prints each finding;
 # exits 1 when one is wrong.
 import os
 import subprocess
@@ -134,6 +135,31 @@ try:
     check('undoing a deletion tells the text put back',
           [event[2] for event in heard if event[0] == 'object:text-changed:insert'], ['wo'])
     pyatspi.Registry.deregisterEventListener(record, 'object:text-changed', 'object:text-caret-moved')
+
+    keys('ctrl+h')
+    dialog = wait_for(lambda: first(app, 'dialog', 'Replace'), 10)
+    if dialog is None:
+        check('Ctrl+H shows the Replace dialog', None, 'Replace')
+    else:
+        boxes = sorted(found.name for found in descendants(dialog) if found.getRoleName() in ('combo box', 'check box'))
+        check("the Replace dialog's boxes say what they are for", boxes,
+              ['Find what', 'Match case', 'Match whole word only', 'Regular expression', 'Replace with'])
+        keys('Escape')
+        # Without a window manager the frame takes the keys back only when told.
+        subprocess.run(['xdotool', 'windowfocus', '--sync', window[0]])
+    keys('ctrl+g')
+    dialog = wait_for(lambda: first(app, 'dialog', 'Go To Line'), 10)
+    if dialog is None:
+        check('Ctrl+G shows the Go To dialog', None, 'Go To Line')
+    else:
+        line = first(dialog, 'text')
+        check("Go To's box is named by its label", line and what_it_is(line), 'labelled Line number:')
+        keys('Escape')
+        subprocess.run(['xdotool', 'windowfocus', '--sync', window[0]])
+    keys('Home', 'Right')
+    panels = [found.name for found in descendants(frame) if found.getRoleName() == 'label'
+              and found.name.startswith('Ln ')]
+    check('the caret panel says where the caret is', panels, ['Ln 1, Col 2'])
 
     keys('ctrl+o')
     dialog = wait_for(lambda: first(app, 'dialog', 'Open'), 10)
