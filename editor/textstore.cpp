@@ -830,9 +830,12 @@ void TextStore::sumPieces()
     m_pieceBreakEnds.resize(m_pieces.size());
     qsizetype end = 0;
     qsizetype breaks = 0;
+    m_longestAdded = 0;
     for (size_t i = 0; i < m_pieces.size(); ++i) {
         end += m_pieces[i].length;
         breaks += m_pieces[i].breaks;
+        if (m_pieces[i].added)
+            m_longestAdded = std::max(m_longestAdded, m_pieces[i].length);
         m_pieceEnds[i] = end;
         m_pieceBreakEnds[i] = breaks;
     }

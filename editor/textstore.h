@@ -130,9 +130,10 @@ public:
     bool mayHoldIgnoringCase(QStringView what, qsizetype from, qsizetype to) const;
     // The file the text is read from, or null.
     const FileText *file() const { return m_file.get(); }
-    // For a text kept in its file, at least as many characters as its
-    // longest line has, found without reading every line; else -1.
-    qsizetype longestLineBound() const { return m_file ? m_file->longestLine() + m_added.size() : -1; }
+    // For a text kept in its file, about as many characters as its longest
+    // line has, found without reading every line: the file's longest line
+    // and the longest stretch added since; else -1.
+    qsizetype longestLineBound() const { return m_file ? m_file->longestLine() + m_longestAdded : -1; }
 
     // Characters, line breaks counting one.
     qsizetype length() const;
@@ -320,6 +321,8 @@ private:
     // Where each piece ends, and the breaks up to its end.
     std::vector<qsizetype> m_pieceEnds;
     std::vector<qsizetype> m_pieceBreakEnds;
+    // The longest piece of the text added since.
+    qsizetype m_longestAdded = 0;
     // The text added since the file was read, breaks as lineBreak, with the
     // place and line end of each break.
     QString m_added;
