@@ -341,9 +341,11 @@ void TextView::replaceEach(const std::vector<TextStore::Replacement> &replacemen
     };
     const qsizetype anchor = moved(m_anchor);
     const qsizetype position = moved(m_position);
-    QString removedText;
-    if (accessibilityWanted())
-        removedText = m_store.text(spanStart, spanRemoved);
+    // A screen reader is told the text of the stretch replaced, short of a
+    // big file's worth.
+    constexpr qsizetype toldAtMost = 1 << 20;
+    const bool tell = accessibilityWanted() && spanRemoved <= toldAtMost;
+    const QString removedText = tell ? m_store.text(spanStart, spanRemoved) : QString();
     if (!m_preedit.isEmpty())
         m_layout->setPreedit(-1, QString(), 0);
     m_layout->aboutToReplace(spanStart, spanRemoved);
@@ -352,7 +354,7 @@ void TextView::replaceEach(const std::vector<TextStore::Replacement> &replacemen
     m_layout->replaced(spanStart, inserted);
     m_accessibleLength = m_store.length();
     m_lastWasUndo = false;
-    if (accessibilityWanted())
+    if (tell && inserted <= toldAtMost)
         notifyEdit(spanStart, removedText, m_store.text(spanStart, inserted));
     finishEdit(anchor, position);
 }
