@@ -35,9 +35,9 @@ TextFinder::Hit findInStore(const TextStore &text, const TextFinder &finder, qsi
     const auto mayHold = [&](qsizetype from, qsizetype to) {
         return !finder.convertsCase() || text.mayHoldIgnoringCase(finder.what(), from, to);
     };
-    // Windows start small and grow, so that occurrences close together
-    // cost little each and far apart few windows.
-    qsizetype step = std::min<qsizetype>(window, firstWindow);
+    // Windows of a file start small and grow, so that occurrences close
+    // together cost little each and far apart few windows.
+    qsizetype step = text.file() ? std::min<qsizetype>(window, firstWindow) : window;
     const auto grow = [&] { step = std::min(window, step * 2); };
     TextFinder::Hit hit;
     qsizetype offset = 0;
