@@ -1,3 +1,4 @@
+#include "document/draft.h"
 #include "document/frmreplacedlg.h"
 #include "programsuite.h"
 
@@ -156,11 +157,15 @@ private slots:
         QFETCH(int, count);
         RichTextBox &text = openedFile(file);
         frmReplaceDlg &dialog = filledDialog(text, what, with, options);
+        Drafts::PauseMs = 10;
+        QSignalSpy drafted(&Quillo::MainForm->activeDocument()->draft(), &DocumentDraft::written);
         press(dialog.cmdReplaceAll, Qt::Key_A);
         QCOMPARE(dialog.lblResult->text(),
                  count == 1 ? QStringLiteral("1 occurrence replaced.") : QStringLiteral("%1 occurrences replaced.").arg(count));
         QCOMPARE(saved(text), after);
         QCOMPARE(modified(), count > 0);
+        // As after typing, the unsaved text is kept in a draft.
+        QCOMPARE(drafted.wait(count > 0 ? 5000 : 300) || !drafted.isEmpty(), count > 0);
 
         // One Ctrl+Z in the document: every byte as it was.
         QTest::keyClick(&dialog, Qt::Key_Escape);
