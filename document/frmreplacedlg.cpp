@@ -208,6 +208,8 @@ void frmReplaceDlg::remember()
 
 std::unique_ptr<StoreSearch> frmReplaceDlg::search(RichTextBox &text)
 {
+    // A big file still being indexed is searched whole, as Find searches it.
+    (void)text.completeText();
     SearchOptions options;
     options.matchCase = chkCase->isChecked();
     options.wholeWord = chkWord->isChecked();
@@ -280,7 +282,6 @@ void frmReplaceDlg::cmdReplaceAll_Click()
     if (!found)
         return;
     Screen::setMousePointer(MousePointer::Hourglass);
-    (void)text->completeText();
     QLabel *panel = Quillo::MainForm->sbStatusBar->panel(1);
     const QString ready = panel->text();
     std::vector<TextStore::Replacement> replacements;

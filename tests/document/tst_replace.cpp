@@ -1,9 +1,13 @@
 #include "document/draft.h"
+#include "editor/filetext.h"
 #include "document/frmreplacedlg.h"
 #include "programsuite.h"
 
 #include <QCheckBox>
 #include <QLabel>
+
+#include <chrono>
+#include <thread>
 
 class ReplaceTest : public ProgramSuite
 {
@@ -205,6 +209,26 @@ private slots:
         QCOMPARE(text.Text(), QStringLiteral("one two 1\r\none"));
         // F3 goes on with the same search.
         QCOMPARE(MenuEdit::FindWhat[0], QStringLiteral("one"));
+    }
+
+    void findNextReachesTheEndOfABigFileStillBeingIndexed()
+    {
+        QByteArray bytes;
+        for (int line = 1; line <= 180000; ++line)
+            bytes += "line " + QByteArray::number(line) + "\r\n";
+        bytes += "last words";
+        // Where the file is read from the file itself, its index is held short of the end.
+        FileText::holdIndexesAt(400'000);
+        std::jthread releaseLater([] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            FileText::holdIndexesAt(-1);
+        });
+        RichTextBox &text = openedFile(bytes);
+        frmReplaceDlg &dialog = filledDialog(text, QStringLiteral("last"), QString(), QStringLiteral("case"));
+        press(dialog.cmdFindNext, Qt::Key_F);
+        QVERIFY(said().isEmpty());
+        QCOMPARE(text.SelText(), QStringLiteral("last"));
+        QCOMPARE(text.SelStart(), bytes.size() - 10);
     }
 
     void aPatternThatDoesNotCompileIsReportedAndChangesNothing()
