@@ -98,8 +98,9 @@ void WatchedFile::tell()
 {
     if (m_path.isEmpty() || !m_document.isLoaded() || m_host.activeDocument() != &m_document)
         return;
-    // The focus stays with the dialog the user is in; the question waits.
-    if (QApplication::activeModalWidget()) {
+    // The focus stays with the dialog the user is in, and the program
+    // finishes what it is busy with (a Replace All); the question waits.
+    if (QApplication::activeModalWidget() || Screen::mousePointer() == MousePointer::Hourglass) {
         m_tellTimer.start(modalWindowCheckMs);
         return;
     }
