@@ -96,9 +96,27 @@ def record(event):
         heard.append(('caret', event.detail1, ''))
 
 
-started = subprocess.Popen([program], env=environment, cwd=home, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+# The program, and its application on the bus once it is there. A program
+# that ends at once found no display yet (the virtual one may still be
+# starting) and is started again.
+def launch():
+    for attempt in range(5):
+        process = subprocess.Popen([program], env=environment, cwd=home, stdout=subprocess.DEVNULL,
+                                   stderr=subprocess.DEVNULL)
+        end = time.monotonic() + 30
+        while time.monotonic() < end and process.poll() is None:
+            found = application()
+            if found is not None:
+                return process, found
+            pump(0.2)
+        if process.poll() is None:
+            return process, None
+        pump(1)
+    return process, None
+
+
+started, app = launch()
 try:
-    app = wait_for(application)
     frame = app and wait_for(lambda: first(app, 'frame', 'Tallowmere Quillory 98/7'))
     if frame is None:
         print('WRONG   the program never showed its frame on the accessibility bus')
