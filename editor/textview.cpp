@@ -348,6 +348,7 @@ void TextView::replaceEach(const std::vector<TextStore::Replacement> &replacemen
     const QString removedText = tell ? m_store.text(spanStart, spanRemoved) : QString();
     if (!m_preedit.isEmpty())
         m_layout->setPreedit(-1, QString(), 0);
+    m_columnLineStart = -1;
     m_layout->aboutToReplace(spanStart, spanRemoved);
     m_store.replaceEach(replacements, m_newLineEnd);
     const qsizetype inserted = m_store.length() - before + spanRemoved;

@@ -161,6 +161,9 @@ private slots:
         QFETCH(int, count);
         RichTextBox &text = openedFile(file);
         frmReplaceDlg &dialog = filledDialog(text, what, with, options);
+        // The caret at the end, its column counted before the text changes.
+        text.setSelection(text.store().length(), text.store().length());
+        (void)text.cursorColumn();
         Drafts::PauseMs = 10;
         QSignalSpy drafted(&Quillo::MainForm->activeDocument()->draft(), &DocumentDraft::written);
         press(dialog.cmdReplaceAll, Qt::Key_A);
@@ -168,6 +171,8 @@ private slots:
                  count == 1 ? QStringLiteral("1 occurrence replaced.") : QStringLiteral("%1 occurrences replaced.").arg(count));
         QCOMPARE(saved(text), after);
         QCOMPARE(modified(), count > 0);
+        const QString before = text.Text().left(text.SelStart());
+        QCOMPARE(text.cursorColumn(), before.mid(before.lastIndexOf(u'\n') + 1).toUcs4().size());
         // As after typing, the unsaved text is kept in a draft.
         QCOMPARE(drafted.wait(count > 0 ? 5000 : 300) || !drafted.isEmpty(), count > 0);
 
