@@ -206,15 +206,18 @@ void frmReplaceDlg::remember()
     fillHistory(*cboReplace, MenuEdit::ReplaceWith);
 }
 
-std::unique_ptr<StoreSearch> frmReplaceDlg::search(RichTextBox &text)
+std::unique_ptr<StoreSearch> frmReplaceDlg::search(RichTextBox *text)
 {
+    if (!text)
+        return nullptr;
+    remember();
     // A big file still being indexed is searched whole, as Find searches it.
-    (void)text.completeText();
+    (void)text->completeText();
     SearchOptions options;
     options.matchCase = chkCase->isChecked();
     options.wholeWord = chkWord->isChecked();
     options.regularExpression = chkExpression->isChecked();
-    auto found = std::make_unique<StoreSearch>(text.store(), cboFind->currentText(), options,
+    auto found = std::make_unique<StoreSearch>(text->store(), cboFind->currentText(), options,
                                                4 * RichTextBox::fileBlockBytes());
     if (!found->error().isEmpty()) {
         MsgBox(QStringLiteral("Error. The regular expression is not valid: ") + found->error(),
@@ -243,20 +246,14 @@ void frmReplaceDlg::findFrom(RichTextBox &text, StoreSearch &search, qsizetype f
 void frmReplaceDlg::cmdFindNext_Click()
 {
     RichTextBox *text = Quillo::ActiveText();
-    if (!text)
-        return;
-    remember();
-    if (const std::unique_ptr<StoreSearch> found = search(*text))
+    if (const std::unique_ptr<StoreSearch> found = search(text))
         findFrom(*text, *found, text->selectionEnd());
 }
 
 void frmReplaceDlg::cmdReplace_Click()
 {
     RichTextBox *text = Quillo::ActiveText();
-    if (!text)
-        return;
-    remember();
-    const std::unique_ptr<StoreSearch> found = search(*text);
+    const std::unique_ptr<StoreSearch> found = search(text);
     if (!found)
         return;
     // The selection is replaced only when it is an occurrence, an empty one
@@ -275,10 +272,7 @@ void frmReplaceDlg::cmdReplace_Click()
 void frmReplaceDlg::cmdReplaceAll_Click()
 {
     RichTextBox *text = Quillo::ActiveText();
-    if (!text)
-        return;
-    remember();
-    const std::unique_ptr<StoreSearch> found = search(*text);
+    const std::unique_ptr<StoreSearch> found = search(text);
     if (!found)
         return;
     Screen::setMousePointer(MousePointer::Hourglass);

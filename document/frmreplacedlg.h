@@ -51,9 +51,10 @@ private:
     void cmdReplaceAll_Click();
     void cmdClose_Click();
 
-    // The search as the boxes set it, on text; null, with the reason shown,
-    // when the regular expression does not compile.
-    std::unique_ptr<StoreSearch> search(RichTextBox &text);
+    // The search as the boxes set it, on text, with the boxes' texts
+    // remembered; null without a text, or, with the reason shown, when the
+    // regular expression does not compile.
+    std::unique_ptr<StoreSearch> search(RichTextBox *text);
     // The boxes' texts go to the front of their histories.
     void remember();
     // Selects the next occurrence from from on, or says there is none.
