@@ -7,6 +7,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <cstring>
 
 #if defined(__SSE2__) || defined(_M_X64)
 #include <emmintrin.h>
@@ -31,6 +32,36 @@ qsizetype byteOrderMarkBytes(const TextFileFormat &format)
     if (!format.byteOrderMark)
         return 0;
     return format.encoding == TextEncoding::Utf8 ? 3 : 2;
+}
+
+// A checksum fast enough to take of every byte as the index reads it: it
+// tells a block rewritten by another program from the one that was read.
+quint64 blockSum(QByteArrayView bytes)
+{
+    constexpr quint64 prime1 = 0x9E3779B185EBCA87ULL;
+    constexpr quint64 prime2 = 0xC2B2AE3D27D4EB4FULL;
+    const auto round = [](quint64 lane, quint64 word) {
+        lane += word * prime2;
+        lane = (lane << 31) | (lane >> 33);
+        return lane * prime1;
+    };
+    std::array<quint64, 4> lanes {prime1, prime2, 0, ~prime1};
+    const char *p = bytes.data();
+    const qsizetype n = bytes.size();
+    qsizetype i = 0;
+    for (; i + 32 <= n; i += 32) {
+        for (size_t lane = 0; lane < 4; ++lane) {
+            quint64 word;
+            std::memcpy(&word, p + i + 8 * qsizetype(lane), 8);
+            lanes[lane] = round(lanes[lane], word);
+        }
+    }
+    quint64 sum = quint64(n);
+    for (const quint64 lane : lanes)
+        sum = round(sum, lane);
+    for (; i < n; ++i)
+        sum = round(sum, quint64(static_cast<unsigned char>(p[i])));
+    return sum ^ (sum >> 29);
 }
 
 struct BlockCount
@@ -426,7 +457,7 @@ void FileText::indexPart(QFile &file, qint64 from, qint64 to, IndexPart &part, c
             }
             for (int kind = 0; kind < lineEndKinds; ++kind)
                 part.lineEndCounts[size_t(kind)] += count.lineEnds[size_t(kind)];
-            part.blocks.push_back({0, start, end, part.length, count.length, part.breaks, count.breaks});
+            part.blocks.push_back({0, start, end, part.length, count.length, part.breaks, count.breaks, blockSum(block)});
             part.length += count.length;
             part.breaks += count.breaks;
             start = end;
@@ -505,7 +536,7 @@ void FileText::buildIndex()
     {
         const std::lock_guard<std::mutex> lock(m_mutex);
         if (m_blocks.empty())
-            m_blocks.push_back({0, m_firstByte, m_firstByte, 0, 0, 0, 0});
+            m_blocks.push_back({0, m_firstByte, m_firstByte, 0, 0, 0, 0, blockSum({})});
         m_complete = true;
     }
     m_indexed.notify_all();
@@ -617,8 +648,7 @@ std::shared_ptr<const FileText::Decoded> FileText::decode(const Block &block) co
     auto decoded = std::make_shared<Decoded>();
     QByteArray bytes;
     // What can no longer be read reads as nothing, and says so.
-    if (!readBytes(m_reader, block.byteStart, block.byteEnd - block.byteStart, bytes)
-        || !decodeStoreText(bytes, m_format, *decoded))
+    if (!readBlocks(block, block, 0, bytes) || !decodeStoreText(bytes, m_format, *decoded))
         m_broken = true;
     m_cache.emplace_front(block.byteStart, decoded);
     if (m_cache.size() > blocksKept)
@@ -679,7 +709,7 @@ bool FileText::readStretch(qsizetype start, qsizetype length, const std::functio
                 left -= next.length;
             }
             QByteArray bytes;
-            if (readBytes(m_reader, block.byteStart, byteEnd - block.byteStart, bytes)) {
+            if (readBlocks(block, blockAt(at - 1), 0, bytes) && bytes.size() == byteEnd - block.byteStart) {
                 onBytes(bytes);
                 continue;
             }
@@ -745,13 +775,8 @@ bool FileText::findAllBytes(QStringView what, qsizetype from, qsizetype startsBe
     for (Block first = blockAt(from); first.start < startsBefore;) {
         const Block last = block(first.index + blocksPerSearch - 1);
         const qint64 end = std::min(last.byteEnd + overlap, m_bytes);
-        {
-            const std::lock_guard<std::mutex> lock(m_cacheMutex);
-            if (!readBytes(m_reader, first.byteStart, end - first.byteStart, bytes)) {
-                m_broken = true;
-                return false;
-            }
-        }
+        if (!readBlocks(first, last, end - last.byteEnd, bytes))
+            return false;
         const qsizetype searched = qsizetype(last.byteEnd - first.byteStart);
         // Characters are counted up to each occurrence, on from the last.
         qsizetype counted = 0;
@@ -778,6 +803,39 @@ bool FileText::findAllBytes(QStringView what, qsizetype from, qsizetype startsBe
             break;
     }
     return true;
+}
+
+bool FileText::readBlocks(const Block &first, const Block &last, qint64 extra, QByteArray &out) const
+{
+    if (!readBytes(m_reader, first.byteStart, last.byteEnd + extra - first.byteStart, out)) {
+        m_broken = true;
+        return false;
+    }
+    for (qsizetype index = first.index; index <= last.index; ++index) {
+        const Block each = index == first.index ? first : index == last.index ? last : block(index);
+        const QByteArrayView bytes = QByteArrayView(out).sliced(each.byteStart - first.byteStart, each.byteEnd - each.byteStart);
+        if (blockSum(bytes) != each.sum) {
+            m_changed = true;
+            m_broken = true;
+            return false;
+        }
+    }
+    return true;
+}
+
+bool FileText::verify() const
+{
+    const qsizetype count = [&] {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        return qsizetype(m_blocks.size());
+    }();
+    constexpr qsizetype blocksPerCheck = 16;
+    QByteArray bytes;
+    for (qsizetype index = 0; index < count && !m_changed; index += blocksPerCheck) {
+        if (!readBlocks(block(index), block(std::min(count, index + blocksPerCheck) - 1), 0, bytes))
+            break;
+    }
+    return !m_changed;
 }
 
 bool FileText::mayHoldIgnoringCase(QStringView what, qsizetype from, qsizetype to) const

@@ -35,6 +35,8 @@ public:
         // Line breaks before it, and in it.
         qsizetype breaksBefore = 0;
         qsizetype breaks = 0;
+        // A checksum of its bytes as the index read them.
+        quint64 sum = 0;
     };
 
     struct Decoded
@@ -81,6 +83,14 @@ public:
     // file could no longer be read (it was shortened or went away): the
     // index then ends there.
     bool intact() const { return !m_broken; }
+    // True once a block read again was found to hold other bytes than the
+    // index read: another program wrote over the file. Such a block then
+    // reads as nothing (the file is no longer intact), never as the new
+    // bytes mixed in with the old.
+    bool changed() const { return m_changed; }
+    // Reads every block the index has gone through again, and tells whether
+    // they all hold what they held; false also sets changed().
+    bool verify() const;
     void waitForIndex() const;
     // Waits at most that long; true once the index is complete.
     bool waitForIndex(int milliseconds) const;
@@ -157,6 +167,10 @@ private:
     template <typename Ready>
     void waitUntil(Ready ready) const;
     static bool readBytes(QFile &file, qint64 at, qint64 count, QByteArray &out);
+    // Reads [first.byteStart, last.byteEnd) and extra bytes beyond into out;
+    // false, marking the file, when it cannot be read or a block's bytes
+    // are no longer those indexed.
+    bool readBlocks(const Block &first, const Block &last, qint64 extra, QByteArray &out) const;
 
     const QString m_path;
     const TextFileFormat m_format;
@@ -178,6 +192,7 @@ private:
     std::atomic<qint64> m_indexedBytes = 0;
     std::atomic<bool> m_complete = false;
     mutable std::atomic<bool> m_broken = false;
+    mutable std::atomic<bool> m_changed = false;
     std::atomic<bool> m_stop = false;
     std::thread m_indexer;
 
