@@ -17,6 +17,8 @@ struct FileError
         WriteFailed,
         DiskFull,
         OutOfMemory,
+        NotWritten,     // left as it was: a file before it failed
+        ChangedOutside, // the file a text is read from holds other bytes now
         Internal,    // the engine was used the wrong way
     };
 

@@ -6,8 +6,12 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <algorithm>
+
 #ifdef Q_OS_UNIX
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -175,6 +179,50 @@ void SafeFileWriter::write(QByteArrayView bytes)
         }
         bytes = bytes.sliced(written);
     }
+}
+
+FileError SafeFileWriter::copyFrom(const QString &path)
+{
+    QFile source(path);
+    if (!source.open(QIODevice::ReadOnly))
+        return FileError::make(FileError::Kind::ReadFailed, path, source.errorString());
+    const qint64 size = source.size();
+    (void)reserve(size);
+    if (m_writeError.failed())
+        return m_writeError;
+#ifdef Q_OS_LINUX
+    if (m_saveFile && m_saveFile->flush()) {
+        loff_t from = 0;
+        while (from < size) {
+            const ssize_t copied = ::copy_file_range(source.handle(), &from, m_saveFile->handle(), nullptr,
+                                                     size_t(std::min<qint64>(size - from, qint64(1) << 30)), 0);
+            if (copied > 0)
+                continue;
+            // Nothing copied yet: the file system cannot, so the bytes are
+            // written; part copied: the disk is full or failing.
+            if (copied < 0 && from == 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP))
+                break;
+            const int code = copied < 0 ? errno : EIO;
+            m_writeError = FileError::make(code == ENOSPC || code == EDQUOT ? FileError::Kind::DiskFull : FileError::Kind::WriteFailed,
+                                           m_path, QString::fromLocal8Bit(std::strerror(code)));
+            return m_writeError;
+        }
+        if (from >= size) {
+            // The temporary file's place follows the bytes put into it.
+            (void)m_saveFile->seek(size);
+            return m_writeError;
+        }
+    }
+#endif
+    QByteArray bytes(1 << 20, Qt::Uninitialized);
+    for (qint64 done = 0; done < size && m_writeError.ok();) {
+        const qint64 got = source.read(bytes.data(), std::min<qint64>(bytes.size(), size - done));
+        if (got <= 0)
+            return FileError::make(FileError::Kind::ReadFailed, path, source.errorString());
+        write(QByteArrayView(bytes.constData(), got));
+        done += got;
+    }
+    return m_writeError;
 }
 
 FileError SafeFileWriter::commit()

@@ -47,6 +47,9 @@ public:
     FileError reserve(qint64 size);
     // A failed write is kept for commit to report; later writes do nothing.
     void write(QByteArrayView bytes);
+    // Writes the whole of the file at path, as a copy the file system makes
+    // where it can (sharing the blocks where it shares them), else byte by byte.
+    FileError copyFrom(const QString &path);
     FileError commit();
 
 private:

@@ -1,6 +1,7 @@
 #include "platform/richtextbox.h"
 
-#include "editor/safefile.h"
+#include "editor/opentext.h"
+#include "editor/savetext.h"
 #include "editor/storesearch.h"
 #include "platform/keys.h"
 #include "platform/screen.h"
@@ -10,6 +11,7 @@
 #include <QKeyEvent>
 
 #include <algorithm>
+#include <limits>
 #include <memory>
 #include <utility>
 
@@ -57,12 +59,18 @@ Error fileError(const FileError &error)
     case Kind::ReadFailed:
     case Kind::WriteFailed: number = ErrorNumber::DeviceIOError; break;
     case Kind::DiskFull: number = ErrorNumber::DiskFull; break;
+    case Kind::NotWritten: number = ErrorNumber::PathFileAccessError; break;
+    case Kind::ChangedOutside: number = ErrorNumber::DeviceIOError; break;
     case Kind::OutOfMemory: number = ErrorNumber::OutOfMemory; break;
     case Kind::Internal: number = ErrorNumber::InternalError; break;
     }
     QString detail = quoted(error.path);
     if (error.kind == Kind::NotAFile)
         detail += QStringLiteral(" is not a file");
+    if (error.kind == Kind::NotWritten)
+        detail += QStringLiteral(" (not written)");
+    if (error.kind == Kind::ChangedOutside)
+        detail += QStringLiteral(" was changed by another program while it was open");
     if (!error.reason.isEmpty())
         detail += QStringLiteral(" (") + error.reason + QLatin1Char(')');
     if (!error.keptIn.isEmpty())
@@ -80,35 +88,6 @@ RichTextBox::RichTextBox(QWidget *parent)
     connect(this, &TextView::textChanged, this, &RichTextBox::Change);
 }
 
-template <typename OnText, typename OnBreak>
-void RichTextBox::readText(OnText &&onText, OnBreak &&onBreak) const
-{
-    const TextStore &text = store();
-    // A text kept in its file is read in one pass over its pieces; what its
-    // file no longer holds makes the file no longer intact.
-    if (text.file()) {
-        (void)text.readEdits(nullptr, onText, onBreak);
-        return;
-    }
-    const qsizetype lines = text.lineCount();
-    qsizetype line = 0;
-    // The line index tells where each break is: no search for them.
-    text.read(0, text.length(), [&](QStringView part, qsizetype start) {
-        const qsizetype end = start + part.size();
-        for (qsizetype at = start; at < end;) {
-            const qsizetype lineBreak = line + 1 < lines ? text.lineStart(line + 1) - 1 : text.length();
-            if (lineBreak >= end) {
-                onText(part.sliced(at - start));
-                break;
-            }
-            if (lineBreak > at)
-                onText(part.sliced(at - start, lineBreak - at));
-            onBreak(text.lineEnd(line++));
-            at = lineBreak + 1;
-        }
-    });
-}
-
 void RichTextBox::wholeText() const
 {
     // Taking in the rest of a growing text changes what is in the view, not
@@ -121,7 +100,7 @@ QString RichTextBox::Text() const
     wholeText();
     QString text(textLength(), Qt::Uninitialized);
     char16_t *out = reinterpret_cast<char16_t *>(text.data());
-    readText([&](QStringView run) { out = std::copy(run.utf16(), run.utf16() + run.size(), out); },
+    readRuns(store(), [&](QStringView run) { out = std::copy(run.utf16(), run.utf16() + run.size(), out); },
              [&](LineEnd) {
                  *out++ = u'\r';
                  *out++ = u'\n';
@@ -295,57 +274,18 @@ Error RichTextBox::LoadFile(const QString &path, int fileType, const QString &en
     TextFileFormat chosen;
     if (!encoding.isEmpty() && !formatForEncoding(encoding, chosen))
         return Error::make(ErrorNumber::InvalidPropertyValue, encoding);
-    if (QFileInfo(path).size() >= keptInFileFrom()) {
-        FileError error;
-        const std::shared_ptr<FileText> file
-            = openTextFile(path, error, encoding.isEmpty() ? nullptr : &chosen, fileBlockBytes());
-        if (error.failed())
-            return fileError(error);
-        // Bytes the format cannot read, further on than its start showed,
-        // leave the file to be decoded whole.
-        // The first screen shows once the index has gone through its first
-        // few hundred kilobytes; the rest of the text comes in as it goes on.
-        if (file) {
-            constexpr qsizetype firstBytes = 1 << 18;
-            (void)file->block(std::max<qsizetype>(0, firstBytes / fileBlockBytes() - 1));
-            if (file->intact()) {
-                store().load(file);
-                m_format = file->format();
-                m_loadedEncoding = encoding;
-                setNewLineEnd(m_format.lineEnd);
-                storeReset();
-                if (store().growing() || takeFileLineEnds())
-                    return Error::none();
-            }
-        }
-    }
-    return loadWhole(path, encoding);
-}
-
-Error RichTextBox::loadWhole(const QString &path, const QString &encoding)
-{
-    TextFileFormat chosen;
-    (void)formatForEncoding(encoding, chosen);
-    DecodedTextFile decoded;
-    const FileError error = encoding.isEmpty() ? readTextFile(path, decoded) : readTextFile(path, decoded, chosen);
+    const FileError error = openText(path, store(), m_format, encoding.isEmpty() ? nullptr : &chosen, opening());
     if (error.failed())
         return fileError(error);
-    loadText(std::move(decoded.text), decoded.format);
+    m_loadedEncoding = encoding;
+    setNewLineEnd(m_format.lineEnd);
+    storeReset();
     return Error::none();
 }
 
-// New lines take the most common line end of the file, known once it has
-// all been indexed.
-bool RichTextBox::takeFileLineEnds()
+TextOpening RichTextBox::opening()
 {
-    const FileText *file = store().file();
-    if (!file->intact())
-        return false;
-    const std::array<qsizetype, lineEndKinds> counts = file->lineEndCounts();
-    const auto most = std::max_element(counts.begin(), counts.end());
-    m_format.lineEnd = *most > 0 ? LineEnd(most - counts.begin()) : platformLineEnd();
-    setNewLineEnd(m_format.lineEnd);
-    return true;
+    return {keptInFileFrom(), fileBlockBytes()};
 }
 
 // Bytes further on in the file that its format cannot read leave it to be
@@ -353,13 +293,22 @@ bool RichTextBox::takeFileLineEnds()
 // the caret keeps its line.
 bool RichTextBox::textCompleted()
 {
-    if (!store().file() || takeFileLineEnds())
+    if (!store().file())
         return true;
-    const QString path = store().file()->path();
+    if (fileLineEnd(*store().file(), m_format.lineEnd)) {
+        setNewLineEnd(m_format.lineEnd);
+        return true;
+    }
+    TextFileFormat chosen;
+    const bool named = formatForEncoding(m_loadedEncoding, chosen);
+    TextOpening whole = opening();
+    whole.keptInFileFrom = std::numeric_limits<qint64>::max();
     const qsizetype line = store().lineAt(cursorPosition());
     const QSignalBlocker quiet(this);
-    if (loadWhole(path, m_loadedEncoding).failed())
+    if (openText(store().file()->path(), store(), m_format, named ? &chosen : nullptr, whole).failed())
         return true;
+    setNewLineEnd(m_format.lineEnd);
+    storeReset();
     setSelection(store().lineStart(std::min(line, store().lineCount() - 1)),
                  store().lineStart(std::min(line, store().lineCount() - 1)));
     return false;
@@ -368,14 +317,9 @@ bool RichTextBox::textCompleted()
 Error RichTextBox::loadEdits(const QString &source, const TextFileFormat &sourceFormat,
                              const std::vector<TextStore::Stretch> &stretches, const TextFileFormat &format)
 {
-    FileError error;
-    const std::shared_ptr<FileText> file = FileText::open(source, sourceFormat, error, fileBlockBytes());
-    if (!file)
+    const FileError error = openEdits(source, sourceFormat, stretches, store(), fileBlockBytes());
+    if (error.failed())
         return fileError(error);
-    file->waitForIndex();
-    if (!file->intact())
-        return fileError(FileError::make(FileError::Kind::ReadFailed, source));
-    store().load(file, stretches);
     m_format = format;
     setNewLineEnd(m_format.lineEnd);
     storeReset();
@@ -386,7 +330,7 @@ qint64 RichTextBox::keptInFileFrom()
 {
     static const qint64 bytes = qEnvironmentVariableIsSet("QUILLORY_KEPT_IN_FILE_FROM")
                                     ? qgetenv("QUILLORY_KEPT_IN_FILE_FROM").toLongLong()
-                                    : qint64(1) << 30;
+                                    : TextOpening::defaultKeptInFileFrom;
     return bytes;
 }
 
@@ -440,11 +384,6 @@ QList<Error> RichTextBox::SaveFiles(const QStringList &paths, int fileType, bool
         return results;
     }
     wholeText();
-    // A text whose file could not be read to its end would be saved short.
-    if (store().file() && !store().file()->intact()) {
-        results.fill(fileError(FileError::make(FileError::Kind::ReadFailed, store().file()->path())));
-        return results;
-    }
     TextFileFormat format = m_format;
     if (encoding == SaveEncoding::Utf8) {
         format.encoding = TextEncoding::Utf8;
@@ -457,134 +396,14 @@ QList<Error> RichTextBox::SaveFiles(const QStringList &paths, int fileType, bool
         return results;
     }
 
-    const auto writeText = [&](EncodedTextWriter &out) {
-        if (format.byteOrderMark)
-            out.writeByteOrderMark();
-        // Short lines go to the writer many at a time, with their line ends:
-        // one encoding for each stretch rather than two for each line.
-        constexpr qsizetype stretch = 1 << 16;
-        const auto pending = std::make_unique<char16_t[]>(stretch);
-        qsizetype used = 0;
-        const auto drain = [&] {
-            out.write(QStringView(pending.get(), used));
-            used = 0;
-        };
-        const auto add = [&](QStringView text) {
-            if (used + text.size() > stretch)
-                drain();
-            if (text.size() >= stretch) {
-                out.write(text);
-                return;
-            }
-            std::copy(text.utf16(), text.utf16() + text.size(), pending.get() + used);
-            used += text.size();
-        };
-        const auto addLineEnd = [&](LineEnd lineEnd) {
-            // One or two characters: set, not copied.
-            const QStringView end = lineEndText(lineEnd);
-            if (used + 2 > stretch)
-                drain();
-            pending[used] = end.front().unicode();
-            if (end.size() > 1)
-                pending[used + 1] = end.back().unicode();
-            used += end.size();
-        };
-        // Of a text kept in its file, what stands as it was in the file is
-        // written as the file's own bytes where the encoding is the file's.
-        const FileText *source = store().file();
-        const bool sameEncoding = source && format.encoding == source->format().encoding
-                                  && format.byteOrderMark == source->format().byteOrderMark
-                                  && format.legacyName == source->format().legacyName;
-        if (sameEncoding) {
-            (void)store().readEdits(
-                [&](qsizetype start, qsizetype length) {
-                    const auto asTheyAre = [&](QByteArrayView bytes) {
-                        drain();
-                        out.writeBytes(bytes);
-                    };
-                    (void)source->readStretch(start, length, asTheyAre, add, addLineEnd);
-                },
-                add, addLineEnd);
-        } else {
-            readText(add, addLineEnd);
-        }
-        drain();
-        out.flush();
-    };
-    std::vector<std::unique_ptr<SafeFileWriter>> files;
-    bool inPlace = false;
-    // The copies are as private as the first file is once written.
-    std::optional<QFileDevice::Permissions> firstPermissions;
-    for (qsizetype i = 0; i < paths.size(); ++i) {
-        files.push_back(std::make_unique<SafeFileWriter>());
-        results[i] = fileError(files.back()->open(paths[i], firstPermissions));
-        if (i == 0 && results[0].ok())
-            firstPermissions = files.back()->permissions();
-        else if (i == 0 && QFileInfo(paths[0]).isFile())
-            firstPermissions = QFile::permissions(paths[0]);
-        // Written in place, the file the text is read from would be read
-        // as it is being overwritten.
-        if (results[i].ok() && files.back()->writesInPlace() && store().file() && store().file()->reads(paths[i])) {
-            files.back() = std::make_unique<SafeFileWriter>();
-            results[i] = Error::make(ErrorNumber::PathFileAccessError,
-                                     paths[i] + QStringLiteral(" cannot be written in place while its text is read from it"));
-        }
-        inPlace = inPlace || (results[i].ok() && files.back()->writesInPlace());
-    }
-    // A file written in place must know the size of its new text before
-    // its first byte changes; the text is encoded once more to count it.
-    if (inPlace) {
-        EncodedTextWriter counter(format);
-        writeText(counter);
-        for (qsizetype i = 0; i < paths.size(); ++i) {
-            if (results[i].ok() && files[size_t(i)]->writesInPlace())
-                results[i] = fileError(files[size_t(i)]->reserve(counter.size()));
-        }
-    }
-    std::vector<SafeFileWriter *> writing;
-    for (qsizetype i = 0; i < paths.size(); ++i) {
-        if (results[i].ok())
-            writing.push_back(files[size_t(i)].get());
-    }
-    EncodedTextWriter out(writing, format);
-    writeText(out);
-
+    const std::vector<FileError> written = saveText(store(), paths, format, stopAtFailure, fileBlockBytes());
     bool anySaved = false;
-    bool stopped = false;
     for (qsizetype i = 0; i < paths.size(); ++i) {
-        if (stopped) {
-            // Left unfinished, the file stays as it was.
-            files[size_t(i)].reset();
-            results[i] = Error::make(ErrorNumber::PathFileAccessError, paths[i] + QStringLiteral(" (not written)"));
-            continue;
-        }
-        if (results[i].ok())
-            results[i] = fileError(files[size_t(i)]->commit());
+        results[i] = fileError(written[size_t(i)]);
         anySaved = anySaved || results[i].ok();
-        stopped = stopAtFailure && results[i].failed();
     }
     if (anySaved)
         m_format = format;
-    // A text kept in a file it was just saved over is read from the new
-    // file: the old one is gone once nothing reads it, and a draft can name
-    // the new one.
-    const FileText *source = store().file();
-    for (qsizetype i = 0; source && i < paths.size(); ++i) {
-        if (results[i].failed() || QFileInfo(paths[i]).absoluteFilePath() != QFileInfo(source->path()).absoluteFilePath())
-            continue;
-        TextFileFormat written = format;
-        written.lineEnd = source->format().lineEnd;
-        FileError error;
-        if (written.encoding == source->format().encoding && written.byteOrderMark == source->format().byteOrderMark
-            && written.legacyName == source->format().legacyName) {
-            if (const std::shared_ptr<FileText> saved = FileText::open(paths[i], written, error, fileBlockBytes())) {
-                saved->waitForIndex();
-                if (saved->intact())
-                    (void)store().rebase(saved);
-            }
-        }
-        break;
-    }
     return results;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "editor/opentext.h"
 #include "editor/textfile.h"
 #include "editor/textfinder.h"
 #include "editor/textview.h"
@@ -163,14 +164,9 @@ private:
     bool textCompleted() override;
     // The whole of a text growing from its file, for what reads the text.
     void wholeText() const;
-    bool takeFileLineEnds();
-    Error loadWhole(const QString &path, const QString &encoding);
+    static TextOpening opening();
     qsizetype textPosition(qsizetype storePosition) const;
     qsizetype storePosition(qsizetype textPosition, BreakSide side) const;
-    // Calls onText for each stretch of characters and onBreak with the line
-    // end of each line break, in order, without copying the text.
-    template <typename OnText, typename OnBreak>
-    void readText(OnText &&onText, OnBreak &&onBreak) const;
 
     TextFileFormat m_format;
     // The encoding a file was opened in by name, or empty.
