@@ -162,13 +162,21 @@ bool readDraft(const QString &file, LeftDraft &draft)
     return true;
 }
 
-DraftOutcome writeDraft(DraftJob &job, const QString &file, const QByteArray &record, const TextSnapshot &text)
+DraftOutcome writeDraft(DraftJob &job, const QString &file, const QByteArray &record, const TextSnapshot &text,
+                        bool fromFile)
 {
     SafeFileWriter out;
     if (out.open(file, privateFile).failed())
         return DraftOutcome::Failed;
     out.write(record);
-    if (text.file()) {
+    if (text.file() && !fromFile) {
+        // The file was written over by another program: what was typed is
+        // all that is left of the text to keep.
+        EncodedTextWriter writer(out, TextEncoding::Utf16LE);
+        (void)text.readEdits([](qsizetype, qsizetype) {}, [&](QStringView part) { writer.write(part); },
+                             [&](LineEnd lineEnd) { writer.writeLineEnd(lineEnd); });
+        writer.flush();
+    } else if (text.file()) {
         // Of a text kept in its file, only what was added is written.
         QByteArray units;
         const auto writeText = [&](QStringView part) {
@@ -302,8 +310,10 @@ void DocumentDraft::writeNow()
     if (m_worker.joinable())
         m_worker.join();
     const TextSnapshot snapshot = m_document.Text1->store().snapshot();
-    m_worker = std::thread([this, job, target, bytes = header(record, snapshot.file().get()), text = snapshot] {
-        const DraftOutcome outcome = writeDraft(*job, target, bytes, text);
+    const bool fromFile = snapshot.file() && !snapshot.file()->changed();
+    m_worker = std::thread([this, job, target, bytes = header(record, fromFile ? snapshot.file().get() : nullptr),
+                            text = snapshot, fromFile] {
+        const DraftOutcome outcome = writeDraft(*job, target, bytes, text, fromFile);
         QMetaObject::invokeMethod(
             this, [this, outcome] { finished(outcome == DraftOutcome::Written, outcome == DraftOutcome::TextMoved); },
             Qt::QueuedConnection);

@@ -119,7 +119,23 @@ void WatchedFile::tell()
                MsgBoxStyle::Exclamation, m_document.Caption());
         return;
     }
+    // A text kept in its file that was written over can no longer read its
+    // unchanged parts: only what was typed is left, and its draft keeps that.
+    const FileText *source = m_document.Text1->store().file();
+    bool gone = false;
+    if (source && source->reads(m_path)) {
+        Screen::setMousePointer(MousePointer::Hourglass);
+        gone = !source->verify();
+        Screen::setMousePointer(MousePointer::Default);
+        if (gone) {
+            m_document.Text1->viewport()->update();
+            m_document.draft().textChanged();
+        }
+    }
     const QString question = file + QStringLiteral("] has been changed by another program.\r\n")
+                             + (gone ? QStringLiteral("The parts of the text that were read from it are gone: reload it, or "
+                                                      "keep what you typed by copying it out first.\r\n")
+                                     : QString())
                              + (Quillo::DocState[slot].Modified
                                     ? QStringLiteral("Do you want to reload it and lose your unsaved changes?")
                                     : QStringLiteral("Do you want to reload it?"));

@@ -808,6 +808,9 @@ bool FileText::findAllBytes(QStringView what, qsizetype from, qsizetype startsBe
 bool FileText::readBlocks(const Block &first, const Block &last, qint64 extra, QByteArray &out) const
 {
     if (!readBytes(m_reader, first.byteStart, last.byteEnd + extra - first.byteStart, out)) {
+        // Shortened since it was read, rather than failing to be read.
+        if (m_reader.size() < last.byteEnd)
+            m_changed = true;
         m_broken = true;
         return false;
     }

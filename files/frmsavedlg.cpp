@@ -205,7 +205,7 @@ void frmSaveDlg::cmdSave_Click()
 
     if (!writeTargets(main, backup1, backup2)) {
         Screen::setMousePointer(MousePointer::Default);
-        MsgBox(QStringLiteral("Error. Unable to Save ") + Filename->text(), MsgBoxStyle::Exclamation,
+        MsgBox(MenuFile::SaveFailed(*m_target.Text1, Filename->text()), MsgBoxStyle::Exclamation,
                QStringLiteral("Save"));
         reject();
     }

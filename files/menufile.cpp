@@ -218,7 +218,7 @@ void SaveDocument(frmNotePad &window, const QString &list)
     });
     if (trap.failed()) {
         Screen::setMousePointer(MousePointer::Default);
-        MsgBox(QStringLiteral("Error. Unable to Save ") + list, MsgBoxStyle::Exclamation, QStringLiteral("Save"));
+        MsgBox(SaveFailed(*window.Text1, list), MsgBoxStyle::Exclamation, QStringLiteral("Save"));
         return;
     }
     window.setCaption(list);
@@ -227,6 +227,15 @@ void SaveDocument(frmNotePad &window, const QString &list)
     window.draft().discard();
     Registry::AddRecentFile(pieces.first());
     Screen::setMousePointer(MousePointer::Default);
+}
+
+QString SaveFailed(const RichTextBox &text, const QString &list)
+{
+    const FileText *source = text.store().file();
+    if (source && source->changed())
+        return QStringLiteral("Error. ") + QDir::toNativeSeparators(source->path())
+               + QStringLiteral(" was changed by another program while it was open: the parts of the text read from it are gone.");
+    return QStringLiteral("Error. Unable to Save ") + list;
 }
 
 bool ChooseSaveEncoding(const RichTextBox &text, const QString &path, SaveEncoding &encoding)

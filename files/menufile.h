@@ -31,6 +31,8 @@ void SaveDocument(frmNotePad &window, const QString &list);
 // Whether the text is to be written to path. When its file's character set
 // cannot hold every character, asks first; Yes sets encoding to UTF-8, No
 // gives false and nothing is to be written.
+// What a failed save of the text to list says.
+QString SaveFailed(const RichTextBox &text, const QString &list);
 bool ChooseSaveEncoding(const RichTextBox &text, const QString &path, SaveEncoding &encoding);
 
 // Whether a caption names a document that was never saved.
