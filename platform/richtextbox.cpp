@@ -2,6 +2,8 @@
 
 #include "editor/safefile.h"
 #include "editor/storesearch.h"
+#include "editor/textdecode.h"
+#include "editor/textencode.h"
 #include "platform/keys.h"
 #include "platform/screen.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "editor/textfile.h"
+#include "editor/charsets.h"
 #include "editor/textfinder.h"
 #include "editor/textview.h"
 #include "platform/error.h"
