@@ -2,6 +2,7 @@
 
 #include "document/frmnotepad.h"
 #include "editor/safefile.h"
+#include "editor/textencode.h"
 #include "editor/textstore.h"
 #include "platform/richtextbox.h"
 #include "shell/quillo.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "editor/textfile.h"
+#include "editor/charsets.h"
 #include "editor/textstore.h"
 
 #include <QObject>

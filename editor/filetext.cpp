@@ -1,5 +1,7 @@
 #include "editor/filetext.h"
 
+#include "editor/textdecode.h"
+
 #include <QFile>
 #include <QDateTime>
 #include <QtAlgorithms>

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "editor/charsets.h"
 #include "editor/fileerror.h"
-#include "editor/textfile.h"
+#include "editor/lineend.h"
 
 #include <QFile>
 #include <QString>

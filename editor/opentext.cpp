@@ -1,5 +1,7 @@
 #include "editor/opentext.h"
 
+#include "editor/textdecode.h"
+
 #include <QFileInfo>
 
 #include <algorithm>

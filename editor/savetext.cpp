@@ -1,6 +1,7 @@
 #include "editor/savetext.h"
 
 #include "editor/safefile.h"
+#include "editor/textencode.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 #include "editor/textfinder.h"
 
-#include "editor/textfile.h"
+#include "editor/lineend.h"
 
 #include <QHash>
 #include <QLocale>

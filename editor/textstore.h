@@ -1,7 +1,7 @@
 #pragma once
 
 #include "editor/filetext.h"
-#include "editor/textfile.h"
+#include "editor/lineend.h"
 
 #include <QString>
 #include <QStringView>

@@ -1,6 +1,6 @@
 #include "files/frmopendlg.h"
 
-#include "editor/textfile.h"
+#include "editor/charsets.h"
 #include "files/filedialogs.h"
 #include "files/menufile.h"
 #include "platform/dirlistbox.h"

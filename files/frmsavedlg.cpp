@@ -2,7 +2,7 @@
 
 #include "document/draft.h"
 #include "document/frmnotepad.h"
-#include "editor/textfile.h"
+#include "editor/charsets.h"
 #include "files/filedialogs.h"
 #include "files/menufile.h"
 #include "files/registry.h"

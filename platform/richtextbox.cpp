@@ -3,6 +3,8 @@
 #include "editor/opentext.h"
 #include "editor/savetext.h"
 #include "editor/storesearch.h"
+#include "editor/textdecode.h"
+#include "editor/textencode.h"
 #include "platform/keys.h"
 #include "platform/screen.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "editor/charsets.h"
 #include "editor/opentext.h"
-#include "editor/textfile.h"
 #include "editor/textfinder.h"
 #include "editor/textview.h"
 #include "platform/error.h"

@@ -2,7 +2,7 @@
 
 #include "platform/printsurface.h"
 #include "platform/screen.h"
-#include "editor/textfile.h"
+#include "editor/charsets.h"
 
 #include <QDate>
 #include <QLocale>

@@ -1,5 +1,6 @@
 #include "editor/safefile.h"
-#include "editor/textfile.h"
+#include "editor/textdecode.h"
+#include "editor/textencode.h"
 #include "filebytes.h"
 #include "suites.h"
 

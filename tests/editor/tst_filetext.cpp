@@ -1,4 +1,6 @@
 #include "editor/filetext.h"
+#include "editor/textdecode.h"
+#include "editor/textencode.h"
 #include "editor/textstore.h"
 #include "filebytes.h"
 #include "suites.h"

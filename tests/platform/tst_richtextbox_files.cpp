@@ -1,4 +1,5 @@
 #include "editor/filetext.h"
+#include "editor/textdecode.h"
 #include "platform/richtextbox.h"
 #include "filebytes.h"
 #include "freshsuite.h"
