@@ -1,5 +1,8 @@
+#include "document/draft.h"
 #include "platform/richtextbox.h"
 #include "programsuite.h"
+
+#include <QProcess>
 
 // Another program changes, replaces or deletes a file that is open.
 class OtherProgramsTest : public ProgramSuite
@@ -48,6 +51,44 @@ private slots:
         if (RichTextBox::keptInFileFrom() == 0 && QTest::currentDataTag() == QLatin1String("changed under unsaved changes, not asked again, then deleted"))
             QSKIP("a text read from its file cannot be saved once another program wrote over it");
         QTEST(afterSteps(steps), "outcome");
+    }
+
+    // A file big enough to be read as it is shown, written over in place by
+    // another program while typing is unsaved: the document never shows or
+    // saves the other program's bytes, the question says what is lost, and
+    // what was typed stays, in the document and in its draft.
+    void aFileWrittenOverUnderUnsavedTypingIsNeverMixedIn()
+    {
+        frmMainNote &frame = loadedFrame();
+        const QByteArray ours = QByteArray("our line\n").repeated(std::max<qint64>(RichTextBox::keptInFileFrom(), 4000) / 9 + 1);
+        const QString path = fresh().path(QStringLiteral("a.txt"));
+        QVERIFY(writeBytes(path, ours));
+        MenuFile::OpenFile(path);
+        RichTextBox &text = *frame.activeDocument()->Text1;
+        QVERIFY(text.store().file());
+        QTest::keyClicks(&text, QStringLiteral("typed "));
+
+        QProcess other;
+        other.setWorkingDirectory(fresh().folder());
+        other.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QStringLiteral("tr a-z A-Z < a.txt > t && cat t > a.txt")});
+        QVERIFY(other.waitForFinished() && other.exitCode() == 0);
+        const QByteArray theirs = readBytes(path);
+        TestSeam::queueMessageBoxAnswer(MsgBoxAnswer::No);
+        QTRY_COMPARE(said().size(), 1);
+        QVERIFY2(said().constFirst().contains(QStringLiteral("The parts of the text that were read from it are gone")), qPrintable(said().constFirst()));
+        QVERIFY(text.Text().startsWith(QStringLiteral("typed ")));
+        QVERIFY(!text.Text().contains(QStringLiteral("OUR LINE")));
+
+        const QByteArray typed = QByteArray("t\0y\0p\0e\0d\0 \0", 12);
+        QTRY_VERIFY(readBytes(frame.activeDocument()->draft().file()).endsWith(typed));
+        QVERIFY(!readBytes(frame.activeDocument()->draft().file()).contains("source"));
+
+        TestSeam::queueMessageBoxAnswer(MsgBoxAnswer::Yes);
+        frame.mnuFile1[4]->trigger();
+        QCOMPARE(said().mid(1).join(u'|').replace(fresh().folder() + u'/', QString()).split(u'|'), QStringList({"Save: The file [a.txt] has been changed by another program since it was opened or saved.\r\nDo you want to overwrite it?",
+                                             "Save: Error. a.txt was changed by another program while it was open: the parts of the text read from it are gone."}));
+        QCOMPARE(readBytes(path), theirs);
+        QVERIFY(Quillo::DocState[frame.activeDocument()->Tag().toInt()].Modified);
     }
 };
 
