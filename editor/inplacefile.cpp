@@ -1,5 +1,7 @@
 #include "editor/inplacefile.h"
 
+#include <atomic>
+
 #include <QCoreApplication>
 
 #include <QDateTime>
@@ -39,10 +41,13 @@ FileError systemError(const QString &path, int code)
 }
 #endif
 
+std::atomic<int> syncsMade = 0;
+
 bool syncToDisk(QFileDevice &file)
 {
     if (!file.flush())
         return false;
+    ++syncsMade;
 #if defined(Q_OS_UNIX)
     return ::fsync(file.handle()) == 0;
 #elif defined(Q_OS_WIN)
@@ -178,6 +183,11 @@ FileError InPlaceFile::write(QByteArrayView bytes)
         return deviceError(m_path, m_file);
     m_written += bytes.size();
     return FileError::none();
+}
+
+int InPlaceFile::syncs()
+{
+    return syncsMade;
 }
 
 FileError InPlaceFile::finish(const FileError &failure)

@@ -34,6 +34,9 @@ QStringList leftRecoveryCopies();
 class InPlaceFile
 {
 public:
+    // How many times a file was synced to the disk so far, by any in-place
+    // save: for tests.
+    static int syncs();
     InPlaceFile() = default;
     ~InPlaceFile();
     InPlaceFile(const InPlaceFile &) = delete;

@@ -18,6 +18,8 @@
 
 namespace {
 
+std::function<void(const QString &)> beforeCommit;
+
 // The bits a file has, without the current user's view of them.
 constexpr QFileDevice::Permissions modeBits = ~QFileDevice::Permissions(QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser);
 
@@ -236,6 +238,8 @@ FileError SafeFileWriter::commit()
         return FileError::make(FileError::Kind::CannotOpen, m_path);
     if (m_writeError.ok() && !m_file->flush())
         m_writeError = fileError(*m_file);
+    if (beforeCommit)
+        beforeCommit(m_path);
     if (m_saveFile) {
         if (m_writeError.failed()) {
             m_saveFile->cancelWriting();
@@ -248,6 +252,11 @@ FileError SafeFileWriter::commit()
     }
     m_file = nullptr;
     return m_writeError;
+}
+
+void SafeFileWriter::setBeforeCommit(std::function<void(const QString &)> hook)
+{
+    beforeCommit = std::move(hook);
 }
 
 FileError SafeFileWriter::fileError(const QFileDevice &file) const

@@ -6,6 +6,7 @@
 #include <QFileDevice>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -51,6 +52,9 @@ public:
     // where it can (sharing the blocks where it shares them), else byte by byte.
     FileError copyFrom(const QString &path);
     FileError commit();
+    // For tests: called with the file's path just before a commit puts the
+    // new file in its place (empty: nothing).
+    static void setBeforeCommit(std::function<void(const QString &path)> hook);
 
 private:
     FileError fileError(const QFileDevice &file) const;

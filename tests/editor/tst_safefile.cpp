@@ -279,15 +279,18 @@ private slots:
                 return "no limit";
             if (!scene.becomeSaver())
                 return "no saver";
+            const int syncs = InPlaceFile::syncs();
             const FileError error = save(scene.file, text, obstacle == u"size told too small" ? 10 : -1);
             const QByteArray saved = readBytes(scene.file);
+            // The copy of the old text, then the new text, on the disk before the save counts as done.
             return outcome(error) + (saved == text ? " new text" : saved == old ? " old text" : " changed text")
-                   + (statusOf(scene.file).st_mtim.tv_sec == longAgo ? " untouched" : "");
+                   + (statusOf(scene.file).st_mtim.tv_sec == longAgo ? " untouched" : "")
+                   + (error.ok() ? " synced " + QByteArray::number(InPlaceFile::syncs() - syncs) : "");
         });
 
         const bool refused = kind != int(FileError::Kind::None) && obstacle != u"size told too small";
         QCOMPARE(report, outcome(FileError::make(FileError::Kind(kind), {})) + (kind ? " old text" : " new text")
-                             + (refused ? " untouched" : ""));
+                             + (refused ? " untouched" : "") + (kind ? "" : " synced 2"));
         QCOMPARE(statusOf(scene.file).st_ino, inode);
         QCOMPARE(QDir(scene.folder).entryList(QDir::Files), QStringList {QStringLiteral("precious.txt")});
         QCOMPARE(scene.copies(), QStringList());

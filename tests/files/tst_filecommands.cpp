@@ -37,6 +37,11 @@ private slots:
             << eightBit + QStringList {"type \u03C9", "Yes", "file b1/", "dialog work/note.txt + b1", "File 5"}
             << QString(asUtf8).replace("of note.txt", "of work/note.txt") + " | windows: Untitled1, work/note.txt; b1/note.txt "
                "| b1/note.txt=\\xCF\\x89caf\\xC3\\xA9\\r\\n | note.txt=caf\\xE9\\r\\n | work/note.txt=\\xCF\\x89caf\\xC3\\xA9\\r\\n | recent: work/note.txt";
+        // The last step of a save, the new file taking the old one's place, fails when the folder has gone.
+        QTest::newRow("the main file's folder gone at the last step") << QStringList {"file work/note.txt=old", "open work/note.txt", "type new ", "folder gone at commit work", "File 4"}
+            << "Save: Error. Unable to Save work/note.txt | windows: Untitled1, work/note.txt* | work (gone)/note.txt=old";
+        QTest::newRow("a backup's folder gone at the last step") << QStringList {"file b1/", "file note.txt=old", "open note.txt", "type new ", "dialog note.txt + b1", "Yes", "folder gone at commit b1", "File 5"}
+            << "Save: note.txt exists, do you want to overwrite this file? | Save: Error. Unable to Save note.txt | windows: Untitled1, note.txt* | note.txt=new old";
         const QString russian = "Съешь же ещё этих мягких французских булок";
         const QString in1251 = shownBytes(QStringEncoder("windows-1251")(russian)), inUtf8 = shownBytes(russian.toUtf8());
         QTest::newRow("a windows-1251 file found") << QStringList {"encoded windows-1251 ru.txt=" + russian, "dialog ru.txt", "File 1", "show"}

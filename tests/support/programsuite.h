@@ -3,6 +3,7 @@
 #include "document/frmfinddlg.h"
 #include "document/frmnotepad.h"
 #include "document/menuedit.h"
+#include "editor/safefile.h"
 #include "filebytes.h"
 #include "files/frmopendlg.h"
 #include "files/frmsavedlg.h"
@@ -137,6 +138,7 @@ protected:
     //   "type TEXT", "key KEY", "close", "activate SLOT"   in the active document, or to bring one forward
     //   "other COMMAND"    another program, /bin/sh -c COMMAND, run in the folder
     //   "wait"             until the next message box is shown (a few seconds at most)
+    //   "folder gone at commit FOLDER"   a save's last step into the folder finds it taken away
     //   "show"             tells the active document's text and encoding
     //   "File N"           the File menu's item N chosen
     //   "Yes", "No", "Cancel"   the answer to the next message box
@@ -192,6 +194,12 @@ protected:
                 other.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), rest});
                 if (!other.waitForFinished() || other.exitCode() != 0)
                     return QStringLiteral("failed: ") + rest;
+            } else if (step.startsWith(QStringLiteral("folder gone at commit "))) {
+                const QString gone = root.filePath(step.section(u' ', 4));
+                SafeFileWriter::setBeforeCommit([gone](const QString &path) {
+                    if (QFileInfo(path).absolutePath() == gone)
+                        QDir().rename(gone, gone + QStringLiteral(" (gone)"));
+                });
             } else if (word == QStringLiteral("wait")) {
                 const qsizetype shown = TestSeam::shownMessages().size();
                 (void)QTest::qWaitFor([shown] { return TestSeam::shownMessages().size() > shown; }, 5000);
@@ -332,6 +340,7 @@ private slots:
 
     void cleanup()
     {
+        SafeFileWriter::setBeforeCommit({});
         m_frame.reset();
         delete Quillo::MainForm;
         Quillo::resetModules();
