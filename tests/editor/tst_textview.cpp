@@ -334,6 +334,14 @@ private slots:
         QCOMPARE(reader->textAtOffset(13, QAccessible::LineBoundary, &start, &end), QStringLiteral("second words"));
         QCOMPARE(reader->textAtOffset(2, QAccessible::WordBoundary, &start, &end), QStringLiteral("first"));
         QCOMPARE(reader->textBeforeOffset(13, QAccessible::LineBoundary, &start, &end), QStringLiteral("first line\n"));
+        // A character's box runs on the screen from the caret's place before
+        // it to the one after it, and asking for it moves nothing.
+        const QRect box = reader->characterRect(13);
+        QCOMPARE(view->cursorPosition(), 17);
+        const QPoint before = view->viewport()->mapToGlobal(pointAt(13));
+        const QPoint after = view->viewport()->mapToGlobal(pointAt(14));
+        QCOMPARE(QList<int>({box.left(), box.right() + 1, box.center().y()}), QList<int>({before.x(), after.x(), before.y()}));
+        view->setSelection(11, 17);
         view->replaceSelection(u"third");
         press(Qt::Key_Backspace);
         QTest::keyClicks(view, QStringLiteral("D"));
