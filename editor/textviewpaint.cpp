@@ -6,6 +6,8 @@
 #include <QTextLayout>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace {
 
 // What a line shows besides its text, in viewport pixels.
