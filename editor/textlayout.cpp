@@ -3,7 +3,6 @@
 #include "editor/textstore.h"
 
 #include <QFontInfo>
-#include <QPainter>
 #include <QTextLine>
 
 #include <algorithm>
@@ -20,7 +19,6 @@ constexpr qsizetype pieceLength = 4096;
 // How far back from a cut a space is looked for, so that a wrapped long line
 // is cut where it would wrap anyway.
 constexpr qsizetype cutSearch = 256;
-constexpr qsizetype linesPerBlock = 256;
 // Lines whose layouts are kept beyond those in sight.
 constexpr size_t keptLines = 256;
 // Unwrapped, a row is as wide as it needs.
@@ -31,6 +29,7 @@ constexpr qreal unwrappedWidth = 1e7;
 TextLayoutCache::TextLayoutCache(const TextStore &store)
     : m_store(store)
     , m_metrics(QFont())
+    , m_rows(store)
 {
     setFont(QFont());
 }
@@ -94,48 +93,23 @@ void TextLayoutCache::setPreedit(qsizetype position, const QString &text, int cu
 void TextLayoutCache::invalidateMeasures()
 {
     m_lines.clear();
-    m_blocksValid = false;
+    m_rows.setCharactersPerRow(charactersPerRow());
+    m_rows.invalidate();
     m_widestMeasured = 0;
 }
 
 void TextLayoutCache::reset()
 {
     invalidateMeasures();
-    m_longestLength = -1;
+    m_rows.reset();
     m_charWidthKnown = m_fixedPitch;
     m_preedit.clear();
     m_preeditPosition = m_preeditLine = m_preeditOffset = -1;
 }
 
-qint64 TextLayoutCache::estimatedRowsOf(qsizetype first, qsizetype last) const
-{
-    if (!wraps())
-        return last - first + 1;
-    // Each line's start read once: its length is the next start less one.
-    const qsizetype lines = m_store.lineCount();
-    const qsizetype perRow = charactersPerRow();
-    // A text kept in its file is not read line by line for an estimate: its
-    // lines are taken to be as long as they are on average.
-    if (m_store.file()) {
-        const qsizetype count = last - first + 1;
-        const qsizetype end = last + 1 < lines ? m_store.lineStart(last + 1) - 1 : m_store.length();
-        const qsizetype average = (end - m_store.lineStart(first) - (count - 1)) / std::max<qsizetype>(count, 1);
-        return count * std::max<qint64>(1, (average + perRow - 1) / perRow);
-    }
-    qint64 rows = 0;
-    qsizetype start = m_store.lineStart(first);
-    for (qsizetype l = first; l <= last; ++l) {
-        const qsizetype next = l + 1 < lines ? m_store.lineStart(l + 1) : m_store.length() + 1;
-        const qsizetype length = next - start - 1;
-        rows += length <= perRow ? 1 : (length + perRow - 1) / perRow;
-        start = next;
-    }
-    return rows;
-}
-
 qsizetype TextLayoutCache::charactersPerRow() const
 {
-    return std::max<qsizetype>(1, qsizetype(m_wrapWidth / m_charWidth));
+    return wraps() ? std::max<qsizetype>(1, qsizetype(m_wrapWidth / m_charWidth)) : 0;
 }
 
 void TextLayoutCache::aboutToReplace(qsizetype position, qsizetype removed)
@@ -144,7 +118,7 @@ void TextLayoutCache::aboutToReplace(qsizetype position, qsizetype removed)
     m_editOldLastLine = m_store.lineAt(position + removed);
     m_editOldLineCount = m_store.lineCount();
     m_editRemoved = removed;
-    m_editOldRows = wraps() ? estimatedRowsOf(m_editFirstLine, m_editOldLastLine) : 0;
+    m_rows.aboutToReplace(position, removed);
 }
 
 void TextLayoutCache::replaced(qsizetype position, qsizetype inserted)
@@ -198,46 +172,7 @@ void TextLayoutCache::replaced(qsizetype position, qsizetype inserted)
     if (m_preeditLine >= 0)
         setPreedit(-1, QString(), 0);
 
-    if (wraps() && m_blocksValid) {
-        // Only the block that holds the edit changes, when it holds all of it.
-        const qint64 rowsDelta = estimatedRowsOf(first, newLast) - m_editOldRows;
-        qsizetype blockStart = 0;
-        size_t b = 0;
-        while (b + 1 < m_blocks.size() && blockStart + m_blocks[b].lines <= first)
-            blockStart += m_blocks[b++].lines;
-        Block &block = m_blocks[b];
-        if (oldLast < blockStart + block.lines || b + 1 == m_blocks.size()) {
-            block.lines += delta;
-            block.rows += rowsDelta;
-            m_totalRows += rowsDelta;
-            if (b + 1 == m_blocks.size() && block.lines > 2 * linesPerBlock) {
-                // Lines added at the end by the thousand (a text coming in
-                // from its file) make blocks of their own.
-                m_totalRows -= block.rows;
-                m_blocks.pop_back();
-                appendBlocks(blockStart);
-            } else if (block.lines > 4 * linesPerBlock || (block.lines <= 0 && m_blocks.size() > 1)) {
-                m_blocksValid = false;
-            }
-        } else {
-            m_blocksValid = false;
-        }
-    }
-    updateLongestLength(first, newLast);
-}
-
-// A text kept in its file has a bound for its longest line without reading
-// its lines, which a text growing from its file takes in by the thousand.
-void TextLayoutCache::updateLongestLength(qsizetype first, qsizetype last)
-{
-    if (m_longestLength < 0)
-        return;
-    if (m_store.file()) {
-        m_longestLength = m_store.longestLineBound();
-        return;
-    }
-    for (qsizetype l = first; l <= last; ++l)
-        m_longestLength = std::max(m_longestLength, m_store.lineLength(l));
+    m_rows.replaced(position, inserted);
 }
 
 void TextLayoutCache::changedFrom(qsizetype first, qsizetype last)
@@ -248,8 +183,7 @@ void TextLayoutCache::changedFrom(qsizetype first, qsizetype last)
         else
             ++it;
     }
-    m_blocksValid = false;
-    updateLongestLength(first, last);
+    m_rows.changedFrom(first, last);
     if (m_preeditLine >= 0)
         setPreedit(-1, QString(), 0);
 }
@@ -287,7 +221,7 @@ void TextLayoutCache::cut(qsizetype lineIndex, Line &l)
     if (l.length <= longLine) {
         l.pieces.emplace_back();
         l.pieces.back().length = l.length;
-        l.pieces.back().rows = estimatePieceRows(l.length);
+        l.pieces.back().rows = m_rows.rowsFor(l.length);
         l.pieces.back().width = estimateWidth(l.length);
         return;
     }
@@ -296,7 +230,7 @@ void TextLayoutCache::cut(qsizetype lineIndex, Line &l)
         const qsizetype end = pieceEnd(m_store, lineStart, from, l.length);
         Piece p;
         p.length = end - from;
-        p.rows = estimatePieceRows(p.length);
+        p.rows = m_rows.rowsFor(p.length);
         p.width = estimateWidth(p.length);
         l.pieces.push_back(std::move(p));
         from = end;
@@ -315,7 +249,7 @@ void TextLayoutCache::splitPiece(qsizetype lineIndex, Line &l, size_t pieceIndex
         qsizetype end = pieceEnd(m_store, lineStart, from, start + length);
         Piece p;
         p.length = end - from;
-        p.rows = estimatePieceRows(p.length);
+        p.rows = m_rows.rowsFor(p.length);
         p.width = estimateWidth(p.length);
         parts.push_back(std::move(p));
         from = end;
@@ -327,20 +261,12 @@ void TextLayoutCache::splitPiece(qsizetype lineIndex, Line &l, size_t pieceIndex
 
 int TextLayoutCache::rowsOf(const Piece &p) const
 {
-    return p.measured ? p.rows : estimatePieceRows(p.length);
+    return p.measured ? p.rows : m_rows.rowsFor(p.length);
 }
 
 qreal TextLayoutCache::widthOf(const Piece &p) const
 {
     return p.measured ? p.width : estimateWidth(p.length);
-}
-
-int TextLayoutCache::estimatePieceRows(qsizetype length) const
-{
-    if (!wraps())
-        return 1;
-    const qsizetype perRow = charactersPerRow();
-    return int(std::max<qsizetype>(1, (length + perRow - 1) / perRow));
 }
 
 qreal TextLayoutCache::estimateWidth(qsizetype length) const
@@ -350,7 +276,7 @@ qreal TextLayoutCache::estimateWidth(qsizetype length) const
 
 int TextLayoutCache::estimatedRows(qsizetype line) const
 {
-    return estimatePieceRows(m_store.lineLength(line));
+    return m_rows.lineRows(line);
 }
 
 bool TextLayoutCache::holdsOffset(const Line &l, size_t pieceIndex, qsizetype start, qsizetype offset) const
@@ -435,7 +361,8 @@ void TextLayoutCache::measure(qsizetype lineIndex, Line &l, size_t pieceIndex)
         m_charWidth = allRows / qreal(p.length);
         m_charWidthKnown = true;
         m_estimatesChanged = true;
-        m_blocksValid = false;
+        m_rows.setCharactersPerRow(charactersPerRow());
+        m_rows.invalidate();
     }
     if (!wraps() && l.pieces.size() == 1)
         m_widestMeasured = std::max(m_widestMeasured, width);
@@ -654,85 +581,60 @@ qreal TextLayoutCache::lineWidth(qsizetype lineIndex)
     return width;
 }
 
-void TextLayoutCache::draw(qsizetype lineIndex, const DrawContext &c)
+int TextLayoutCache::ShownPiece::toLayout(qsizetype offset) const
+{
+    offset -= start;
+    if (preeditAt >= 0 && offset > preeditAt)
+        offset += preeditLength;
+    return int(offset);
+}
+
+int TextLayoutCache::ShownPiece::caretIndex(qsizetype offset) const
+{
+    return toLayout(offset) + (preeditAt >= 0 && offset - start == preeditAt ? preeditCursor : 0);
+}
+
+void TextLayoutCache::showPieces(qsizetype lineIndex, QPointF origin, int firstRow, int lastRow, qreal clipLeft,
+                                 qreal clipRight, const std::function<void(const ShownPiece &)> &show)
 {
     Line &l = line(lineIndex);
-    QPainter *painter = c.painter;
     qsizetype start = 0;
-    int firstRow = 0;
+    int pieceRow = 0;
     qreal left = 0;
-    const QRectF clip(c.clipLeft, c.origin.y() + c.firstRow * m_lineHeight, c.clipRight - c.clipLeft,
-                      (c.lastRow - c.firstRow + 1) * m_lineHeight);
     for (size_t i = 0; i < l.pieces.size(); ++i) {
         bool visible;
         if (wraps())
-            visible = firstRow <= c.lastRow && firstRow + rowsOf(l.pieces[i]) > c.firstRow;
+            visible = pieceRow <= lastRow && pieceRow + rowsOf(l.pieces[i]) > firstRow;
         else
-            visible = c.origin.x() + left <= c.clipRight && c.origin.x() + left + widthOf(l.pieces[i]) >= c.clipLeft;
-        const bool lastPiece = i + 1 == l.pieces.size();
+            visible = origin.x() + left <= clipRight && origin.x() + left + widthOf(l.pieces[i]) >= clipLeft;
         if (!visible) {
-            if (wraps() && firstRow > c.lastRow)
+            if (wraps() && pieceRow > lastRow)
                 break;
             start += l.pieces[i].length;
-            firstRow += rowsOf(l.pieces[i]);
+            pieceRow += rowsOf(l.pieces[i]);
             left += widthOf(l.pieces[i]);
             continue;
         }
         const qsizetype before = qsizetype(l.pieces.size());
         QTextLayout *layout = layoutOf(lineIndex, l, i);
         if (qsizetype(l.pieces.size()) != before) {
-            // Cut into smaller pieces: draw this one again.
+            // Cut into smaller pieces: show this one again.
             --i;
             continue;
         }
         const Piece &p = l.pieces[i];
-        const QPointF at = c.origin + (wraps() ? QPointF(0, firstRow * m_lineHeight) : QPointF(left, 0));
-
-        QList<QTextLayout::FormatRange> selections;
-        const qsizetype selFrom = std::max(c.selectionStart - start, qsizetype(0));
-        const qsizetype selTo = std::min(c.selectionEnd - start, p.length);
-        if (selTo > selFrom) {
-            QTextLayout::FormatRange range;
-            range.start = toLayout(p, selFrom);
-            range.length = toLayout(p, selTo) - range.start;
-            range.format.setBackground(c.highlight);
-            range.format.setForeground(c.highlightedText);
-            selections.append(range);
-        }
-        layout->draw(painter, at, selections, clip);
-
-        if (lastPiece && c.selectionEnd > l.length && c.selectionStart <= l.length) {
-            // The line break is selected: a space's width of highlight after the line.
-            const QTextLine row = layout->lineAt(layout->lineCount() - 1);
-            const QRectF mark(at.x() + row.x() + row.naturalTextWidth(), at.y() + row.y(),
-                              m_metrics.horizontalAdvance(QLatin1Char(' ')), m_lineHeight);
-            painter->fillRect(mark, c.highlight);
-        }
-        if (c.caret >= 0 && holdsOffset(l, i, start, c.caret)) {
-            const qsizetype local = c.caret - start;
-            int index = toLayout(p, local);
-            if (p.preeditAt >= 0 && local == p.preeditAt)
-                index += m_preeditCursor;
-            QTextLine row = layout->lineForTextPosition(index);
-            if (!row.isValid())
-                row = layout->lineAt(layout->lineCount() - 1);
-            const qreal x = row.cursorToX(index);
-            if (c.blockCaret && local < p.length) {
-                int next = layout->nextCursorPosition(index);
-                qreal x2 = row.cursorToX(next);
-                if (x2 <= x)
-                    x2 = x + m_charWidth;
-                const QRectF block(at.x() + x, at.y() + row.y(), x2 - x, m_lineHeight);
-                const QPainter::CompositionMode mode = painter->compositionMode();
-                painter->setCompositionMode(QPainter::RasterOp_NotDestination);
-                painter->fillRect(block, c.caretColor);
-                painter->setCompositionMode(mode);
-            } else {
-                painter->fillRect(QRectF(at.x() + x, at.y() + row.y(), 1, m_lineHeight), c.caretColor);
-            }
-        }
+        ShownPiece shown;
+        shown.layout = layout;
+        shown.start = start;
+        shown.length = p.length;
+        shown.at = origin + (wraps() ? QPointF(0, pieceRow * m_lineHeight) : QPointF(left, 0));
+        shown.last = i + 1 == l.pieces.size();
+        shown.preeditAt = p.preeditAt;
+        shown.preeditLength = p.preeditLength;
+        shown.preeditCursor = m_preeditCursor;
+        show(shown);
         start += p.length;
-        firstRow += p.rows;
+        pieceRow += p.rows;
         left += p.width;
     }
     if (!wraps() && left > m_widestMeasured + 0.5) {
@@ -741,98 +643,38 @@ void TextLayoutCache::draw(qsizetype lineIndex, const DrawContext &c)
     }
 }
 
-void TextLayoutCache::ensureBlocks()
+void TextLayoutCache::prepareEstimates()
 {
-    if (m_blocksValid)
+    if (!wraps() || m_rows.counted())
         return;
-    const qsizetype lines = m_store.lineCount();
     // The first lines, laid out for the first screen anyway, tell the width
     // of a character before anything is estimated with it.
+    const qsizetype lines = m_store.lineCount();
     for (qsizetype l = 0; l < std::min<qsizetype>(lines, 64) && !m_charWidthKnown; ++l)
         measure(l, line(l), 0);
-    m_blocks.clear();
-    m_blocks.reserve(size_t(lines / linesPerBlock + 1));
-    m_totalRows = 0;
-    appendBlocks(0);
-    m_blocksValid = true;
-}
-
-void TextLayoutCache::appendBlocks(qsizetype from)
-{
-    const qsizetype lines = m_store.lineCount();
-    for (qsizetype first = from; first < lines; first += linesPerBlock) {
-        const qsizetype count = std::min(linesPerBlock, lines - first);
-        const qint64 rows = estimatedRowsOf(first, first + count - 1);
-        m_blocks.push_back({count, rows});
-        m_totalRows += rows;
-    }
 }
 
 qint64 TextLayoutCache::rowsBefore(qsizetype lineIndex)
 {
-    if (!wraps())
-        return lineIndex;
-    ensureBlocks();
-    qsizetype blockStart = 0;
-    qint64 rows = 0;
-    for (const Block &block : m_blocks) {
-        if (lineIndex < blockStart + block.lines)
-            break;
-        blockStart += block.lines;
-        rows += block.rows;
-    }
-    return rows + (lineIndex > blockStart ? estimatedRowsOf(blockStart, lineIndex - 1) : 0);
+    prepareEstimates();
+    return m_rows.rowsBefore(lineIndex);
 }
 
 qint64 TextLayoutCache::totalRows()
 {
-    if (!wraps())
-        return m_store.lineCount();
-    ensureBlocks();
-    return m_totalRows;
+    prepareEstimates();
+    return m_rows.totalRows();
 }
 
 qsizetype TextLayoutCache::lineForRow(qint64 row, qint64 *rowInLine)
 {
-    const qsizetype lines = m_store.lineCount();
-    if (!wraps()) {
-        *rowInLine = 0;
-        return qsizetype(std::clamp<qint64>(row, 0, lines - 1));
-    }
-    ensureBlocks();
-    qsizetype blockStart = 0;
-    qint64 r = 0;
-    for (size_t b = 0; b + 1 < m_blocks.size() && row >= r + m_blocks[b].rows; ++b) {
-        blockStart += m_blocks[b].lines;
-        r += m_blocks[b].rows;
-    }
-    for (qsizetype l = blockStart; l < lines; ++l) {
-        const int rows = estimatedRows(l);
-        if (row < r + rows || l == lines - 1) {
-            *rowInLine = std::clamp<qint64>(row - r, 0, rows - 1);
-            return l;
-        }
-        r += rows;
-    }
-    *rowInLine = 0;
-    return lines - 1;
+    prepareEstimates();
+    return m_rows.lineForRow(row, rowInLine);
 }
 
 qreal TextLayoutCache::widestLineEstimate()
 {
-    if (m_longestLength < 0)
-        m_longestLength = m_store.longestLineBound();
-    if (m_longestLength < 0) {
-        m_longestLength = 0;
-        const qsizetype lines = m_store.lineCount();
-        qsizetype start = 0;
-        for (qsizetype l = 0; l < lines; ++l) {
-            const qsizetype next = l + 1 < lines ? m_store.lineStart(l + 1) : m_store.length() + 1;
-            m_longestLength = std::max(m_longestLength, next - start - 1);
-            start = next;
-        }
-    }
-    return std::max(qreal(m_longestLength) * m_charWidth, m_widestMeasured);
+    return std::max(qreal(m_rows.longestLine()) * m_charWidth, m_widestMeasured);
 }
 
 void TextLayoutCache::trim(qsizetype first, qsizetype last)

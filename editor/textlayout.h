@@ -1,10 +1,13 @@
 #pragma once
 
+#include "editor/rowestimates.h"
+
 #include <QFont>
 #include <QFontMetricsF>
 #include <QString>
 #include <QTextLayout>
 
+#include <functional>
 #include <memory>
 #include <unordered_map>
 #include <vector>
@@ -21,8 +24,8 @@ class TextStore;
 // in sight laid out. Wrapped, each piece starts a row of its own; unwrapped,
 // the pieces stand side by side.
 //
-// Rows of the whole text for the scroll bar are estimated from line lengths,
-// summed in blocks of lines; an edit changes the sum of its block only.
+// Rows of the whole text for the scroll bar are RowEstimates, at as many
+// characters a row as the wrap width holds of the font's.
 class TextLayoutCache
 {
 public:
@@ -73,36 +76,48 @@ public:
     // The width of a line without wrapping, estimated where not laid out.
     qreal lineWidth(qsizetype line);
 
-    struct DrawContext
+    // A piece of a line laid out, to be painted.
+    struct ShownPiece
     {
-        QPainter *painter = nullptr;
-        // Where the line's row 0 starts, in viewport pixels.
-        QPointF origin;
-        // Rows wanted: [firstRow, lastRow].
-        int firstRow = 0;
-        int lastRow = 0;
-        qreal clipLeft = 0;
-        qreal clipRight = 0;
-        // The selection within the line, in offsets (may run past its end
-        // when the line break is selected).
-        qsizetype selectionStart = 0;
-        qsizetype selectionEnd = 0;
-        QColor highlight;
-        QColor highlightedText;
-        // The caret's offset in the line, or -1.
-        qsizetype caret = -1;
-        bool blockCaret = false;
-        QColor caretColor;
-    };
-    void draw(qsizetype line, const DrawContext &context);
+        QTextLayout *layout = nullptr;
+        // Its offsets in its line: [start, start + length).
+        qsizetype start = 0;
+        qsizetype length = 0;
+        // Where its layout stands.
+        QPointF at;
+        // The line's last piece, which holds the line's end too.
+        bool last = false;
+        qsizetype preeditAt = -1;
+        int preeditLength = 0;
+        int preeditCursor = 0;
 
-    // Estimates for the scroll bars.
+        bool holds(qsizetype offset) const
+        {
+            return (offset >= start && offset < start + length) || (last && offset == start + length);
+        }
+        // An offset of the line as an index into the layout, counting the
+        // preedit shown before it.
+        int toLayout(qsizetype offset) const;
+        // The same for the caret, which stands in the preedit at its cursor.
+        int caretIndex(qsizetype offset) const;
+    };
+    // Lays out the pieces of a line that show in its rows [firstRow, lastRow]
+    // wrapped, or between clipLeft and clipRight unwrapped, and gives them
+    // to show in turn; origin is where the line's row 0 starts.
+    void showPieces(qsizetype line, QPointF origin, int firstRow, int lastRow, qreal clipLeft, qreal clipRight,
+                    const std::function<void(const ShownPiece &)> &show);
+
+    // Estimates for the scroll bars, laying out the first lines to learn the
+    // width of a character first.
     qint64 totalRows();
     qint64 rowsBefore(qsizetype line);
     // The line that holds estimated row index, and the row's index in it.
     qsizetype lineForRow(qint64 row, qint64 *rowInLine);
     int estimatedRows(qsizetype line) const;
     qreal widestLineEstimate();
+    // The width of a character, as far as it is known: the text laid out
+    // tells it for a font of varying widths.
+    qreal characterWidth() const { return m_charWidth; }
     // Whether estimates changed since last asked (the width of a character
     // was learnt from the text).
     bool takeEstimatesChanged() { return std::exchange(m_estimatesChanged, false); }
@@ -144,9 +159,6 @@ private:
     };
 
     Line &line(qsizetype index);
-    void updateLongestLength(qsizetype first, qsizetype last);
-    // Blocks for the lines from from to the end, after those there are.
-    void appendBlocks(qsizetype from);
     void cut(qsizetype lineIndex, Line &l);
     // Lays out the first piece not yet measured that holds rows of
     // [firstRow, lastRow]; false when there is none.
@@ -158,14 +170,13 @@ private:
     bool holdsOffset(const Line &l, size_t pieceIndex, qsizetype start, qsizetype offset) const;
     PieceRef pieceAtOffset(qsizetype lineIndex, qsizetype offset);
     PieceRef pieceAtRow(qsizetype lineIndex, int row);
-    int estimatePieceRows(qsizetype length) const;
     int rowsOf(const Piece &p) const;
     qreal widthOf(const Piece &p) const;
     qreal estimateWidth(qsizetype length) const;
     int toLayout(const Piece &p, qsizetype offset) const;
     qsizetype fromLayout(const Piece &p, int index) const;
-    void ensureBlocks();
-    qint64 estimatedRowsOf(qsizetype first, qsizetype last) const;
+    void prepareEstimates();
+    // For the estimates: 0 when not wrapping.
     qsizetype charactersPerRow() const;
     void invalidateMeasures();
 
@@ -188,17 +199,7 @@ private:
     QString m_preedit;
     int m_preeditCursor = 0;
 
-    // Wrapped, the estimated rows of consecutive blocks of lines; an edit
-    // within a block changes only it.
-    struct Block
-    {
-        qsizetype lines = 0;
-        qint64 rows = 0;
-    };
-    std::vector<Block> m_blocks;
-    bool m_blocksValid = false;
-    qint64 m_totalRows = 0;
-    qsizetype m_longestLength = -1;
+    RowEstimates m_rows;
     qreal m_widestMeasured = 0;
     quint32 m_stamp = 1;
 
@@ -207,5 +208,4 @@ private:
     qsizetype m_editOldLastLine = 0;
     qsizetype m_editOldLineCount = 0;
     qsizetype m_editRemoved = 0;
-    qint64 m_editOldRows = 0;
 };

@@ -12,7 +12,6 @@
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMimeData>
-#include <QPainter>
 #include <QScrollBar>
 #include <QStyleHints>
 #include <QTextBoundaryFinder>
@@ -740,12 +739,17 @@ void TextView::settleVisibleRows()
 
 void TextView::ensureCursorVisible()
 {
-    const qsizetype caretLine = m_store.lineAt(m_position);
-    m_layout->settleRows(caretLine, m_position - m_store.lineStart(caretLine), pageRows());
+    ensurePositionVisible(m_position);
+}
+
+void TextView::ensurePositionVisible(qsizetype position)
+{
+    const qsizetype caretLine = m_store.lineAt(position);
+    m_layout->settleRows(caretLine, position - m_store.lineStart(caretLine), pageRows());
     // Laying out what comes into sight can move rows: look again until the
     // caret stays in sight.
     for (int pass = 0; pass < 3; ++pass) {
-        const RowPos caret = rowOfPosition(m_position);
+        const RowPos caret = rowOfPosition(position);
         const qint64 fromTop = rowsFromTop(caret);
         // Rows wholly in sight, below the margin at the top of the text.
         const int inSight = std::max(1, int((viewport()->height() - topY()) / m_layout->lineHeight()));
@@ -762,8 +766,8 @@ void TextView::ensureCursorVisible()
         settleVisibleRows();
     }
     if (!m_wrapsAtEdge) {
-        const qsizetype line = m_store.lineAt(m_position);
-        const qreal x = m_layout->xOf(line, m_position - m_store.lineStart(line));
+        const qsizetype line = m_store.lineAt(position);
+        const qreal x = m_layout->xOf(line, position - m_store.lineStart(line));
         QScrollBar *bar = horizontalScrollBar();
         const int visible = viewport()->width() - 2 * documentMargin;
         if (x > bar->maximum() + visible) {
@@ -779,13 +783,30 @@ void TextView::ensureCursorVisible()
 
 QRect TextView::cursorRect() const
 {
-    const RowPos caret = rowOfPosition(m_position);
+    return caretRect(m_position);
+}
+
+QRect TextView::caretRect(qsizetype position) const
+{
+    const RowPos caret = rowOfPosition(position);
     const qint64 fromTop = rowsFromTop(caret);
     const qreal lineHeight = m_layout->lineHeight();
     const qsizetype line = caret.line;
-    const qreal x = leftX() + m_layout->xOf(line, m_position - m_store.lineStart(line));
+    const qreal x = leftX() + m_layout->xOf(line, position - m_store.lineStart(line));
     const qreal y = topY() + qreal(fromTop) * lineHeight;
     return QRectF(x, y, 1, lineHeight).toAlignedRect();
+}
+
+QRect TextView::positionRect(qsizetype position) const
+{
+    position = std::clamp<qsizetype>(position, 0, m_store.length());
+    QRect rect = caretRect(position);
+    if (position < m_store.length() && m_store.at(position) != QChar(TextStore::lineBreak)) {
+        const QRect after = caretRect(position + 1);
+        if (after.top() == rect.top() && after.left() > rect.left())
+            rect.setRight(after.left() - 1);
+    }
+    return rect;
 }
 
 qsizetype TextView::positionAt(const QPoint &point) const
@@ -795,74 +816,6 @@ qsizetype TextView::positionAt(const QPoint &point) const
     const RowPos p = stepRows(m_top, rows);
     const qsizetype offset = m_layout->offsetAt(p.line, p.row, point.x() - leftX());
     return m_store.lineStart(p.line) + std::clamp<qsizetype>(offset, 0, m_store.lineLength(p.line));
-}
-
-// ---- Painting -----------------------------------------------------------
-
-void TextView::paintEvent(QPaintEvent *)
-{
-    QPainter painter(viewport());
-    const QPalette::ColorGroup group = hasFocus() ? QPalette::Active : QPalette::Inactive;
-    const QPalette pal = palette();
-    painter.setPen(pal.color(group, QPalette::Text));
-    painter.setFont(shownFont());
-
-    const bool showSelection = hasSelection() && (!m_hideSelection || hasFocus());
-    const bool showCaret = hasFocus() && m_caretShown && !m_readOnly;
-    const qreal lineHeight = m_layout->lineHeight();
-    const qreal height = viewport()->height();
-    const qsizetype lines = m_store.lineCount();
-
-    TextLayoutCache::DrawContext c;
-    c.painter = &painter;
-    c.clipLeft = 0;
-    c.clipRight = viewport()->width();
-    c.highlight = pal.color(group, QPalette::Highlight);
-    c.highlightedText = pal.color(group, QPalette::HighlightedText);
-    c.caretColor = pal.color(group, QPalette::Text);
-    c.blockCaret = m_overwrite && m_preedit.isEmpty();
-    const qsizetype selFrom = selectionStart();
-    const qsizetype selTo = selectionEnd();
-
-    qreal y = topY();
-    qsizetype line = m_top.line;
-    int firstRow = m_top.row;
-    while (y < height && line < lines) {
-        const qsizetype start = m_store.lineStart(line);
-        const int rows = m_layout->rowCount(line);
-        const int lastRow = std::min(rows - 1, firstRow + int((height - y) / lineHeight));
-        c.origin = QPointF(leftX(), y - firstRow * lineHeight);
-        c.firstRow = firstRow;
-        c.lastRow = lastRow;
-        c.selectionStart = showSelection ? selFrom - start : 0;
-        c.selectionEnd = showSelection ? selTo - start : 0;
-        const qsizetype length = m_store.lineLength(line);
-        c.caret = showCaret && m_position >= start && m_position <= start + length ? m_position - start : -1;
-        m_layout->draw(line, c);
-        y += (lastRow - firstRow + 1) * lineHeight;
-        ++line;
-        firstRow = 0;
-    }
-    if (m_dropPosition >= 0) {
-        const qsizetype dropLine = m_store.lineAt(m_dropPosition);
-        const RowPos p{dropLine, m_layout->rowOf(dropLine, m_dropPosition - m_store.lineStart(dropLine))};
-        const qint64 fromTop = rowsFromTop(p);
-        if (fromTop >= 0 && fromTop <= pageRows()) {
-            const qreal x = leftX() + m_layout->xOf(dropLine, m_dropPosition - m_store.lineStart(dropLine));
-            painter.fillRect(QRectF(x, topY() + fromTop * lineHeight, 1, lineHeight), c.caretColor);
-        }
-    }
-    m_layout->trim(m_top.line, line);
-    if (m_layout->takeEstimatesChanged())
-        QTimer::singleShot(0, this, [this] {
-            // Scrolled to the right end, the view stays at the end of what is now known.
-            QScrollBar *bar = horizontalScrollBar();
-            const bool atEnd = bar->value() > 0 && bar->value() == bar->maximum();
-            updateScrollBars();
-            setTop(m_top);
-            if (atEnd)
-                bar->setValue(bar->maximum());
-        });
 }
 
 void TextView::resizeEvent(QResizeEvent *event)

@@ -121,8 +121,14 @@ public:
     void selectAll();
 
     void ensureCursorVisible();
+    // Scrolls as little as brings position into sight.
+    void ensurePositionVisible(qsizetype position);
     // The caret's rectangle in the viewport.
     QRect cursorRect() const;
+    // The rectangle of the character at position in the viewport: from the
+    // caret's place before it to its place after it, a caret's width where
+    // the character ends its row (a line break, the end of the text).
+    QRect positionRect(qsizetype position) const;
     // The position nearest to a point of the viewport.
     qsizetype positionAt(const QPoint &point) const;
 
@@ -180,8 +186,6 @@ protected:
     void timerEvent(QTimerEvent *event) override;
 
 private:
-    friend class TextViewAccessible;
-
     // A visual row: a line and a row of it when wrapped.
     struct RowPos
     {
@@ -219,6 +223,8 @@ private:
     qreal leftX() const;
     qreal topY() const;
     RowPos rowOfPosition(qsizetype position) const;
+    // A caret's rectangle at position, in the viewport.
+    QRect caretRect(qsizetype position) const;
     RowPos stepRows(RowPos from, qint64 rows) const;
     RowPos lastTop() const;
     // Rows from the top row to p; a far p gives a value beyond the screen.

@@ -81,24 +81,8 @@ public:
 
     QRect characterRect(int offset) const override
     {
-        TextView *v = view();
-        const qsizetype anchor = v->anchorPosition();
-        const qsizetype position = v->cursorPosition();
-        // The caret's rectangle at offset, measured without moving the caret
-        // for the user: the old selection is put back at once.
-        const QSignalBlocker blocker(v);
-        v->m_anchor = v->m_position = std::clamp<qsizetype>(offset, 0, store().length());
-        QRect rect = v->cursorRect();
-        const qsizetype next = v->m_position < store().length() ? v->m_position + 1 : v->m_position;
-        if (next > v->m_position && store().at(v->m_position) != QChar(TextStore::lineBreak)) {
-            v->m_position = next;
-            const QRect after = v->cursorRect();
-            if (after.top() == rect.top() && after.left() > rect.left())
-                rect.setRight(after.left() - 1);
-        }
-        v->m_anchor = anchor;
-        v->m_position = position;
-        return QRect(v->viewport()->mapToGlobal(rect.topLeft()), rect.size());
+        const QRect rect = view()->positionRect(offset);
+        return QRect(view()->viewport()->mapToGlobal(rect.topLeft()), rect.size());
     }
 
     int offsetAtPoint(const QPoint &point) const override
@@ -109,16 +93,9 @@ public:
 
     void scrollToSubstring(int startIndex, int endIndex) override
     {
-        TextView *v = view();
-        const qsizetype anchor = v->anchorPosition();
-        const qsizetype position = v->cursorPosition();
-        const QSignalBlocker blocker(v);
-        v->m_anchor = v->m_position = std::clamp<qsizetype>(endIndex, 0, store().length());
-        v->ensureCursorVisible();
-        v->m_anchor = v->m_position = std::clamp<qsizetype>(startIndex, 0, store().length());
-        v->ensureCursorVisible();
-        v->m_anchor = anchor;
-        v->m_position = position;
+        // The end first, so that a substring longer than the window shows its start.
+        view()->ensurePositionVisible(std::clamp<qsizetype>(endIndex, 0, store().length()));
+        view()->ensurePositionVisible(std::clamp<qsizetype>(startIndex, 0, store().length()));
     }
 
     QString attributes(int offset, int *startOffset, int *endOffset) const override

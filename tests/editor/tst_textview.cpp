@@ -139,6 +139,61 @@ private slots:
         QCOMPARE(QApplication::focusWidget(), view);
     }
 
+    void leftAndRightWithASelectionGoToItsLeftAndRightEnd_data()
+    {
+        QTest::addColumn<QString>("select");
+        QTest::addColumn<QString>("move");
+        QTest::addColumn<int>("caret");
+        // From the caret at 4, three characters are selected either way,
+        // a line break among them.
+        QTest::newRow("selected forward, Left") << QStringLiteral("Shift+Right") << QStringLiteral("Left") << 4;
+        QTest::newRow("selected forward, Right") << QStringLiteral("Shift+Right") << QStringLiteral("Right") << 7;
+        QTest::newRow("selected backward, Left") << QStringLiteral("Shift+Left") << QStringLiteral("Left") << 1;
+        QTest::newRow("selected backward, Right") << QStringLiteral("Shift+Left") << QStringLiteral("Right") << 4;
+    }
+
+    void leftAndRightWithASelectionGoToItsLeftAndRightEnd()
+    {
+        QFETCH(QString, select);
+        QFETCH(QString, move);
+        QFETCH(int, caret);
+        load(QStringLiteral("ab\ncd\nef"));
+        view->setSelection(4, 4);
+        for (int i = 0; i < 3; ++i)
+            QTest::keySequence(view, QKeySequence(select));
+        QCOMPARE(view->selectedText().size(), 3);
+        QTest::keySequence(view, QKeySequence(move));
+        QCOMPARE(view->cursorPosition(), caret);
+        QVERIFY(!view->hasSelection());
+    }
+
+    void undoingBackspaceOverLinesPutsBackEachLinesOwnLineEnd()
+    {
+        view->store().load(QStringLiteral("crlf\r\nlf\ncr\rlf again\nend"));
+        view->storeReset();
+        const QList<LineEnd> lineEnds{LineEnd::CrLf, LineEnd::Lf, LineEnd::Cr, LineEnd::Lf};
+        const auto shownLineEnds = [this] {
+            QList<LineEnd> ends;
+            for (qsizetype line = 0; line + 1 < view->store().lineCount(); ++line)
+                ends.append(view->store().lineEnd(line));
+            return ends;
+        };
+        // From inside the first line to inside the last.
+        press(Qt::Key_Right, Qt::NoModifier, 2);
+        press(Qt::Key_End, Qt::ControlModifier | Qt::ShiftModifier);
+        press(Qt::Key_Left, Qt::ShiftModifier);
+        press(Qt::Key_Backspace);
+        QCOMPARE(text(), QStringLiteral("crd"));
+        QVERIFY(view->undo());
+        QCOMPARE(text(), QStringLiteral("crlf\nlf\ncr\nlf again\nend"));
+        QCOMPARE(shownLineEnds(), lineEnds);
+        // Undone again and again, the line ends are still where they were.
+        QVERIFY(view->undo());
+        QCOMPARE(view->store().lineCount(), 1);
+        QVERIFY(view->undo());
+        QCOMPARE(shownLineEnds(), lineEnds);
+    }
+
     void typingJoinsIntoOneUndoStepAndEveryChangeIsAnnounced()
     {
         load(QStringLiteral("one\ntwo"));
@@ -279,6 +334,14 @@ private slots:
         QCOMPARE(reader->textAtOffset(13, QAccessible::LineBoundary, &start, &end), QStringLiteral("second words"));
         QCOMPARE(reader->textAtOffset(2, QAccessible::WordBoundary, &start, &end), QStringLiteral("first"));
         QCOMPARE(reader->textBeforeOffset(13, QAccessible::LineBoundary, &start, &end), QStringLiteral("first line\n"));
+        // A character's box runs on the screen from the caret's place before
+        // it to the one after it, and asking for it moves nothing.
+        const QRect box = reader->characterRect(13);
+        QCOMPARE(view->cursorPosition(), 17);
+        const QPoint before = view->viewport()->mapToGlobal(pointAt(13));
+        const QPoint after = view->viewport()->mapToGlobal(pointAt(14));
+        QCOMPARE(QList<int>({box.left(), box.right() + 1, box.center().y()}), QList<int>({before.x(), after.x(), before.y()}));
+        view->setSelection(11, 17);
         view->replaceSelection(u"third");
         press(Qt::Key_Backspace);
         QTest::keyClicks(view, QStringLiteral("D"));
