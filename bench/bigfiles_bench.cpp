@@ -1,5 +1,6 @@
-// Times a file of more than 1 GiB of CR LF prose, which the edit control
-// reads from the file itself (open, index, Go To, Ctrl+End, Find, save), and
+// Times the first screen of files of prose from 64 MB to 1 GiB, and a file of
+// more than 1 GiB of CR LF prose, which the edit control reads from the file
+// itself (open, index, Go To, Ctrl+End, Find, save), and
 // prints each figure as
 //
 //   name: value unit (ratio R against BASELINE, goal G)
@@ -12,6 +13,7 @@
 //
 // Usage: bench_bigfiles [--quick]
 //   --quick  each figure once.
+//   --first-screen FILE  (for itself) opens FILE in a child of its own.
 
 #include "benchsupport.h"
 #include "editor/filetext.h"
@@ -19,6 +21,7 @@
 #include "platform/richtextbox.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QKeyEvent>
 #include <QProcess>
@@ -114,11 +117,59 @@ void benchReplaceAll(const QString &path, qint64 size, int runs)
     QFile::remove(path);
 }
 
+// In a child of its own, so that memory is the file's alone: opens the
+// file to its first screen and prints the time and the private memory (kB)
+// that took.
+int firstScreenChild(const QString &path)
+{
+    const qint64 anonBefore = processStatusKb("RssAnon");
+    RichTextBox box;
+    box.resize(800, 600);
+    (void)box.setRightMargin(1 << 20);
+    const double ms = elapsedMs([&] {
+        if (box.LoadFile(path).failed())
+            qFatal("cannot open %s", qPrintable(path));
+        box.show();
+        QCoreApplication::processEvents();
+    });
+    std::printf("%f %lld\n", ms, static_cast<long long>(processStatusKb("RssAnon") - anonBefore));
+    return 0;
+}
+
+// The first screen of files of prose on either side of where files stop
+// being decoded whole, each a child's first file.
+void benchFirstScreens(const QString &folder, int runs)
+{
+    for (const qint64 size : {qint64(64) * MB, qint64(300) * MB, qint64(999999815), qint64(1024) * MB}) {
+        const QString path = QDir(folder).filePath(QStringLiteral("first.txt"));
+        writeProseFile(path, size);
+        std::vector<double> ms, bytesPerByte;
+        for (int run = 0; run < runs; ++run) {
+            QProcess child;
+            child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+            child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--first-screen"), path});
+            if (!child.waitForFinished(-1) || child.exitCode() != 0)
+                qFatal("opening %s in a child failed", qPrintable(path));
+            const QList<QByteArray> fields = child.readAllStandardOutput().trimmed().split(' ');
+            ms.push_back(fields.value(0).toDouble());
+            bytesPerByte.push_back(fields.value(1).toDouble() * 1024 / double(QFileInfo(path).size()));
+        }
+        const QString name = QStringLiteral("%1 bytes of prose").arg(QFileInfo(path).size());
+        printFigure(QStringLiteral("first screen of ") + name, median(ms), QStringLiteral("ms"), 100, QStringLiteral("100 ms"),
+                    QStringLiteral("ratio at most 1"));
+        printFigure(QStringLiteral("private memory of the first screen of ") + name, median(bytesPerByte),
+                    QStringLiteral("bytes per byte of file"), 0.1, QStringLiteral("0.1 byte per byte"), QStringLiteral("ratio at most 1"));
+        QFile::remove(path);
+    }
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    if (argc == 3 && std::strcmp(argv[1], "--first-screen") == 0)
+        return firstScreenChild(QString::fromLocal8Bit(argv[2]));
     const bool quick = argc > 1 && std::strcmp(argv[1], "--quick") == 0;
     const int runs = quick ? 1 : 3;
     QTemporaryDir folder;
@@ -126,7 +177,8 @@ int main(int argc, char *argv[])
         std::printf("bench_bigfiles: less than 3 GB free in %s: skipped\n", qPrintable(folder.path()));
         return 0;
     }
-    const qint64 size = RichTextBox::keptInFileFrom() + 64 * MB;
+    benchFirstScreens(folder.path(), runs);
+    const qint64 size = 1088 * MB;
     const QString path = folder.filePath(QStringLiteral("big.txt"));
     writeProseFile(path, size);
     const double megabytes = double(QFileInfo(path).size()) / MB;
