@@ -12,7 +12,6 @@
 
 #include <functional>
 #include <memory>
-#include <utility>
 #include <variant>
 #include <vector>
 
@@ -250,7 +249,11 @@ private:
         const auto *held = std::get_if<Held<PieceText>>(&m_held);
         return held ? &held->text : nullptr;
     }
-    PieceText *pieces() { return const_cast<PieceText *>(std::as_const(*this).pieces()); }
+    PieceText *pieces()
+    {
+        auto *held = std::get_if<Held<PieceText>>(&m_held);
+        return held ? &held->text : nullptr;
+    }
     // Calls f with the text, whichever it is.
     template <typename F>
     decltype(auto) withText(F &&f) const
