@@ -40,10 +40,10 @@ struct Model
 };
 
 // Letters, characters of two and three bytes in UTF-8 and beyond the basic
-// plane, and line ends of every kind a file mixes; CR then LF make one break.
+// plane, and line ends a file mixes; CR then LF make one break.
 QString randomText(QRandomGenerator &random, int pieces)
 {
-    static const QStringList kinds {"a", "bc", " ", "\u00e9", "\u20ac", "\U0001F600", "\r\n", "\n", "\r"};
+    static const QStringList kinds {"a", "bc", " ", "\u00e9", "\u20ac", "\U0001F600", "\r\n", "\n", "\r", "\u2029"};
     QString text;
     for (int i = 0; i < pieces; ++i)
         text += kinds.at(random.bounded(int(kinds.size())));
@@ -54,12 +54,16 @@ Model modelOf(const QString &written)
 {
     Model model;
     for (qsizetype at = 0; at < written.size(); ++at) {
-        if (written[at] != u'\r' && written[at] != u'\n') {
-            model.text += written[at];
+        const QChar c = written[at];
+        if (c != u'\r' && c != u'\n' && c != QChar::ParagraphSeparator) {
+            model.text += c;
             continue;
         }
-        const bool crLf = written[at] == u'\r' && at + 1 < written.size() && written[at + 1] == u'\n';
-        model.lineEnds.push_back(crLf ? LineEnd::CrLf : written[at] == u'\r' ? LineEnd::Cr : LineEnd::Lf);
+        const bool crLf = c == u'\r' && at + 1 < written.size() && written[at + 1] == u'\n';
+        if (crLf)
+            model.lineEnds.push_back(LineEnd::CrLf);
+        else
+            model.lineEnds.push_back(c == u'\r' ? LineEnd::Cr : c == u'\n' ? LineEnd::Lf : LineEnd::ParagraphSeparator);
         model.text += u'\n';
         at += crLf ? 1 : 0;
     }
@@ -169,8 +173,9 @@ private slots:
                 // then, so that they join.
                 TextStore::EditKind kind = TextStore::EditKind::Separate;
                 qsizetype position = random.bounded(length + 1);
-                qsizetype removed = std::min<qsizetype>(random.bounded(length > 300 ? 12 : 4), length - position);
-                QString inserted = randomText(random, random.bounded(length > 300 ? 2 : 4));
+                qsizetype removed
+                    = std::min<qsizetype>(random.bounded(what >= 97 ? 60 : length > 300 ? 12 : 4), length - position);
+                QString inserted = randomText(random, random.bounded(length < 150 ? 8 : length > 300 ? 2 : 4));
                 if (what < 40) {
                     kind = TextStore::EditKind::Typing;
                     if (joinable && stepKind == kind && random.bounded(2))
@@ -223,6 +228,9 @@ private slots:
                     QVERIFY2(store.lineEnd(line) == model.lineEnds[size_t(line)], qPrintable(doing));
                 start = end + 1;
             }
+            const qsizetype from = random.bounded(model.text.size() + 1);
+            const qsizetype to = std::min(model.text.size(), from + random.bounded(40));
+            QCOMPARE(store.contiguous(from, to).toString(), model.text.mid(from, to - from));
             QCOMPARE(readAll([&](const auto &onText, const auto &onBreak) { return store.snapshot().read(onText, onBreak); }),
                      model.written());
             QCOMPARE(readAll([&](const auto &onText, const auto &onBreak) { return store.readRuns(onText, onBreak); }),
