@@ -1,6 +1,7 @@
 #include "editor/filetext.h"
 
 #include "editor/textdecode.h"
+#include "editor/textruns.h"
 
 #include <QFile>
 #include <QDateTime>
@@ -727,18 +728,11 @@ bool FileText::readStretch(qsizetype start, qsizetype length, const std::functio
             onText(QString(take, QChar::ReplacementCharacter));
             continue;
         }
-        const QStringView text = QStringView(decoded->text).mid(from, take);
-        auto offset = std::lower_bound(decoded->breakOffsets.begin(), decoded->breakOffsets.end(), int(from));
-        qsizetype runStart = 0;
-        for (; offset != decoded->breakOffsets.end() && *offset < from + take; ++offset) {
-            const qsizetype breakAt = *offset - from;
-            if (breakAt > runStart)
-                onText(text.sliced(runStart, breakAt - runStart));
-            onBreak(decoded->lineEnds[size_t(offset - decoded->breakOffsets.begin())]);
-            runStart = breakAt + 1;
-        }
-        if (take > runStart)
-            onText(text.sliced(runStart));
+        const qsizetype firstBreak
+            = std::lower_bound(decoded->breakOffsets.begin(), decoded->breakOffsets.end(), int(from))
+              - decoded->breakOffsets.begin();
+        readRuns(QStringView(decoded->text).mid(from, take),
+                 [&](qsizetype n) { return decoded->lineEnds[size_t(firstBreak + n)]; }, onText, onBreak);
     }
     return true;
 }

@@ -61,7 +61,7 @@ void writeText(const TextStore &store, const TextFileFormat &format, EncodedText
             },
             add, addLineEnd);
     } else {
-        readRuns(store, add, addLineEnd);
+        (void)store.readRuns(add, addLineEnd);
     }
     drain();
     out.flush();
@@ -98,33 +98,6 @@ void writeTo(const TextStore &store, const TextFileFormat &format, const std::ve
 }
 
 } // namespace
-
-void readRuns(const TextStore &text, const std::function<void(QStringView)> &onText,
-              const std::function<void(LineEnd)> &onBreak)
-{
-    // A text kept in its file is read in one pass over its pieces.
-    if (text.file()) {
-        (void)text.readEdits(nullptr, onText, onBreak);
-        return;
-    }
-    const qsizetype lines = text.lineCount();
-    qsizetype line = 0;
-    // The line index tells where each break is: no search for them.
-    text.read(0, text.length(), [&](QStringView part, qsizetype start) {
-        const qsizetype end = start + part.size();
-        for (qsizetype at = start; at < end;) {
-            const qsizetype lineBreak = line + 1 < lines ? text.lineStart(line + 1) - 1 : text.length();
-            if (lineBreak >= end) {
-                onText(part.sliced(at - start));
-                break;
-            }
-            if (lineBreak > at)
-                onText(part.sliced(at - start, lineBreak - at));
-            onBreak(text.lineEnd(line++));
-            at = lineBreak + 1;
-        }
-    });
-}
 
 std::vector<FileError> saveText(TextStore &store, const QStringList &paths, const TextFileFormat &format,
                                 bool stopAtFailure, qsizetype blockBytes)

@@ -23,7 +23,3 @@
 std::vector<FileError> saveText(TextStore &store, const QStringList &paths, const TextFileFormat &format,
                                 bool stopAtFailure, qsizetype blockBytes);
 
-// Calls onText for each stretch of characters of the store and onBreak with
-// the line end of each line break, in order, without copying the text.
-void readRuns(const TextStore &store, const std::function<void(QStringView)> &onText,
-              const std::function<void(LineEnd)> &onBreak);

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "editor/filetext.h"
+#include "editor/gaptext.h"
 #include "editor/lineend.h"
+#include "editor/piecetext.h"
 
 #include <QString>
 #include <QStringView>
@@ -10,9 +12,8 @@
 
 #include <functional>
 #include <memory>
+#include <variant>
 #include <vector>
-
-struct TextStoreLease;
 
 // The text of a store as it stood when the snapshot was taken, for reading
 // on another thread while the store goes on being edited. Typing and
@@ -27,7 +28,7 @@ public:
     // everything was read (what was given until then is of no use).
     bool read(const std::function<void(QStringView text)> &onText,
               const std::function<void(LineEnd lineEnd)> &onBreak) const;
-    bool isNull() const { return !m_lease; }
+    bool isNull() const { return !m_lease && !m_pieces; }
     // For a text kept in its file: the file, and the text as stretches of it
     // (onFile with their position and length in the file's text) between
     // the text added since; false when the file could not be read. Null and
@@ -39,21 +40,18 @@ public:
 
 private:
     friend class TextStore;
-    std::shared_ptr<TextStoreLease> m_lease;
+    // Of a text in memory, or of one kept in its file.
+    std::shared_ptr<GapTextLease> m_lease;
+    std::shared_ptr<const PieceText::Copy> m_pieces;
 };
 
 // A text as an editor keeps it: its characters, with
 // each line break stored as one character (so a position counts a break as
 // one), each break's own line end, and one level of undo.
 //
-// The characters sit in one buffer with a gap at the place of the last edit,
-// so typing moves nothing, and the start of every line is kept in a second
-// buffer with a gap at the line of the last edit, so finding a line is a
-// binary search and typing in one place changes no line's entry.
-//
-// A text read from a file too big for that stays in the file: the store is
-// then a table of pieces, each a stretch of the file or of the text added
-// since, and reads the file a block at a time.
+// The text is a GapText, in memory; a text read from a file too big for
+// that stays in the file, as a PieceText. The store keeps undo, which joins
+// edits the same way for both, and snapshots.
 class TextStore
 {
 public:
@@ -87,12 +85,7 @@ public:
     // The same, with the text made of stretches of the file and text between
     // them, whose line breaks are as a file has them: what readEdits() of a
     // snapshot gave.
-    struct Stretch
-    {
-        qsizetype fileStart = -1;
-        qsizetype fileLength = 0;
-        QString text;
-    };
+    using Stretch = PieceText::Stretch;
     void load(std::shared_ptr<const FileText> file, const std::vector<Stretch> &stretches);
     // The file holds the whole text as it is now (it was just saved there):
     // the text is read from it from now on. Clears undo. False, changing
@@ -108,7 +101,11 @@ public:
     // While the file's index goes on, the text is the part it has gone
     // through, unedited; snapshots and readEdits() give the whole file
     // all the same.
-    bool growing() const { return m_growing; }
+    bool growing() const
+    {
+        const PieceText *text = pieces();
+        return text && text->growing();
+    }
     // How much of the file is in the text, from 0 to 1.
     double grownShare() const;
     // Takes in what the index went through since; gives the characters
@@ -129,11 +126,19 @@ public:
     // rules out.
     bool mayHoldIgnoringCase(QStringView what, qsizetype from, qsizetype to) const;
     // The file the text is read from, or null.
-    const FileText *file() const { return m_file.get(); }
+    const FileText *file() const
+    {
+        const PieceText *text = pieces();
+        return text ? text->file() : nullptr;
+    }
     // For a text kept in its file, about as many characters as its longest
     // line has, found without reading every line: the file's longest line
     // and the longest stretch added since; else -1.
-    qsizetype longestLineBound() const { return m_file ? m_file->longestLine() + m_longestAdded : -1; }
+    qsizetype longestLineBound() const
+    {
+        const PieceText *text = pieces();
+        return text ? text->longestLineBound() : -1;
+    }
 
     // Characters, line breaks counting one.
     qsizetype length() const;
@@ -157,6 +162,11 @@ public:
     // with the position of its first character. Valid until the next edit.
     void read(qsizetype position, qsizetype count,
               const std::function<void(QStringView part, qsizetype start)> &onPart) const;
+    // The whole text as runs of characters between line breaks (onText) and
+    // each break's line end (onBreak), in one pass. False when the file of
+    // a text kept in it could not be read.
+    bool readRuns(const std::function<void(QStringView text)> &onText,
+                  const std::function<void(LineEnd lineEnd)> &onBreak) const;
 
     // [from, to) as one view, moving the gap out of it where it lies inside
     // (which changes no text, and costs as much as the characters it passes).
@@ -176,12 +186,7 @@ public:
     // One of several replacements made as one edit: [position, position +
     // removed) of the text as it stands before any of them, by text, whose
     // breaks are lineBreak already.
-    struct Replacement
-    {
-        qsizetype position = 0;
-        qsizetype removed = 0;
-        QString text;
-    };
+    using Replacement = PieceText::Replacement;
     // Makes the replacements, in order of position and apart, as one step of
     // undo; each break they put in takes newLineEnd. Of a text in memory only
     // the text between the first and the last moves, once; of a text kept in
@@ -211,123 +216,58 @@ public:
     void breakUndoJoin();
 
 private:
-    // A stretch of the file, or of the text added since.
-    struct Piece
-    {
-        bool added = false;
-        qsizetype start = 0;
-        qsizetype length = 0;
-        qsizetype breaks = 0;
-    };
-
-    // Of an edit made of several replacements: one of them, where it stands
-    // once those before it are made.
+    // Of an edit: one of the replacements it made, where it stands once those
+    // before it are made, and what it took out.
+    template <typename Cut>
     struct UndoPart
     {
         qsizetype position = 0;
-        QString removed;
-        std::vector<LineEnd> removedLineEnds;
+        Cut removed;
         qsizetype inserted = 0;
     };
 
+    // The edit as a whole: where it starts and how much it put there.
     struct Undo
     {
         qsizetype position = 0;
-        // The text the edit removed, breaks as lineBreak, and their line ends
-        // in order.
-        QString removed;
-        std::vector<LineEnd> removedLineEnds;
-        // How much the edit put there.
         qsizetype inserted = 0;
         EditKind kind = EditKind::Separate;
         bool valid = false;
         bool joinable = false;
-        // What the edit removed from a text kept in its file.
-        std::vector<Piece> removedPieces;
-        // An edit of a text in memory made of several replacements, in order.
-        std::vector<UndoPart> parts;
     };
 
-    // The text kept in its file.
-    // The table of pieces, the part the index has not gone through yet
-    // included.
-    std::vector<Piece> wholePieces() const;
-    qsizetype pieceIndex(qsizetype position) const;
-    qsizetype pieceStart(qsizetype index) const { return index == 0 ? 0 : m_pieceEnds[size_t(index - 1)]; }
-    qsizetype pieceBreaksBefore(qsizetype index) const { return index == 0 ? 0 : m_pieceBreakEnds[size_t(index - 1)]; }
-    qsizetype breaksIn(bool added, qsizetype start, qsizetype length) const;
-    qsizetype fileBreaksBefore(qsizetype position) const;
-    void readPieces(qsizetype position, qsizetype count,
-                    const std::function<void(QStringView part, qsizetype start)> &onPart) const;
-    qsizetype breakPosition(qsizetype breakIndex, LineEnd *lineEnd) const;
-    void splitPieceAt(qsizetype at);
-    qsizetype piecesBefore(qsizetype position) const;
-    // Takes [position, position + count) out of the table and gives it.
-    std::vector<Piece> cutPieces(qsizetype position, qsizetype count);
-    void insertPieces(qsizetype position, const std::vector<Piece> &pieces);
-    Piece addText(QStringView stored, LineEnd lineEnd);
-    Piece addFileText(const FileText &file, qsizetype start, qsizetype length);
-    void replacePieces(qsizetype position, qsizetype removed, const QString &stored, LineEnd newLineEnd, EditKind kind);
-    bool undoPieces(qsizetype *position, qsizetype *length);
-    bool undoParts(qsizetype *position, qsizetype *length);
-    void replacePiecesEach(const std::vector<Replacement> &replacements, LineEnd newLineEnd);
-    void sumPieces();
-    static bool readPieceTable(const FileText &file, const std::vector<Piece> &pieces, const QString &added,
-                               const std::vector<qsizetype> &addedBreaks, const std::vector<LineEnd> &addedLineEnds,
-                               const std::function<void(qsizetype, qsizetype)> &onFile,
-                               const std::function<void(QStringView)> &onText,
-                               const std::function<void(LineEnd)> &onBreak);
+    // The text, and the parts of the edit undo takes back.
+    template <typename Text>
+    struct Held
+    {
+        Text text;
+        std::vector<UndoPart<typename Text::Cut>> undo;
+    };
 
-    bool inSnapshot() const;
-    void moveGap(qsizetype position) const;
-    void ensureGap(qsizetype characters);
-    void moveLineGap(qsizetype line);
-    void ensureLineGap(qsizetype lines);
-    // Removes without keeping anything; gives the removed line ends in order.
-    void erase(qsizetype position, qsizetype count, std::vector<LineEnd> *lineEnds);
-    // Inserts text already in the store's form: breaks as lineBreak, each
-    // taking the next of lineEnds.
-    void insertStored(qsizetype position, QStringView text, const LineEnd *lineEnds);
+    const PieceText *pieces() const
+    {
+        const auto *held = std::get_if<Held<PieceText>>(&m_held);
+        return held ? &held->text : nullptr;
+    }
+    PieceText *pieces()
+    {
+        auto *held = std::get_if<Held<PieceText>>(&m_held);
+        return held ? &held->text : nullptr;
+    }
+    // Calls f with the text, whichever it is.
+    template <typename F>
+    decltype(auto) withText(F &&f) const
+    {
+        return std::visit([&f](const auto &held) -> decltype(auto) { return f(held.text); }, m_held);
+    }
+    template <typename Text>
+    void joinUndo(Held<Text> &held, qsizetype position, typename Text::Cut &&removed, qsizetype inserted,
+                  EditKind kind);
+    template <typename Text>
+    void undoParts(Held<Text> &held, qsizetype *position, qsizetype *length);
+    void replaceEachIn(Held<GapText> &held, const std::vector<Replacement> &replacements, LineEnd newLineEnd);
+    void replaceEachIn(Held<PieceText> &held, const std::vector<Replacement> &replacements, LineEnd newLineEnd);
 
-    char16_t *chars() const { return reinterpret_cast<char16_t *>(m_chars.data()); }
-    qsizetype physical(qsizetype position) const { return position < m_gapStart ? position : position + (m_gapEnd - m_gapStart); }
-    // The entry of the line break that ends line, wherever it lies.
-    quint64 lineEntry(qsizetype line) const;
-    // How many lines start at or before position, less the first.
-    qsizetype linesStartingBy(qsizetype position) const;
-
-    // The characters: [0, m_gapStart) and [m_gapEnd, m_chars.size()). A
-    // QString, so that a loaded file's text becomes the store without a copy.
-    // Where the gap lies is no part of the text, so reading may move it.
-    mutable QString m_chars;
-    mutable qsizetype m_gapStart = 0;
-    mutable qsizetype m_gapEnd = 0;
-    // One entry per line after the first: the line's start and, in the low
-    // three bits, the line end of the break before it. Entries before the gap
-    // count from the start of the text, those after it from the end, so
-    // that edits before them change nothing.
-    std::vector<quint64> m_lines;
-    qsizetype m_lineGapStart = 0;
-    qsizetype m_lineGapEnd = 0;
+    std::variant<Held<GapText>, Held<PieceText>> m_held;
     Undo m_undo;
-    mutable std::shared_ptr<TextStoreLease> m_lease;
-    // What contiguous() gives while a snapshot keeps the gap where it is.
-    mutable QString m_contiguousCopy;
-
-    std::shared_ptr<const FileText> m_file;
-    bool m_growing = false;
-    qint64 m_grownBytes = 0;
-    std::vector<Piece> m_pieces;
-    // Where each piece ends, and the breaks up to its end.
-    std::vector<qsizetype> m_pieceEnds;
-    std::vector<qsizetype> m_pieceBreakEnds;
-    // The longest piece of the text added since.
-    qsizetype m_longestAdded = 0;
-    // The text added since the file was read, breaks as lineBreak, with the
-    // place and line end of each break.
-    QString m_added;
-    std::vector<qsizetype> m_addedBreaks;
-    std::vector<LineEnd> m_addedLineEnds;
-    // The block contiguous() gives a view of.
-    mutable std::shared_ptr<const FileText::Decoded> m_contiguousBlock;
 };

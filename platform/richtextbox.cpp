@@ -102,7 +102,7 @@ QString RichTextBox::Text() const
     wholeText();
     QString text(textLength(), Qt::Uninitialized);
     char16_t *out = reinterpret_cast<char16_t *>(text.data());
-    readRuns(store(), [&](QStringView run) { out = std::copy(run.utf16(), run.utf16() + run.size(), out); },
+    (void)store().readRuns([&](QStringView run) { out = std::copy(run.utf16(), run.utf16() + run.size(), out); },
              [&](LineEnd) {
                  *out++ = u'\r';
                  *out++ = u'\n';

@@ -127,57 +127,6 @@ private slots:
         }
     }
 
-    // Random edits, typing and deleting that join, and undo, on a text kept
-    // in its file (in blocks of 16 bytes) and on the same text in memory:
-    // the two agree on every character, line and line end after each step.
-    void editsOfATextKeptInItsFileAgreeWithTheTextInMemory()
-    {
-        QTemporaryDir folder;
-        const QString path = folder.filePath(QStringLiteral("text"));
-        const QStringList typed {"x", "yz", " ", "\u00e9", "\U0001F600", "\r\n", "\n", "a\rb", "\u2029"};
-        for (quint32 seed = 1; seed <= 12; ++seed) {
-            const QByteArray bytes = encoded(mixedText(seed, 400 + int(seed) * 50, true), formatOf(TextEncoding::Utf8));
-            QVERIFY(writeBytes(path, bytes));
-            FileError error;
-            TextStore inFile;
-            inFile.load(FileText::open(path, formatOf(TextEncoding::Utf8), error, 16));
-            TextStore inMemory;
-            inMemory.load(decodeTextFile(bytes, formatOf(TextEncoding::Utf8)).text);
-            QRandomGenerator random(seed);
-            for (int step = 0; step < 300; ++step) {
-                const QString at = QStringLiteral("seed %1 step %2").arg(seed).arg(step);
-                const qsizetype length = inMemory.length();
-                const int choice = int(random.bounded(10));
-                if (choice == 0) {
-                    qsizetype p1 = -1, l1 = -1, p2 = -2, l2 = -2;
-                    QCOMPARE(inFile.undo(&p1, &l1), inMemory.undo(&p2, &l2));
-                    QVERIFY2(p1 == p2 && l1 == l2, qPrintable(at));
-                } else {
-                    const qsizetype position = random.bounded(int(length) + 1);
-                    const qsizetype removed = choice < 3 ? random.bounded(int(std::min<qsizetype>(length - position, 200)) + 1)
-                                                         : choice < 5 ? std::min<qsizetype>(1, length - position) : 0;
-                    const QString text = choice < 3 || choice >= 5 ? typed.at(random.bounded(int(typed.size()))) : QString();
-                    const auto kind = choice >= 5 ? TextStore::EditKind::Typing
-                                      : choice >= 3 ? TextStore::EditKind::Deleting : TextStore::EditKind::Separate;
-                    const LineEnd lineEnd = LineEnd(random.bounded(lineEndKinds));
-                    inFile.replace(position, removed, text, lineEnd, kind);
-                    inMemory.replace(position, removed, text, lineEnd, kind);
-                }
-                QVERIFY2(inFile.text(0, inFile.length()) == inMemory.text(0, inMemory.length()), qPrintable(at));
-                QVERIFY2(inFile.lineCount() == inMemory.lineCount(), qPrintable(at));
-                QCOMPARE(inFile.canUndo(), inMemory.canUndo());
-                for (qsizetype line = 0; line < inMemory.lineCount(); ++line) {
-                    QVERIFY2(inFile.lineStart(line) == inMemory.lineStart(line), qPrintable(at));
-                    QVERIFY2(inFile.lineEnd(line) == inMemory.lineEnd(line), qPrintable(at));
-                }
-                const qsizetype sample = random.bounded(int(inMemory.length()) + 1);
-                QVERIFY2(inFile.lineAt(sample) == inMemory.lineAt(sample), qPrintable(at));
-                const qsizetype to = sample + random.bounded(40);
-                QVERIFY2(inFile.contiguous(sample, to) == inMemory.contiguous(sample, to), qPrintable(at));
-            }
-        }
-    }
-
     // Bytes that are not UTF-8 end the index where they stand; a file
     // shortened or replaced meanwhile cannot make a read fail other than
     // by saying so, and a replaced one is still read as it was (and the

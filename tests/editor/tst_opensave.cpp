@@ -12,7 +12,7 @@ namespace {
 QString wholeText(const TextStore &store)
 {
     QString text;
-    readRuns(store, [&](QStringView run) { text += run; }, [&](LineEnd lineEnd) { text += lineEndText(lineEnd); });
+    (void)store.readRuns([&](QStringView run) { text += run; }, [&](LineEnd lineEnd) { text += lineEndText(lineEnd); });
     return text;
 }
 
