@@ -174,8 +174,8 @@ DraftOutcome writeDraft(DraftJob &job, const QString &file, const QByteArray &re
         // The file was written over by another program: what was typed is
         // all that is left of the text to keep.
         EncodedTextWriter writer(out, TextEncoding::Utf16LE);
-        (void)text.readEdits([](qsizetype, qsizetype) {}, [&](QStringView part) { writer.write(part); },
-                             [&](LineEnd lineEnd) { writer.writeLineEnd(lineEnd); });
+        (void)text.readEdits([](qsizetype, qsizetype) {}, [&](QStringView typed) { writer.write(typed); },
+                             [&](LineEnd typedEnd) { writer.writeLineEnd(typedEnd); });
         writer.flush();
     } else if (text.file()) {
         // Of a text kept in its file, only what was added is written.
