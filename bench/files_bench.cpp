@@ -1,5 +1,6 @@
 // Times the file commands on a 100 MB document against the edit control's
-// own load and save of the same file, and prints each figure as
+// own load (and a new document window) and save of the same file, and prints
+// each figure as
 //
 //   name: value unit (ratio R against BASELINE, goal G)
 
@@ -43,8 +44,14 @@ int main(int argc, char *argv[])
     frmMainNote frame;
     frame.Show();
 
-    std::vector<double> load, open, save, saveThree;
+    std::vector<double> load, empty, open, save, saveThree;
     for (int run = 0; run < runs; ++run) {
+        // A big file opens at once: what a document window costs is then
+        // most of the opening, and is measured apart.
+        empty.push_back(elapsedMs([&] { MenuFile::FileNew(); }));
+        Quillo::DocState[frame.activeDocument()->Tag().toInt()].Modified = false;
+        frame.activeDocument()->Unload();
+
         RichTextBox box;
         load.push_back(elapsedMs([&] { (void)box.LoadFile(path); }));
         save.push_back(elapsedMs([&] { (void)box.SaveFile(path); }));
@@ -59,9 +66,10 @@ int main(int argc, char *argv[])
     }
     if (!TestSeam::shownMessages().isEmpty())
         qFatal("a file command failed: %s", qPrintable(TestSeam::shownMessages().first().text));
-    printFigure(QStringLiteral("open 100 MB through OpenFile"), median(open), QStringLiteral("ms"), median(load),
-                QStringLiteral("RichTextBox::LoadFile"), QStringLiteral("1.1"));
+    printFigure(QStringLiteral("open 100 MB through OpenFile"), median(open), QStringLiteral("ms"), median(empty) + median(load),
+                QStringLiteral("a new window and RichTextBox::LoadFile"), QStringLiteral("1.1"));
+    // The backups are copies of the main file, not the text written again.
     printFigure(QStringLiteral("save 100 MB with two backups through SaveDocument"), median(saveThree),
-                QStringLiteral("ms"), median(save), QStringLiteral("one RichTextBox::SaveFile"), QStringLiteral("2"));
+                QStringLiteral("ms"), median(save), QStringLiteral("one RichTextBox::SaveFile"), QStringLiteral("1.3"));
     return 0;
 }

@@ -639,6 +639,14 @@ FileText::Block FileText::block(qsizetype index) const
     return m_blocks[size_t(std::clamp<qsizetype>(index, 0, qsizetype(m_blocks.size()) - 1))];
 }
 
+std::shared_ptr<const FileText::Decoded> FileText::kept(const Block &block) const
+{
+    const std::lock_guard<std::mutex> lock(m_cacheMutex);
+    const auto found = std::find_if(m_cache.begin(), m_cache.end(),
+                                    [&](const auto &entry) { return entry.first == block.byteStart; });
+    return found != m_cache.end() ? found->second : nullptr;
+}
+
 std::shared_ptr<const FileText::Decoded> FileText::decode(const Block &block) const
 {
     const std::lock_guard<std::mutex> lock(m_cacheMutex);
@@ -692,6 +700,8 @@ bool FileText::readStretch(qsizetype start, qsizetype length, const std::functio
                            const std::function<void(QStringView)> &onText,
                            const std::function<void(LineEnd)> &onBreak) const
 {
+    std::shared_ptr<Decoded> scratch;
+    QByteArray bytes;
     for (qsizetype at = start, left = length; left > 0;) {
         const Block block = blockAt(at);
         const qsizetype from = at - block.start;
@@ -711,7 +721,6 @@ bool FileText::readStretch(qsizetype start, qsizetype length, const std::functio
                 at += next.length;
                 left -= next.length;
             }
-            QByteArray bytes;
             if (readBlocks(block, blockAt(at - 1), 0, bytes) && bytes.size() == byteEnd - block.byteStart) {
                 onBytes(bytes);
                 continue;
@@ -720,7 +729,18 @@ bool FileText::readStretch(qsizetype start, qsizetype length, const std::functio
             at = firstAt;
             left = firstLeft;
         }
-        const auto decoded = decode(block);
+        // A block not in sight is decoded into memory of the reading's own,
+        // and leaves the blocks kept for the view where they are.
+        std::shared_ptr<const Decoded> decoded = kept(block);
+        if (!decoded) {
+            if (!scratch)
+                scratch = std::make_shared<Decoded>();
+            if (!readBlocks(block, block, 0, bytes) || !decodeStoreText(bytes, m_format, *scratch)) {
+                m_broken = true;
+                scratch->text.clear();
+            }
+            decoded = scratch;
+        }
         // What the file no longer holds reads as replacement characters, as
         // it shows.
         if (decoded->text.size() < from + take) {

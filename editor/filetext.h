@@ -168,6 +168,8 @@ private:
     template <typename Ready>
     void waitUntil(Ready ready) const;
     static bool readBytes(QFile &file, qint64 at, qint64 count, QByteArray &out);
+    // The block's text if it is among those kept, else null.
+    std::shared_ptr<const Decoded> kept(const Block &block) const;
     // Reads [first.byteStart, last.byteEnd) and extra bytes beyond into out;
     // false, marking the file, when it cannot be read or a block's bytes
     // are no longer those indexed.

@@ -718,7 +718,11 @@ bool decodeBlock(QByteArrayView bytes, const TextFileFormat &format, QString &te
         return false;
     default: text.clear(); return false;
     }
-    text = decoder.decode(bytes);
+    // Into the text's own memory where it has room: a block read after
+    // another takes no new memory.
+    text.resize(bytes.size());
+    const QChar *end = decoder.appendToBuffer(text.data(), bytes);
+    text.truncate(end - text.constData());
     return !decoder.hasError();
 }
 
