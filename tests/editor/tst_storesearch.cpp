@@ -60,6 +60,43 @@ private slots:
             QVERIFY2(found.start == hit.start && found.end == hit.end, qPrintable(QStringLiteral("%1 from %2").arg(what).arg(from)));
         }
     }
+
+    // A word that runs from the file's own text into text typed beside it,
+    // or the other way, is found as one, in a text kept in its file.
+    void anOccurrenceAcrossTheFileAndTypedTextIsFound_data()
+    {
+        QTest::addColumn<qsizetype>("typedAt");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("textCase");
+        // The file holds "quill and wort" at 1000, "wort" at 1010.
+        for (const TextCase textCase : {TextCase::Exact, TextCase::UpperCase}) {
+            const char *matching = textCase == TextCase::Exact ? ", match case" : ", any case";
+            QTest::addRow("the file's start, typed end%s", matching) << qsizetype(1005) << QStringLiteral("wort") << int(textCase);
+            QTest::addRow("typed start, the file's end%s", matching) << qsizetype(1010) << QStringLiteral("quill") << int(textCase);
+        }
+    }
+
+    void anOccurrenceAcrossTheFileAndTypedTextIsFound()
+    {
+        QFETCH(qsizetype, typedAt);
+        QFETCH(QString, typed);
+        QFETCH(int, textCase);
+        QTemporaryDir folder;
+        const QString path = folder.filePath(QStringLiteral("words.txt"));
+        QByteArray bytes = QByteArray("filler text\n").repeated(200);
+        bytes.replace(1000, 19, "quill and wort here");
+        QVERIFY(writeBytes(path, bytes));
+        TextStore store;
+        TextFileFormat format;
+        QVERIFY(openText(path, store, format, nullptr, {0, 16, 16}).ok());
+        store.waitForLines(1 << 30);
+        (void)store.grow();
+        store.replace(typedAt, 0, typed, LineEnd::Lf);
+        const TextFinder finder(QStringLiteral("quillwort"), TextCase(textCase));
+        const qsizetype expected = typedAt == 1005 ? 1000 : 1010;
+        QCOMPARE(findInStore(store, finder, 0, SearchDirection::Down, 64).start, expected);
+        QCOMPARE(findInStore(store, finder, store.length(), SearchDirection::Up, 64).start, expected);
+    }
 };
 
 QUILLORY_SUITE(StoreSearchTest)
