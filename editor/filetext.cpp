@@ -647,6 +647,20 @@ std::shared_ptr<const FileText::Decoded> FileText::kept(const Block &block) cons
     return found != m_cache.end() ? found->second : nullptr;
 }
 
+std::shared_ptr<const FileText::Decoded> FileText::decodePassing(const Block &block, std::shared_ptr<Decoded> &scratch) const
+{
+    if (std::shared_ptr<const Decoded> decoded = kept(block))
+        return decoded;
+    if (!scratch)
+        scratch = std::make_shared<Decoded>();
+    QByteArray bytes;
+    if (!readBlocks(block, block, 0, bytes) || !decodeStoreText(bytes, m_format, *scratch)) {
+        m_broken = true;
+        scratch->text.clear();
+    }
+    return scratch;
+}
+
 std::shared_ptr<const FileText::Decoded> FileText::decode(const Block &block) const
 {
     const std::lock_guard<std::mutex> lock(m_cacheMutex);
@@ -729,18 +743,7 @@ bool FileText::readStretch(qsizetype start, qsizetype length, const std::functio
             at = firstAt;
             left = firstLeft;
         }
-        // A block not in sight is decoded into memory of the reading's own,
-        // and leaves the blocks kept for the view where they are.
-        std::shared_ptr<const Decoded> decoded = kept(block);
-        if (!decoded) {
-            if (!scratch)
-                scratch = std::make_shared<Decoded>();
-            if (!readBlocks(block, block, 0, bytes) || !decodeStoreText(bytes, m_format, *scratch)) {
-                m_broken = true;
-                scratch->text.clear();
-            }
-            decoded = scratch;
-        }
+        const std::shared_ptr<const Decoded> decoded = decodePassing(block, scratch);
         // What the file no longer holds reads as replacement characters, as
         // it shows.
         if (decoded->text.size() < from + take) {

@@ -119,6 +119,10 @@ public:
 
     // The block's text. The last few blocks decoded are kept.
     std::shared_ptr<const Decoded> decode(const Block &block) const;
+    // The same for a reading that goes through many blocks: one of those
+    // kept as it is, else decoded into scratch (made when null, and used
+    // again for the next block) without taking the place of those kept.
+    std::shared_ptr<const Decoded> decodePassing(const Block &block, std::shared_ptr<Decoded> &scratch) const;
     // The characters [start, start + length) as runs of text, each break
     // with its line end; whole blocks go to onBytes as the file's own bytes
     // instead, where it is given. False when the file could not be read.

@@ -379,6 +379,9 @@ void PieceText::read(qsizetype position, qsizetype count,
 {
     position = std::clamp<qsizetype>(position, 0, length());
     count = std::clamp<qsizetype>(count, 0, length() - position);
+    constexpr qsizetype passingFrom = 1 << 20;
+    const bool passing = count >= passingFrom;
+    std::shared_ptr<FileText::Decoded> scratch;
     for (qsizetype index = pieceIndex(position); count > 0; ++index) {
         const Piece &piece = m_pieces[size_t(index)];
         const qsizetype offset = position - pieceStart(index);
@@ -391,7 +394,8 @@ void PieceText::read(qsizetype position, qsizetype count,
         }
         for (qsizetype at = piece.start + offset; left > 0;) {
             const FileText::Block block = m_file->blockAt(at);
-            const auto decoded = m_file->decode(block);
+            // A reading of many blocks leaves those kept for the view.
+            const auto decoded = passing ? m_file->decodePassing(block, scratch) : m_file->decode(block);
             const qsizetype from = at - block.start;
             const qsizetype take = std::min(left, block.length - from);
             // A block the file no longer holds reads as replacement characters.

@@ -102,11 +102,19 @@ QString RichTextBox::Text() const
     wholeText();
     QString text(textLength(), Qt::Uninitialized);
     char16_t *out = reinterpret_cast<char16_t *>(text.data());
-    (void)store().readRuns([&](QStringView run) { out = std::copy(run.utf16(), run.utf16() + run.size(), out); },
-             [&](LineEnd) {
-                 *out++ = u'\r';
-                 *out++ = u'\n';
-             });
+    // A few long views, each break in them made CR LF where it stands.
+    store().read(0, store().length(), [&](QStringView part, qsizetype) {
+        for (qsizetype at = 0; at < part.size();) {
+            const qsizetype lineBreak = part.indexOf(QChar(TextStore::lineBreak), at);
+            const qsizetype end = lineBreak < 0 ? part.size() : lineBreak;
+            out = std::copy(part.utf16() + at, part.utf16() + end, out);
+            if (lineBreak < 0)
+                break;
+            *out++ = u'\r';
+            *out++ = u'\n';
+            at = lineBreak + 1;
+        }
+    });
     return text;
 }
 
