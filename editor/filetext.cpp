@@ -653,12 +653,29 @@ std::shared_ptr<const FileText::Decoded> FileText::decodePassing(const Block &bl
         return decoded;
     if (!scratch)
         scratch = std::make_shared<Decoded>();
-    QByteArray bytes;
-    if (!readBlocks(block, block, 0, bytes) || !decodeStoreText(bytes, m_format, *scratch)) {
-        m_broken = true;
-        scratch->text.clear();
-    }
+    decodeInto(block, *scratch);
     return scratch;
+}
+
+// A block that can no longer be read as it was stands as replacement
+// characters, its line breaks spread over it, so that every line keeps its
+// place and nothing of what the file holds now is read; the file says so.
+void FileText::decodeInto(const Block &block, Decoded &decoded) const
+{
+    QByteArray bytes;
+    if (readBlocks(block, block, 0, bytes)) {
+        if (!decodeStoreText(bytes, m_format, decoded))
+            m_broken = true;
+        return;
+    }
+    decoded.text = QString(block.length, QChar::ReplacementCharacter);
+    decoded.lineEnds.assign(size_t(block.breaks), LineEnd::Lf);
+    decoded.breakOffsets.clear();
+    for (qsizetype i = 0; i < block.breaks; ++i) {
+        const qsizetype at = (i + 1) * block.length / (block.breaks + 1);
+        decoded.text[at] = QChar(u'\n');
+        decoded.breakOffsets.push_back(int(at));
+    }
 }
 
 std::shared_ptr<const FileText::Decoded> FileText::decode(const Block &block) const
@@ -671,10 +688,7 @@ std::shared_ptr<const FileText::Decoded> FileText::decode(const Block &block) co
         return m_cache.front().second;
     }
     auto decoded = std::make_shared<Decoded>();
-    QByteArray bytes;
-    // What can no longer be read reads as nothing, and says so.
-    if (!readBlocks(block, block, 0, bytes) || !decodeStoreText(bytes, m_format, *decoded))
-        m_broken = true;
+    decodeInto(block, *decoded);
     m_cache.emplace_front(block.byteStart, decoded);
     if (m_cache.size() > blocksKept)
         m_cache.pop_back();

@@ -86,8 +86,8 @@ public:
     bool intact() const { return !m_broken; }
     // True once a block read again was found to hold other bytes than the
     // index read: another program wrote over the file. Such a block then
-    // reads as nothing (the file is no longer intact), never as the new
-    // bytes mixed in with the old.
+    // reads as replacement characters between its line breaks (the file is
+    // no longer intact), never as the new bytes mixed in with the old.
     bool changed() const { return m_changed; }
     // Reads every block the index has gone through again, and tells whether
     // they all hold what they held; false also sets changed().
@@ -174,6 +174,7 @@ private:
     static bool readBytes(QFile &file, qint64 at, qint64 count, QByteArray &out);
     // The block's text if it is among those kept, else null.
     std::shared_ptr<const Decoded> kept(const Block &block) const;
+    void decodeInto(const Block &block, Decoded &decoded) const;
     // Reads [first.byteStart, last.byteEnd) and extra bytes beyond into out;
     // false, marking the file, when it cannot be read or a block's bytes
     // are no longer those indexed.
