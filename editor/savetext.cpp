@@ -103,6 +103,8 @@ std::vector<FileError> saveText(TextStore &store, const QStringList &paths, cons
                                 bool stopAtFailure, qsizetype blockBytes)
 {
     std::vector<FileError> results(size_t(paths.size()));
+    if (paths.isEmpty())
+        return results;
     const FileText *source = store.file();
     // A text whose file could not be read to its end would be saved short,
     // and one whose file was written over would be saved mixed.
@@ -129,34 +131,54 @@ std::vector<FileError> saveText(TextStore &store, const QStringList &paths, cons
         }
     }
 
-    // The first file from the text, then each copy from the first; where the
-    // first failed, the others from the text too.
-    std::vector<SafeFileWriter *> fromText;
-    std::vector<FileError *> fromTextResults;
-    for (size_t i = 0; i < files.size(); ++i) {
-        if (results[i].ok() && (i == 0 || (results[0].failed() && !stopAtFailure))) {
-            fromText.push_back(files[i].get());
-            fromTextResults.push_back(&results[i]);
+    // A file written over while it was read leaves everything not yet
+    // committed unwritten.
+    const auto leftMixed = [&](size_t from) {
+        if (!source || source->intact())
+            return false;
+        for (size_t i = from; i < files.size(); ++i) {
+            files[i].reset();
+            results[i] = unreadable(*source);
         }
+        return true;
+    };
+    // A copy reads the first file back, which a device such as /dev/null
+    // cannot give.
+    const bool firstIsFile = !QFileInfo::exists(paths[0]) || QFileInfo(paths[0]).isFile();
+    if (results[0].ok()) {
+        writeTo(store, format, {files[0].get()}, {&results[0]});
+        if (leftMixed(0))
+            return results;
+        results[0] = files[0]->commit();
     }
-    writeTo(store, format, fromText, fromTextResults);
-    const bool mixed = source && !source->intact();
-    bool stopped = false;
-    for (qsizetype i = 0; i < paths.size(); ++i) {
-        FileError &result = results[size_t(i)];
-        if (mixed)
-            result = unreadable(*source);
-        if (stopped || mixed) {
+    bool stopped = stopAtFailure && results[0].failed();
+    const bool copies = results[0].ok() && firstIsFile;
+    // Where there is no first file to copy, the others are written from the text.
+    if (!copies && !stopped) {
+        std::vector<SafeFileWriter *> others;
+        std::vector<FileError *> othersResults;
+        for (size_t i = 1; i < files.size(); ++i) {
+            if (results[i].ok()) {
+                others.push_back(files[i].get());
+                othersResults.push_back(&results[i]);
+            }
+        }
+        writeTo(store, format, others, othersResults);
+        if (leftMixed(1))
+            return results;
+    }
+    for (size_t i = 1; i < files.size(); ++i) {
+        FileError &result = results[i];
+        if (stopped) {
             // Left unfinished, the file stays as it was.
-            files[size_t(i)].reset();
-            if (!mixed)
-                result = FileError::make(FileError::Kind::NotWritten, paths[i]);
+            files[i].reset();
+            result = FileError::make(FileError::Kind::NotWritten, paths[qsizetype(i)]);
             continue;
         }
-        if (result.ok() && i > 0 && results[0].ok())
-            result = files[size_t(i)]->copyFrom(paths[0]);
+        if (result.ok() && copies)
+            result = files[i]->copyFrom(paths[0]);
         if (result.ok())
-            result = files[size_t(i)]->commit();
+            result = files[i]->commit();
         stopped = stopAtFailure && result.failed();
     }
 

@@ -1,9 +1,12 @@
 #include "editor/opentext.h"
+#include "editor/safefile.h"
 #include "editor/savetext.h"
 #include "editor/storesearch.h"
 #include "filebytes.h"
 #include "suites.h"
 
+#include <QDir>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -107,27 +110,30 @@ private slots:
         QVERIFY(!QFile::exists(copy));
     }
 
-    // The backups are the main file's bytes; where the main file cannot be
-    // written they are written from the text, unless the first failure
-    // stops the rest.
+    // The backups are the main file's bytes; where there is no main file to
+    // copy (it could not be written, its last step failed, it is a device)
+    // they are written from the text, unless the first failure stops the rest.
     void backupsAreCopiesOfTheMainFile_data()
     {
-        QTest::addColumn<bool>("mainWritable");
+        QTest::addColumn<QString>("main");
         QTest::addColumn<bool>("stopAtFailure");
         QTest::addColumn<bool>("keptInFile");
-        QTest::newRow("copied") << true << false << false;
-        QTest::newRow("copied, kept in its file") << true << true << true;
-        QTest::newRow("main failed, backups written") << false << false << false;
-        QTest::newRow("main failed, backups left") << false << true << true;
+        QTest::newRow("copied") << "main.txt" << false << false;
+        QTest::newRow("copied, kept in its file") << "main.txt" << true << true;
+        QTest::newRow("main failed, backups written") << "none/main.txt" << false << false;
+        QTest::newRow("main failed, backups left") << "none/main.txt" << true << true;
+        QTest::newRow("main's folder gone at its last step, backups written") << "gone/main.txt" << false << true;
+        QTest::newRow("main a device, backups written") << "/dev/null" << false << false;
     }
 
     void backupsAreCopiesOfTheMainFile()
     {
-        QFETCH(bool, mainWritable);
+        QFETCH(QString, main);
         QFETCH(bool, stopAtFailure);
         QFETCH(bool, keptInFile);
         QTemporaryDir folder;
-        QVERIFY(QDir(folder.path()).mkpath(QStringLiteral("b1")) && QDir(folder.path()).mkpath(QStringLiteral("b2")));
+        const QDir root(folder.path());
+        QVERIFY(root.mkpath(QStringLiteral("b1")) && root.mkpath(QStringLiteral("b2")) && root.mkpath(QStringLiteral("gone")));
         const QString source = folder.filePath(QStringLiteral("source.txt"));
         const QByteArray bytes = QByteArray("\xEF\xBB\xBFline \xC3\xA9\r\nnext\nlast\r", 22).repeated(500);
         QVERIFY(writeBytes(source, bytes));
@@ -136,17 +142,22 @@ private slots:
         QVERIFY(openText(source, store, format, nullptr, {keptInFile ? 0 : qint64(1) << 40, 64, 64}).ok());
         store.waitForLines(1 << 30);
         (void)store.grow();
-        const QStringList paths {folder.filePath(mainWritable ? QStringLiteral("main.txt") : QStringLiteral("none/main.txt")),
-                                 folder.filePath(QStringLiteral("b1/main.txt")), folder.filePath(QStringLiteral("b2/main.txt"))};
+        const QStringList paths {root.filePath(main), root.filePath(QStringLiteral("b1/main.txt")), root.filePath(QStringLiteral("b2/main.txt"))};
         QVERIFY(writeBytes(paths[2], "old backup"));
+        SafeFileWriter::setBeforeCommit([&](const QString &path) {
+            if (path == root.filePath(QStringLiteral("gone/main.txt")))
+                QDir(root).rename(QStringLiteral("gone"), QStringLiteral("went"));
+        });
+        const auto noHook = qScopeGuard([] { SafeFileWriter::setBeforeCommit({}); });
         const std::vector<FileError> saved = saveText(store, paths, format, stopAtFailure, 64);
-        QCOMPARE(saved[0].ok(), mainWritable);
+        const bool mainWritten = main == u"main.txt" || main == u"/dev/null";
+        QCOMPARE(saved[0].ok(), mainWritten);
         for (qsizetype i = 1; i < paths.size(); ++i) {
-            const bool written = mainWritable || !stopAtFailure;
+            const bool written = mainWritten || !stopAtFailure;
             QCOMPARE(saved[size_t(i)].kind, written ? FileError::Kind::None : FileError::Kind::NotWritten);
             QCOMPARE(readBytes(paths[i]), written ? bytes : i == 2 ? QByteArray("old backup") : QByteArray("<unreadable>"));
         }
-        if (mainWritable)
+        if (main == u"main.txt")
             QCOMPARE(readBytes(paths[0]), bytes);
     }
 
